@@ -1,0 +1,66 @@
+// The application shell: the shared view state, the display-list numbers,
+// start-up, frame drawing, projection and bitmap text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Switches hold 0 or 1 and are toggled by storing 1 minus the value.
+struct ViewState {
+    uint8_t showLeftEye;
+    uint8_t showRightEye;
+    uint8_t showDifference;
+    uint8_t showEdges;
+    uint8_t showCross;
+    uint8_t rotateX;
+    uint8_t rotateY;
+    uint8_t rotateZ;
+    float angleX;
+    float angleY;
+    float angleZ;
+    float drumAngle;
+    float distance;
+    float torsionScale;
+    int32_t buildUpCount; // -1: every row is drawn; otherwise the number drawn
+};
+
+extern ViewState view;
+extern int windowWidth;
+extern int windowHeight;
+
+// Long enough for any path the system can open; the chosen or given
+// recording's name lands here ("test.txt" until then).
+constexpr size_t RECORDING_PATH_CAPACITY = 32768;
+extern char recordingPath[RECORDING_PATH_CAPACITY];
+
+constexpr unsigned LIST_CURVES = 1;
+constexpr unsigned LIST_CROSS = 2;
+constexpr unsigned LIST_EDGES = 3;
+constexpr unsigned LIST_DRUM = 4;
+
+// Every field at the value the viewer starts with.
+void setStartView(ViewState& state);
+
+// What the command line asks for.
+struct StartOptions {
+    bool forceFullScreen; // "-f" among the arguments
+    bool showHelp;        // "--help"
+    const char* recordingArgument; // first argument not starting with '-', or null
+};
+StartOptions parseArguments(int argc, char** argv);
+void printUsage();
+
+// Start-up: dialogs, window, handlers, scene; never returns.
+int runViewer(int argc, char** argv);
+
+// Sets the OpenGL state and start view, loads the texture, compiles the
+// lists, reads the recording and builds the menus.
+void initScene();
+
+void onDisplay();
+void onReshape(int width, int height);
+void drawText(float x, float y, float z, const char* text, void* font);
+
+// The projection's aspect: width over height, with a height of 0 taken as 1
+// so a minimised window keeps a usable projection.
+double viewAspect(int width, int height);

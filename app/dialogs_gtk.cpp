@@ -1,0 +1,79 @@
+// GTK 3 dialogs for Linux. Each dialog is destroyed and GTK's pending events
+// are run before returning, so the dialog has left the screen before the GL
+// window opens or the process ends.
+#include "app/dialogs.h"
+
+#include <gtk/gtk.h>
+
+#include <cstring>
+
+namespace {
+
+bool ensureGtk() {
+    static bool ready = gtk_init_check(nullptr, nullptr);
+    return ready;
+}
+
+void flushEvents() {
+    while (gtk_events_pending()) gtk_main_iteration();
+}
+
+gboolean matchesTxt(const GtkFileFilterInfo* info, gpointer) {
+    const char* name = info->display_name ? info->display_name : info->filename;
+    if (!name) return FALSE;
+    size_t length = strlen(name);
+    return length >= 4 && g_ascii_strcasecmp(name + length - 4, ".txt") == 0;
+}
+
+} // namespace
+
+bool chooseRecordingFile(char* path, size_t capacity) {
+    if (!ensureGtk()) return false;
+    GtkWidget* dialog = gtk_file_chooser_dialog_new(
+        "Open", nullptr, GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel", GTK_RESPONSE_CANCEL, "_Open",
+        GTK_RESPONSE_ACCEPT, nullptr);
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+    GtkFileFilter* filter = gtk_file_filter_new();
+    gtk_file_filter_set_name(filter, "Textdateien (*.TXT)");
+    gtk_file_filter_add_custom(filter, GTK_FILE_FILTER_DISPLAY_NAME, matchesTxt, nullptr, nullptr);
+    gtk_file_chooser_add_filter(chooser, filter);
+    gchar* cwd = g_get_current_dir();
+    gtk_file_chooser_set_current_folder(chooser, cwd);
+    g_free(cwd);
+    gtk_file_chooser_set_current_name(chooser, path);
+
+    bool chosen = false;
+    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+        gchar* name = gtk_file_chooser_get_filename(chooser);
+        if (name && strlen(name) < capacity) {
+            strcpy(path, name);
+            chosen = true;
+        }
+        g_free(name);
+    }
+    gtk_widget_destroy(dialog);
+    flushEvents();
+    return chosen;
+}
+
+bool askFullScreen() {
+    if (!ensureGtk()) return false;
+    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
+                                               GTK_BUTTONS_YES_NO, "%s",
+                                               "Do you want to change to fullscreen?");
+    gtk_window_set_title(GTK_WINDOW(dialog), "");
+    bool yes = gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_YES;
+    gtk_widget_destroy(dialog);
+    flushEvents();
+    return yes;
+}
+
+void showErrorMessage(const char* message) {
+    if (!ensureGtk()) return;
+    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
+                                               GTK_BUTTONS_OK, "%s", message);
+    gtk_window_set_title(GTK_WINDOW(dialog), "Error");
+    gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+    flushEvents();
+}

@@ -1,0 +1,49 @@
+// Everything that changes the view: the numbered commands (function keys and
+// menu entries), the character keys, the pop-up menu and the animation timer.
+#pragma once
+
+#include "app/app.h"
+
+// Command numbers equal GLUT's function-key codes: F1 is 1 ... F12 is 12.
+constexpr int COMMAND_COUNT = 12;
+constexpr int TIMER_TAG = 2;
+constexpr int TIMER_PERIOD_MS = 5;
+constexpr float ANGLE_STEP = 0.5f;
+
+// An angle whose magnitude passes this is brought back by whole turns; below
+// it every value the timer produces is exact, so ordinary runs are untouched.
+constexpr float ANGLE_WRAP_BOUND = 360.0f * 2048;
+
+// GLUT handlers.
+void applyCommand(int command);
+void onSpecialKey(int key, int x, int y);
+void onKey(unsigned char key, int x, int y);
+void onTimer(int value);
+void onMenuStatus(int status, int x, int y);
+
+// (Re)creates the pop-up menus from the view's switches and attaches the
+// main menu to the right button, destroying the previous build.
+void buildMenus();
+
+// Carries out a rebuild that had to wait for an open menu to close; called
+// from the timer, outside any menu callback.
+void rebuildPendingMenus();
+
+// Pure effects, callable without GL or GLUT.
+void applyCommandEffect(ViewState& state, int command);
+
+enum class KeyAction { Quit, RebuildCurves, Reset, Nothing };
+KeyAction applyKeyEffect(ViewState& state, unsigned char key);
+
+// One timer tick; returns true when the curves must be rebuilt.
+bool applyTimerStep(ViewState& state, int rowCount);
+
+// The label of menu entry value (1 to 12) for the given switches.
+const char* menuLabel(const ViewState& state, int value);
+
+float keepAngleInRange(float angle);
+
+// Identifiers of the menus of the latest build, for tests: the four
+// submenus in creation order, then the main menu; 0 before the first build.
+constexpr int MENU_COUNT = 5;
+extern int menuIds[MENU_COUNT];

@@ -1,0 +1,79 @@
+// The right-button pop-up menu. Its labels say what choosing an entry will
+// do, so the whole set is rebuilt whenever a switch may have changed.
+#include "interaction/interaction.h"
+
+#include <GL/freeglut.h>
+
+int menuIds[MENU_COUNT];
+
+namespace {
+
+// freeglut aborts the program when menus are created or destroyed while a
+// menu is open (a function key pressed with the menu showing, say). Then
+// the rebuild waits until the menu has closed.
+bool menuOpen = false;
+bool rebuildPending = false;
+
+const char* pick(uint8_t flag, const char* whenSet, const char* whenClear) {
+    return flag ? whenSet : whenClear;
+}
+
+int createSubmenu(int first, int last) {
+    int id = glutCreateMenu(applyCommand);
+    for (int value = first; value <= last; value++) glutAddMenuEntry(menuLabel(view, value), value);
+    return id;
+}
+
+void rebuildNow() {
+    rebuildPending = false;
+    // Destroy by the identifiers kept: while a menu callback runs, GLUT's
+    // current menu is the submenu that held the chosen entry.
+    for (int& id : menuIds) {
+        if (id) glutDestroyMenu(id);
+        id = 0;
+    }
+    menuIds[0] = createSubmenu(1, 5);
+    menuIds[1] = createSubmenu(6, 8);
+    menuIds[2] = createSubmenu(9, 10);
+    menuIds[3] = createSubmenu(11, 12);
+    menuIds[4] = glutCreateMenu(applyCommand);
+    glutAddSubMenu("Show/Hide", menuIds[0]);
+    glutAddSubMenu("Auto Rotate", menuIds[1]);
+    glutAddSubMenu("Zoom", menuIds[2]);
+    glutAddSubMenu("Torsion", menuIds[3]);
+    glutAttachMenu(GLUT_RIGHT_BUTTON);
+}
+
+} // namespace
+
+const char* menuLabel(const ViewState& s, int value) {
+    switch (value) {
+    case 1: return pick(s.showLeftEye, "Hide left eye (F1)", "Show left eye (F1)");
+    case 2: return pick(s.showRightEye, "Hide right eye (F2)", "Show right eye (F2)");
+    case 3: return pick(s.showDifference, "Hide differece (F3)", "Show differece (F3)");
+    case 4: return pick(s.showEdges, "Hide edges (F4)", "Show Edges (F4)");
+    case 5: return pick(s.showCross, "Hide cross (F5)", "Show cross (F5)");
+    case 6: return pick(s.rotateX, "Stop rotate about X (F6)", "Rotate about X (F6)");
+    case 7: return pick(s.rotateY, "Stop rotate about Y (F7)", "Rotate about Y (F7)");
+    case 8: return pick(s.rotateZ, "Stop rotate about Z (F8)", "Rotate about Z (F8)");
+    case 9: return "Zoom out (F9)";
+    case 10: return "Zoom in (F10)";
+    case 11: return "Rise torison (F11)";
+    case 12: return "Lower torsion (F12)";
+    default: return "";
+    }
+}
+
+void buildMenus() {
+    if (menuOpen) {
+        rebuildPending = true;
+        return;
+    }
+    rebuildNow();
+}
+
+void onMenuStatus(int status, int, int) { menuOpen = status == GLUT_MENU_IN_USE; }
+
+void rebuildPendingMenus() {
+    if (rebuildPending && !menuOpen) rebuildNow();
+}

@@ -1,0 +1,117 @@
+// Reads a recording export into the fixed table.
+//
+// The file is read in large blocks and cut into the same pieces that fgets
+// with an 800-character buffer would give (at most 799 characters, the line
+// end kept), so over-long lines split exactly as users of earlier exports
+// expect. Nothing is allocated per line.
+#include "recording/recording.h"
+
+#include "app/dialogs.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+
+RecordingTable recording;
+
+namespace {
+
+constexpr int PIECE = RECORDING_LINE_BUFFER - 1;
+constexpr size_t BLOCK = 1 << 20;
+char block[BLOCK];
+
+struct BlockReader {
+    FILE* file;
+    size_t start;
+    size_t filled;
+    bool atEnd;
+    bool failed;
+};
+
+// Moves the unread rest to the front and fills the block as far as it goes.
+void refill(BlockReader& in) {
+    size_t rest = in.filled - in.start;
+    memmove(block, block + in.start, rest);
+    in.start = 0;
+    in.filled = rest;
+    while (in.filled < BLOCK && !in.atEnd) {
+        size_t n = fread(block + in.filled, 1, BLOCK - in.filled, in.file);
+        if (n == 0) {
+            in.atEnd = true;
+            in.failed = ferror(in.file) != 0;
+        }
+        in.filled += n;
+    }
+}
+
+// Fields are separated by runs of tabs; leading tabs make no field, and the
+// line end belongs to the last field. Fields past the fifteenth are dropped.
+void storeRow(const char* line, const char* end, RecordingRow& row) {
+    memset(&row, 0, sizeof row);
+    int column = 0;
+    const char* p = line;
+    while (column < RECORDING_COLUMNS) {
+        while (p < end && *p == '\t') p++;
+        if (p >= end) break;
+        const char* fieldEnd = static_cast<const char*>(memchr(p, '\t', end - p));
+        if (!fieldEnd) fieldEnd = end;
+        row.col[column++] = static_cast<float>(parseDecimalPrefix(p, fieldEnd));
+        p = fieldEnd;
+    }
+}
+
+} // namespace
+
+bool loadRecording(const char* path, RecordingTable& table) {
+    table.rowCount = 0;
+    FILE* file = fopen(path, "r");
+    if (!file) return false;
+    struct stat info;
+    if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
+        fclose(file);
+        return false;
+    }
+
+    BlockReader in = {file, 0, 0, false, false};
+    bool headerPending = true;
+    bool readAnything = false;
+    while (table.rowCount < RECORDING_CAPACITY) {
+        if (in.filled - in.start < static_cast<size_t>(PIECE) && !in.atEnd) refill(in);
+        size_t available = in.filled - in.start;
+        if (available == 0) break;
+        readAnything = true;
+
+        char* line = block + in.start;
+        size_t limit = available < static_cast<size_t>(PIECE) ? available : PIECE;
+        char* newline = static_cast<char*>(memchr(line, '\n', limit));
+        size_t length = newline ? static_cast<size_t>(newline - line) + 1 : limit;
+        in.start += length;
+
+        if (!headerPending) {
+            // The line as a C string ends at its first NUL byte.
+            const char* nul = static_cast<const char*>(memchr(line, '\0', length));
+            storeRow(line, nul ? nul : line + length, table.rows[table.rowCount]);
+            table.rowCount++;
+        }
+        if (length >= 4 && memcmp(line, "Time", 4) == 0) headerPending = false;
+    }
+    fclose(file);
+    // A file that opened but could not be read at all (a device error, say)
+    // is as unreadable as one that did not open.
+    return readAnything || !in.failed;
+}
+
+void readRecording(const char* path) {
+    if (!loadRecording(path, recording)) reportUnreadableRecording(path);
+}
+
+void reportUnreadableRecording(const char* path) {
+    // Built to the path's full length and shown literally, never as a format.
+    std::string message = "Could not open filename ";
+    message += path;
+    message += ".";
+    showErrorMessage(message.c_str());
+    exit(1);
+}
