@@ -57,6 +57,8 @@ int runViewer(int argc, char** argv);
 // lists, reads the recording and builds the menus.
 void initScene();
 
+// Draws the whole picture into the back buffer; onDisplay then shows it.
+void drawPicture();
 void onDisplay();
 void onReshape(int width, int height);
 void drawText(float x, float y, float z, const char* text, void* font);

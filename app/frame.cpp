@@ -27,7 +27,7 @@ void onReshape(int width, int height) {
     glLoadIdentity();
 }
 
-void onDisplay() {
+void drawPicture() {
     glClear(GL_COLOR_BUFFER_BIT);
 
     glPushMatrix();
@@ -63,6 +63,9 @@ void onDisplay() {
              GLUT_BITMAP_TIMES_ROMAN_10);
     drawText(-30, 25.4f, -50, "a - build up lines, r - reset, ESC - exit",
              GLUT_BITMAP_TIMES_ROMAN_10);
+}
 
+void onDisplay() {
+    drawPicture();
     glutSwapBuffers();
 }

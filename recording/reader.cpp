@@ -98,6 +98,10 @@ bool loadRecording(const char* path, RecordingTable& table) {
         if (length >= 4 && memcmp(line, "Time", 4) == 0) headerPending = false;
     }
     fclose(file);
+    // Rows past the end are read in one case (the replay on an empty
+    // recording); they must be zero, also when a table is read again.
+    memset(&table.rows[table.rowCount], 0,
+           sizeof(RecordingRow) * (RECORDING_CAPACITY - table.rowCount));
     // A file that opened but could not be read at all (a device error, say)
     // is as unreadable as one that did not open.
     return readAnything || !in.failed;

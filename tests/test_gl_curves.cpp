@@ -1,0 +1,182 @@
+// The eye curves: what LIST_CURVES emits (feedback) and what a frame shows.
+#include "gl_support.h"
+#include "recording_text.h"
+
+#include "interaction/interaction.h"
+#include "scene/scene.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+const std::vector<Sample> samples = {
+    {-5, 4, 1, 0, 6, -3, 2, 0},
+    {0, 2, 0.5f, 0.5f, 4, -4, 1, 0.25f},
+    {5, 6, -1, 1, 2, -6, -2, 1},
+};
+
+struct Counted {
+    int leftOrRight = 0;
+    int grey = 0;
+};
+
+void expectAt(const std::array<float, 7>& v, double x, double y, double z) {
+    auto w = projectPlotPoint(x, y, z);
+    EXPECT_NEAR(w[0], v[0], 0.01);
+    EXPECT_NEAR(w[1], v[1], 0.01);
+}
+
+} // namespace
+
+TEST(Curves, StripsCarryPositionsAndShadesPerVertex) {
+    startSceneWith(recordingText(samples));
+    loadPlotMatrices();
+    auto items = feedbackOf(LIST_CURVES);
+    ASSERT_EQ(4u, items.size()); // two segments per strip
+    for (const auto& item : items)
+        EXPECT_TRUE(item.token == GL_LINE_TOKEN || item.token == GL_LINE_RESET_TOKEN);
+    for (int seg = 0; seg < 2; seg++) {
+        for (int end = 0; end < 2; end++) {
+            const Sample& s = samples[seg + end];
+            const auto& l = items[seg].vertices[end];
+            expectAt(l, s.leftH, s.leftT, s.leftV);
+            EXPECT_FLOAT_EQ(1 - s.leftShade, l[3]);
+            EXPECT_FLOAT_EQ(1 - s.leftShade, l[4]);
+            EXPECT_FLOAT_EQ(1, l[5]);
+            const auto& r = items[2 + seg].vertices[end];
+            expectAt(r, s.rightH, s.rightT, s.rightV);
+            EXPECT_FLOAT_EQ(1, r[3]);
+            EXPECT_FLOAT_EQ(1 - s.rightShade, r[4]);
+            EXPECT_FLOAT_EQ(1 - s.rightShade, r[5]);
+        }
+    }
+}
+
+TEST(Curves, DifferenceLinesAndSwitches) {
+    startSceneWith(recordingText(samples));
+    applyCommand(3);
+    loadPlotMatrices();
+    auto items = feedbackOf(LIST_CURVES);
+    ASSERT_EQ(7u, items.size());
+    for (int i = 0; i < 3; i++) {
+        const auto& line = items[4 + i];
+        EXPECT_TRUE(line.token == GL_LINE_TOKEN || line.token == GL_LINE_RESET_TOKEN);
+        expectAt(line.vertices[0], samples[i].leftH, samples[i].leftT, samples[i].leftV);
+        expectAt(line.vertices[1], samples[i].rightH, samples[i].rightT, samples[i].rightV);
+        for (int c = 3; c < 6; c++) EXPECT_NEAR(0.3, line.vertices[0][c], 1e-6);
+    }
+    GLfloat width = 0;
+    glCallList(LIST_CURVES);
+    glGetFloatv(GL_LINE_WIDTH, &width);
+    EXPECT_FLOAT_EQ(0.5f, width); // left for the cross after the list
+
+    applyCommand(1);
+    applyCommand(2);
+    EXPECT_EQ(3u, feedbackOf(LIST_CURVES).size()); // difference lines only
+    applyCommand(3);
+    EXPECT_EQ(0u, feedbackOf(LIST_CURVES).size()); // all off: empty
+}
+
+TEST(Curves, TorsionScaleStretchesFlattensAndMirrors) {
+    startSceneWith(recordingText(samples));
+    for (float scale : {1.5f, 0.0f, -0.5f}) {
+        view.torsionScale = scale;
+        buildCurveList();
+        loadPlotMatrices();
+        auto items = feedbackOf(LIST_CURVES);
+        ASSERT_EQ(4u, items.size());
+        expectAt(items[0].vertices[0], samples[0].leftH, scale * samples[0].leftT,
+                 samples[0].leftV);
+        expectAt(items[3].vertices[1], samples[2].rightH, scale * samples[2].rightT,
+                 samples[2].rightV);
+    }
+}
+
+TEST(Curves, BuildUpCountLimitsTheRows) {
+    startSceneWith(recordingText(samples));
+    view.buildUpCount = 2;
+    buildCurveList();
+    loadPlotMatrices();
+    EXPECT_EQ(2u, feedbackOf(LIST_CURVES).size());
+    // Single vertices draw nothing (the GL may report them as zero-length
+    // lines); the difference switch adds one real line.
+    auto extent = [](const FeedbackItem& item) {
+        return std::hypot(item.vertices[1][0] - item.vertices[0][0],
+                          item.vertices[1][1] - item.vertices[0][1]);
+    };
+    view.buildUpCount = 1;
+    buildCurveList();
+    for (const auto& item : feedbackOf(LIST_CURVES)) EXPECT_EQ(0.0, extent(item));
+    view.showDifference = 1;
+    buildCurveList();
+    auto items = feedbackOf(LIST_CURVES);
+    int real = 0;
+    for (const auto& item : items) {
+        if (extent(item) == 0) continue;
+        real++;
+        expectAt(item.vertices[1], samples[0].rightH, samples[0].rightT, samples[0].rightV);
+    }
+    EXPECT_EQ(1, real);
+
+    // Key a on an empty recording draws row 0, all zeros: nothing visible.
+    startSceneWith("Time\n");
+    view.buildUpCount = 1;
+    view.showDifference = 1;
+    buildCurveList();
+    for (const auto& item : feedbackOf(LIST_CURVES)) EXPECT_EQ(0.0, extent(item));
+}
+
+// Pixels of a whole frame at the start view: the paths lie where an
+// independent projection of their samples puts them, in their colours.
+TEST(CurvesFrame, PathsAppearWhereTheyShould) {
+    // Shade 1 throughout: pure blue and pure red.
+    std::vector<Sample> rows = {{-12, -8, 0, 1, 12, 8, 0, 1}, {-4, -8, 0, 1, 4, 8, 0, 1}};
+    startSceneWith(recordingText(rows));
+    Frame frame = drawFrame();
+    EXPECT_EQ(178, frame.at(5, 150).r); // 0.7 grey background
+    EXPECT_EQ(178, frame.at(5, 150).g);
+
+    auto findColour = [&](double x, double y, double z, Rgb want) {
+        auto w = projectPlotPoint(x, y, z);
+        int px = static_cast<int>(w[0]), py = static_cast<int>(w[1]);
+        for (int dy = -1; dy <= 1; dy++) {
+            Rgb got = frame.at(px, py + dy);
+            if (got.r == want.r && got.g == want.g && got.b == want.b) return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(findColour(-8, 0, -8, {0, 0, 255})) << "left path midpoint";
+    EXPECT_TRUE(findColour(8, 0, 8, {255, 0, 0})) << "right path midpoint";
+    // The start view mirrors: positive horizontal is on the left, positive
+    // vertical at the bottom.
+    auto left = projectPlotPoint(-8, 0, -8);
+    EXPECT_GT(left[0], 150);
+    EXPECT_GT(left[1], 150);
+
+    // After a resize the same points follow the new projection.
+    Frame wide = drawFrame(300, 200);
+    auto w = projectPlotPoint(-8, 0, -8, 300, 200);
+    bool found = false;
+    for (int dy = -1; dy <= 1; dy++) {
+        Rgb got = wide.at(static_cast<int>(w[0]), static_cast<int>(w[1]) + dy);
+        found = found || (got.r == 0 && got.g == 0 && got.b == 255);
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST(CurvesFrame, ShadeBlendsFromWhiteToBlue) {
+    std::vector<Sample> rows = {{-10, 5, 0, 0.5f, 0, 0, 0, 0}, {10, 5, 0, 0.5f, 0, 0, 0, 0}};
+    startSceneWith(recordingText(rows));
+    view.showRightEye = 0;
+    buildCurveList();
+    Frame frame = drawFrame();
+    auto w = projectPlotPoint(0, 0, 5);
+    bool found = false;
+    for (int dy = -1; dy <= 1; dy++) {
+        Rgb got = frame.at(static_cast<int>(w[0]), static_cast<int>(w[1]) + dy);
+        found = found || (std::abs(got.r - 128) <= 1 && got.r == got.g && got.b == 255);
+    }
+    EXPECT_TRUE(found) << "shade 0.5 is (0.5, 0.5, 1)";
+}

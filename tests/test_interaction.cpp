@@ -1,0 +1,169 @@
+// Command, key, menu-label and timer logic, without a window.
+#include "interaction/interaction.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+ViewState started() {
+    ViewState s;
+    setStartView(s);
+    return s;
+}
+
+} // namespace
+
+TEST(Commands, FunctionKeysToggleSwitches) {
+    ViewState s = started();
+    applyCommandEffect(s, 1);
+    applyCommandEffect(s, 3);
+    applyCommandEffect(s, 6);
+    EXPECT_EQ(0, s.showLeftEye);
+    EXPECT_EQ(1, s.showDifference);
+    EXPECT_EQ(1, s.rotateX);
+    applyCommandEffect(s, 1);
+    EXPECT_EQ(1, s.showLeftEye);
+    for (int c = 1; c <= 8; c++) {
+        applyCommandEffect(s, c);
+        applyCommandEffect(s, c);
+    }
+    EXPECT_EQ(1, s.showRightEye);
+    EXPECT_EQ(1, s.showEdges);
+    EXPECT_EQ(1, s.showCross);
+    EXPECT_EQ(0, s.rotateY);
+}
+
+TEST(Commands, ZoomAndTorsionHaveNoLimits) {
+    ViewState s = started();
+    for (int i = 0; i < 60; i++) applyCommandEffect(s, 10);
+    EXPECT_EQ(0.0f, s.distance);
+    applyCommandEffect(s, 10);
+    EXPECT_EQ(-0.5f, s.distance);
+    applyCommandEffect(s, 9);
+    applyCommandEffect(s, 9);
+    EXPECT_EQ(0.5f, s.distance);
+
+    applyCommandEffect(s, 12);
+    applyCommandEffect(s, 12);
+    EXPECT_EQ(0.0f, s.torsionScale);
+    applyCommandEffect(s, 12);
+    EXPECT_EQ(-0.5f, s.torsionScale);
+    applyCommandEffect(s, 11);
+    EXPECT_EQ(0.0f, s.torsionScale);
+}
+
+TEST(Commands, OtherNumbersChangeNothing) {
+    ViewState s = started();
+    for (int c : {0, 13, 100, 101, 102, 103, 104, 105, -1}) applyCommandEffect(s, c);
+    ViewState fresh = started();
+    EXPECT_EQ(0, memcmp(&s, &fresh, sizeof s));
+}
+
+TEST(Keys, BuildUpResetAndCase) {
+    ViewState s = started();
+    EXPECT_EQ(KeyAction::RebuildCurves, applyKeyEffect(s, 'a'));
+    EXPECT_EQ(1, s.buildUpCount);
+    EXPECT_EQ(KeyAction::RebuildCurves, applyKeyEffect(s, 'a'));
+    EXPECT_EQ(-1, s.buildUpCount);
+
+    EXPECT_EQ(KeyAction::Nothing, applyKeyEffect(s, 'A'));
+    EXPECT_EQ(KeyAction::Nothing, applyKeyEffect(s, 'R'));
+    EXPECT_EQ(KeyAction::Quit, applyKeyEffect(s, 27));
+
+    // Reset brings back the view but leaves the show switches and the drum.
+    applyCommandEffect(s, 6);
+    applyCommandEffect(s, 2);
+    applyCommandEffect(s, 10);
+    applyCommandEffect(s, 11);
+    applyKeyEffect(s, 'a');
+    s.angleX = 12;
+    s.angleY = 7;
+    s.angleZ = 3;
+    s.drumAngle = 45;
+    EXPECT_EQ(KeyAction::Reset, applyKeyEffect(s, 'r'));
+    EXPECT_EQ(0, s.rotateX);
+    EXPECT_EQ(-90.0f, s.angleX);
+    EXPECT_EQ(180.0f, s.angleY);
+    EXPECT_EQ(0.0f, s.angleZ);
+    EXPECT_EQ(30.0f, s.distance);
+    EXPECT_EQ(1.0f, s.torsionScale);
+    EXPECT_EQ(-1, s.buildUpCount);
+    EXPECT_EQ(0, s.showRightEye);
+    EXPECT_EQ(45.0f, s.drumAngle);
+    EXPECT_STREQ("Rotate about X (F6)", menuLabel(s, 6));
+}
+
+TEST(MenuLabels, FollowTheSwitches) {
+    ViewState s = started();
+    const char* atStart[] = {"Hide left eye (F1)",  "Hide right eye (F2)", "Show differece (F3)",
+                             "Hide edges (F4)",     "Hide cross (F5)",     "Rotate about X (F6)",
+                             "Rotate about Y (F7)", "Rotate about Z (F8)", "Zoom out (F9)",
+                             "Zoom in (F10)",       "Rise torison (F11)",  "Lower torsion (F12)"};
+    for (int v = 1; v <= 12; v++) EXPECT_STREQ(atStart[v - 1], menuLabel(s, v)) << v;
+    for (int c = 1; c <= 8; c++) applyCommandEffect(s, c);
+    const char* flipped[] = {"Show left eye (F1)",       "Show right eye (F2)",
+                             "Hide differece (F3)",      "Show Edges (F4)",
+                             "Show cross (F5)",          "Stop rotate about X (F6)",
+                             "Stop rotate about Y (F7)", "Stop rotate about Z (F8)"};
+    for (int v = 1; v <= 8; v++) EXPECT_STREQ(flipped[v - 1], menuLabel(s, v)) << v;
+}
+
+TEST(Timer, RotationsAndDrum) {
+    ViewState s = started();
+    EXPECT_FALSE(applyTimerStep(s, 100));
+    EXPECT_EQ(0.5f, s.drumAngle);
+    EXPECT_EQ(-90.0f, s.angleX);
+    s.rotateX = s.rotateY = s.rotateZ = 1;
+    for (int i = 0; i < 720; i++) applyTimerStep(s, 100);
+    EXPECT_EQ(-450.0f, s.angleX); // the opposite sense
+    EXPECT_EQ(540.0f, s.angleY);
+    EXPECT_EQ(360.0f, s.angleZ);
+    EXPECT_EQ(360.5f, s.drumAngle);
+}
+
+TEST(Timer, BuildUpReplayWraps) {
+    ViewState s = started();
+    s.buildUpCount = 1;
+    EXPECT_TRUE(applyTimerStep(s, 3));
+    EXPECT_EQ(2, s.buildUpCount);
+    applyTimerStep(s, 3);
+    EXPECT_EQ(3, s.buildUpCount); // the complete paths for one tick
+    applyTimerStep(s, 3);
+    EXPECT_EQ(1, s.buildUpCount);
+    for (int rows : {0, 1}) {
+        s.buildUpCount = 1;
+        EXPECT_TRUE(applyTimerStep(s, rows));
+        EXPECT_EQ(1, s.buildUpCount) << rows;
+    }
+}
+
+// Left alone, a float angle stuck at 2^23 would freeze the view after about a
+// day of turning. The angle is brought back by whole turns long before that.
+TEST(Timer, AnglesKeepTurningForever) {
+    EXPECT_EQ(8388608.0f, 8388608.0f + 0.5f); // the freeze being avoided
+    ViewState s = started();
+    s.rotateY = 1;
+    s.rotateX = 1;
+    s.angleY = ANGLE_WRAP_BOUND - 1;
+    s.angleX = -ANGLE_WRAP_BOUND + 1;
+    s.drumAngle = ANGLE_WRAP_BOUND - 1;
+    float previousY = s.angleY;
+    for (int i = 0; i < 10; i++) {
+        applyTimerStep(s, 0);
+        float turned = std::fmod(std::fmod(s.angleY - previousY, 360.0f) + 360.0f, 360.0f);
+        EXPECT_EQ(0.5f, turned) << "tick " << i;
+        previousY = s.angleY;
+    }
+    EXPECT_LT(std::fabs(s.angleY), 360.0f);
+    EXPECT_LT(std::fabs(s.angleX), 360.0f);
+    EXPECT_LT(std::fabs(s.drumAngle), 360.0f);
+    // The same orientation as without the wrap, to the last bit of a turn.
+    EXPECT_EQ(std::fmod(ANGLE_WRAP_BOUND + 4.0f, 360.0f), s.angleY);
+    EXPECT_EQ(std::fmod(-ANGLE_WRAP_BOUND - 4.0f, 360.0f), s.angleX);
+    // Ordinary values are never touched.
+    EXPECT_EQ(540.0f, keepAngleInRange(540.0f));
+    EXPECT_EQ(-100000.5f, keepAngleInRange(-100000.5f));
+}

@@ -1,0 +1,238 @@
+// The recording reader against files the tests write, and against the same
+// rules written out literally with fgets/strtok/atof.
+#include "literal_reader.h"
+#include "recording/recording.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+RecordingTable table;
+RecordingTable reference;
+
+std::string tempPath(const std::string& name) { return ::testing::TempDir() + "quelvist_" + name; }
+
+std::string writeFile(const std::string& name, const std::string& content) {
+    std::string path = tempPath(name);
+    FILE* f = fopen(path.c_str(), "wb");
+    fwrite(content.data(), 1, content.size(), f);
+    fclose(f);
+    return path;
+}
+
+// Reads content with both readers, checks they agree bit for bit and
+// returns the row count.
+int readBoth(const std::string& content) {
+    std::string path = writeFile("case.txt", content);
+    EXPECT_TRUE(loadRecording(path.c_str(), table));
+    loadRecordingLiterally(path.c_str(), reference);
+    EXPECT_EQ(table.rowCount, reference.rowCount);
+    EXPECT_EQ(0, memcmp(table.rows, reference.rows, sizeof(RecordingRow) * table.rowCount))
+        << "fast and literal readers differ";
+    return table.rowCount;
+}
+
+const std::string header = "Time\tLeft\tRight\n";
+
+} // namespace
+
+TEST(Reader, DecimalCommasAndPointsAndSingleTabs) {
+    ASSERT_EQ(1, readBoth(header + "1,5\t-2,25\t3\n"));
+    EXPECT_FLOAT_EQ(1.5f, table.rows[0].col[0]);
+    EXPECT_FLOAT_EQ(-2.25f, table.rows[0].col[1]);
+    EXPECT_FLOAT_EQ(3.0f, table.rows[0].col[2]);
+    EXPECT_EQ(0.0f, table.rows[0].col[3]);
+
+    ASSERT_EQ(2, readBoth(header + "1.234,5\t7.5\n 0,25\t+4\n"));
+    EXPECT_FLOAT_EQ(1.234f, table.rows[0].col[0]); // becomes 1.234.5
+    EXPECT_FLOAT_EQ(7.5f, table.rows[0].col[1]);
+    EXPECT_FLOAT_EQ(0.25f, table.rows[1].col[0]);
+    EXPECT_FLOAT_EQ(4.0f, table.rows[1].col[1]);
+}
+
+TEST(Reader, TabsAtEitherEndAndEmptyFieldsShiftValuesLeft) {
+    ASSERT_EQ(3, readBoth(header + "\t7\t8\n1\t\t\t2\n5\t6\t\n"));
+    EXPECT_EQ(7.0f, table.rows[0].col[0]);
+    EXPECT_EQ(8.0f, table.rows[0].col[1]);
+    EXPECT_EQ(1.0f, table.rows[1].col[0]);
+    EXPECT_EQ(2.0f, table.rows[1].col[1]);
+    EXPECT_EQ(6.0f, table.rows[2].col[1]);
+    EXPECT_EQ(0.0f, table.rows[2].col[2]); // the line end after the tab
+}
+
+TEST(Reader, EmptyLinesStoreZeroRowsAndFinalLineEndAddsNone) {
+    ASSERT_EQ(3, readBoth(header + "1\n\n2\n"));
+    for (float v : table.rows[1].col) EXPECT_EQ(0.0f, v);
+    EXPECT_EQ(2.0f, table.rows[2].col[0]);
+    // Without a final line end the last line still counts once.
+    ASSERT_EQ(2, readBoth(header + "1\n2"));
+    EXPECT_EQ(2.0f, table.rows[1].col[0]);
+}
+
+TEST(Reader, HeaderRules) {
+    EXPECT_EQ(0, readBoth("1\t2\n3\t4\n")); // no header at all
+    EXPECT_EQ(0, readBoth("pre\namble\nTime\tx\n"));
+    EXPECT_EQ(0, readBoth("pre\nTime"));
+    EXPECT_EQ(1, readBoth("Timestamp\tx\n5\n"));
+    EXPECT_EQ(0, readBoth("time\tx\n5\n")); // case-sensitive
+    EXPECT_EQ(0, readBoth(""));
+    // Preamble lines are skipped whatever they hold; a later "Time" line is data.
+    ASSERT_EQ(2, readBoth("1\t2\n\tTime\nTime\n3\nTime\t9\n"));
+    EXPECT_EQ(3.0f, table.rows[0].col[0]);
+    EXPECT_EQ(0.0f, table.rows[1].col[0]);
+    EXPECT_EQ(9.0f, table.rows[1].col[1]);
+}
+
+TEST(Reader, OverLongLinesAreReadInPiecesOf799) {
+    // Before the header: the second piece of a long line can be the header.
+    std::string preamble(799, 'x');
+    ASSERT_EQ(1, readBoth(preamble + "Time\n4\n"));
+    EXPECT_EQ(4.0f, table.rows[0].col[0]);
+    // A preamble piece that does not begin with "Time" is skipped.
+    EXPECT_EQ(0, readBoth(std::string(900, 'y') + "Time\n4\n"));
+
+    // After the header: every piece becomes a row of its own.
+    std::string longLine;
+    while (longLine.size() < 799) longLine += "1\t";
+    longLine.resize(799);                       // ends in "1"
+    ASSERT_EQ(2, readBoth(header + longLine + "\n")); // the "\n" is a piece too
+    EXPECT_EQ(1.0f, table.rows[0].col[0]);
+    for (float v : table.rows[1].col) EXPECT_EQ(0.0f, v);
+    ASSERT_EQ(2, readBoth(header + longLine + "25\t3\n"));
+    EXPECT_EQ(25.0f, table.rows[1].col[0]);
+    EXPECT_EQ(3.0f, table.rows[1].col[1]);
+    // The rest of an over-long header line is a data row.
+    ASSERT_EQ(2, readBoth("Time" + std::string(795, '\t') + "8\t9\n1\n"));
+    EXPECT_EQ(8.0f, table.rows[0].col[0]);
+}
+
+TEST(Reader, OnlyFifteenColumnsAreKept) {
+    std::string line;
+    for (int i = 1; i <= 20; i++) line += std::to_string(i) + "\t";
+    ASSERT_EQ(1, readBoth(header + line + "\n"));
+    for (int i = 0; i < RECORDING_COLUMNS; i++) EXPECT_EQ(i + 1.0f, table.rows[0].col[i]);
+}
+
+TEST(Reader, StopsAtTheTableSize) {
+    std::string content = header;
+    for (int i = 0; i < RECORDING_CAPACITY + 17; i++) content += std::to_string(i) + "\n";
+    ASSERT_EQ(RECORDING_CAPACITY, readBoth(content));
+    EXPECT_EQ(49999.0f, table.rows[RECORDING_CAPACITY - 1].col[0]);
+}
+
+TEST(Reader, WindowsLineEnds) {
+    ASSERT_EQ(2, readBoth("pre\r\nTime\tx\r\n1,5\t2\r\n\r\n"));
+    EXPECT_EQ(1.5f, table.rows[0].col[0]);
+    EXPECT_EQ(2.0f, table.rows[0].col[1]);
+    EXPECT_EQ(0.0f, table.rows[1].col[0]);
+}
+
+TEST(Reader, NumberPrefixes) {
+    ASSERT_EQ(1, readBoth(header + "1,5e3\t2E-2\t1e\t1e+\t3x\t-\t.5\t5.\t0x1p3\tinf\t-nan\t1inf\t"
+                                   "-0x10\t,25\tabc\n"));
+    const float* c = table.rows[0].col;
+    EXPECT_EQ(1500.0f, c[0]);
+    EXPECT_FLOAT_EQ(0.02f, c[1]);
+    EXPECT_EQ(1.0f, c[2]);
+    EXPECT_EQ(1.0f, c[3]);
+    EXPECT_EQ(3.0f, c[4]);
+    EXPECT_EQ(0.0f, c[5]);
+    EXPECT_EQ(0.5f, c[6]);
+    EXPECT_EQ(5.0f, c[7]);
+    EXPECT_EQ(0.0f, c[8]);
+    EXPECT_EQ(0.0f, c[9]);
+    EXPECT_EQ(0.0f, c[10]);
+    EXPECT_EQ(1.0f, c[11]);
+    EXPECT_TRUE(c[12] == 0.0f && std::signbit(c[12])); // "-0"
+    EXPECT_EQ(0.25f, c[13]);
+    EXPECT_EQ(0.0f, c[14]);
+}
+
+TEST(Reader, OutOfRangeValues) {
+    ASSERT_EQ(1, readBoth(header + "1e400\t-1e400\t1e-400\t1e39\t-1e-400\t4e-320\t" +
+                          std::string(320, '9') + "\t0," + std::string(350, '0') + "1\n"));
+    const float* c = table.rows[0].col;
+    EXPECT_TRUE(std::isinf(c[0]) && c[0] > 0);
+    EXPECT_TRUE(std::isinf(c[1]) && c[1] < 0);
+    EXPECT_EQ(0.0f, c[2]);
+    EXPECT_TRUE(std::isinf(c[3]));
+    EXPECT_TRUE(c[4] == 0.0f && std::signbit(c[4]));
+    EXPECT_EQ(0.0f, c[5]);
+    EXPECT_TRUE(std::isinf(c[6]));
+    EXPECT_EQ(0.0f, c[7]);
+}
+
+TEST(Reader, NulBytesEndTheLineAsAStringWould) {
+    std::string content = header + "1\t2";
+    content += '\0';
+    content += "\t3\n4\n";
+    ASSERT_EQ(2, readBoth(content));
+    EXPECT_EQ(2.0f, table.rows[0].col[1]);
+    EXPECT_EQ(0.0f, table.rows[0].col[2]);
+    EXPECT_EQ(4.0f, table.rows[1].col[0]);
+}
+
+TEST(Reader, RandomNumbersRoundExactlyAsAtof) {
+    std::mt19937 random(12345);
+    std::string content = header;
+    auto digits = [&](int n) {
+        std::string s;
+        for (int i = 0; i < n; i++) s += static_cast<char>('0' + random() % 10);
+        return s;
+    };
+    for (int row = 0; row < 4000; row++) {
+        for (int col = 0; col < 15; col++) {
+            std::string field;
+            if (random() % 2) field += '-';
+            field += digits(1 + random() % 20);
+            if (random() % 3) field += (random() % 2 ? ',' : '.') + digits(random() % 25);
+            if (random() % 4 == 0)
+                field += "e" + std::to_string(static_cast<int>(random() % 700) - 350);
+            content += field + (col < 14 ? "\t" : "\n");
+        }
+    }
+    EXPECT_EQ(4000, readBoth(content));
+}
+
+TEST(Reader, SameNumbersUnderAGermanLocale) {
+    ASSERT_NE(nullptr, setlocale(LC_ALL, "de_DE.UTF-8"))
+        << "the de_DE.UTF-8 locale is missing: run tools/setup.sh";
+    std::string path = writeFile("german.txt", header + "1.5\t2,5\t-3.25e1\n");
+    EXPECT_TRUE(loadRecording(path.c_str(), table));
+    setlocale(LC_ALL, "C");
+    ASSERT_EQ(1, table.rowCount);
+    EXPECT_EQ(1.5f, table.rows[0].col[0]);
+    EXPECT_EQ(2.5f, table.rows[0].col[1]);
+    EXPECT_EQ(-32.5f, table.rows[0].col[2]);
+}
+
+TEST(Reader, UnreadablePaths) {
+    EXPECT_FALSE(loadRecording(tempPath("does-not-exist.txt").c_str(), table));
+    EXPECT_FALSE(loadRecording(::testing::TempDir().c_str(), table)); // a directory
+    EXPECT_EQ(0, table.rowCount);
+}
+
+// The shipped sample and the large generated recording read the same with
+// both readers; the generated files' paths come from the environment.
+TEST(Reader, SampleAndLargeRecordingsMatchTheLiteralReader) {
+    for (const char* variable : {"QUELVIST_SAMPLE", "QUELVIST_LARGE_RECORDING"}) {
+        const char* path = getenv(variable);
+        if (!path) {
+            ADD_FAILURE() << variable << " is not set";
+            continue;
+        }
+        ASSERT_TRUE(loadRecording(path, table)) << path;
+        loadRecordingLiterally(path, reference);
+        EXPECT_GT(table.rowCount, 20000);
+        EXPECT_EQ(table.rowCount, reference.rowCount);
+        EXPECT_EQ(0, memcmp(table.rows, reference.rows, sizeof(RecordingRow) * table.rowCount));
+    }
+}
