@@ -11,7 +11,7 @@ PACKAGES=(
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0 mesa-utils
   libgtk-3-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils xdotool imagemagick
+  xvfb xauth x11-utils xdotool imagemagick tesseract-ocr tesseract-ocr-eng
   locales python3
 )
 

@@ -1,0 +1,213 @@
+"""Drives the real viewer under the X server named by DISPLAY: starts it,
+answers its dialogs, presses keys, picks menu entries, takes screenshots and
+reads their pixels (and, for texts, their words with OCR)."""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+BINARY = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else "quelvist"
+DATA = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else "data"
+OUT = os.environ.get("QUELVIST_SCREENSHOTS", os.path.join(tempfile.gettempdir(), "quelvist-e2e"))
+os.makedirs(OUT, exist_ok=True)
+
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+        print("FAIL:", message, flush=True)
+    else:
+        print("ok:", message, flush=True)
+
+
+def finish():
+    if failures:
+        print(f"{len(failures)} checks failed")
+        sys.exit(1)
+    print("all checks passed")
+
+
+def xdo(*args, check_rc=False):
+    result = subprocess.run(["xdotool", *args], capture_output=True, text=True)
+    if check_rc and result.returncode != 0:
+        raise RuntimeError(f"xdotool {args}: {result.stderr}")
+    return result.stdout.strip()
+
+
+def visible_windows():
+    ids = xdo("search", "--onlyvisible", "--name", "")
+    return [int(w) for w in ids.split()] if ids else []
+
+
+def geometry(window):
+    out = xdo("getwindowgeometry", "--shell", str(window))
+    values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+    return {k: int(v) for k, v in values.items() if k in ("X", "Y", "WIDTH", "HEIGHT")}
+
+
+def name_of(window):
+    return xdo("getwindowname", str(window))
+
+
+def wait_until(predicate, timeout=20.0, step=0.1):
+    end = time.time() + timeout
+    while time.time() < end:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(step)
+    return None
+
+
+class Viewer:
+    """One run of the viewer; dialogs are the visible windows it adds."""
+
+    def __init__(self, args=(), cwd=None, env_extra=None):
+        self.before = set(visible_windows())
+        env = dict(os.environ, NO_AT_BRIDGE="1")
+        env.update(env_extra or {})
+        self.proc = subprocess.Popen([BINARY, *args], cwd=cwd or DATA, env=env,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.window = None
+
+    def new_windows(self):
+        return [w for w in visible_windows()
+                if w not in self.before and geometry(w).get("WIDTH", 0) > 1]
+
+    def wait_dialog(self, timeout=20.0):
+        """The first new window that is not the GL window."""
+        def find():
+            for w in self.new_windows():
+                if name_of(w) != "Quelvist":
+                    return w
+            return None
+        return wait_until(find, timeout)
+
+    def wait_dialog_gone(self, dialog, timeout=10.0):
+        return wait_until(lambda: dialog not in visible_windows(), timeout)
+
+    def answer(self, dialog, *keys):
+        xdo("windowfocus", "--sync", str(dialog))
+        time.sleep(0.3)
+        xdo("key", *keys)
+
+    def wait_window(self, timeout=30.0):
+        def find():
+            for w in self.new_windows():
+                if name_of(w) == "Quelvist":
+                    return w
+            return None
+        self.window = wait_until(find, timeout)
+        if self.window:
+            time.sleep(1.0)  # first frames
+        return self.window
+
+    def start_windowed(self, timeout=30.0):
+        """Answers No to the full-screen question (the recording is given on
+        the command line or the file dialog was already handled)."""
+        dialog = self.wait_dialog()
+        if dialog is None:
+            return None
+        self.answer(dialog, "Escape")
+        return self.wait_window(timeout)
+
+    def key(self, *keys):
+        xdo("windowfocus", "--sync", str(self.window))
+        xdo("key", "--delay", "60", *keys)
+
+    def shot(self, name):
+        return screenshot(self.window, name)
+
+    def wait_exit(self, timeout=10.0):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        # Let the server unmap the windows before the next run looks for its own.
+        wait_until(lambda: not self.new_windows(), 5.0)
+
+
+class Image:
+    def __init__(self, width, height, data):
+        self.width, self.height, self.data = width, height, data
+
+    def at(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.data[i:i + 3])
+
+    def count(self, predicate, box=None):
+        x0, y0, x1, y1 = box or (0, 0, self.width, self.height)
+        n = 0
+        for y in range(max(0, y0), min(self.height, y1)):
+            row = y * self.width * 3
+            for x in range(max(0, x0), min(self.width, x1)):
+                i = row + x * 3
+                if predicate(self.data[i], self.data[i + 1], self.data[i + 2]):
+                    n += 1
+        return n
+
+
+def read_ppm(raw):
+    parts = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", raw)
+    width, height = int(parts.group(1)), int(parts.group(2))
+    return Image(width, height, raw[parts.end():parts.end() + width * height * 3])
+
+
+def screenshot(window, name, box=None):
+    """Takes a screenshot of a window (or the root) and keeps a PNG of it."""
+    target = "root" if window is None else str(window)
+    raw = subprocess.run(["import", "-window", target, "-depth", "8", "ppm:-"],
+                         capture_output=True, check=True).stdout
+    image = read_ppm(raw)
+    path = os.path.join(OUT, name + ".png")
+    subprocess.run(["convert", "ppm:-", path], input=raw, check=True)
+    return image
+
+
+def ocr(window, name, scale=300):
+    """The words in a window's screenshot."""
+    target = "root" if window is None else str(window)
+    path = os.path.join(OUT, name + "-ocr.png")
+    subprocess.run(["import", "-window", target, "-depth", "8", path], check=True)
+    subprocess.run(["convert", path, "-resize", f"{scale}%", "-colorspace", "Gray", path],
+                   check=True)
+    result = subprocess.run(["tesseract", path, "-", "--psm", "6"], capture_output=True, text=True)
+    return " ".join(result.stdout.split())
+
+
+def is_blue(r, g, b):
+    return b > 200 and r < 90 and g < 90
+
+
+def is_red(r, g, b):
+    return r > 200 and g < 90 and b < 90
+
+
+def is_grey_line(r, g, b):
+    return abs(r - 77) < 12 and abs(g - 77) < 12 and abs(b - 77) < 12
+
+
+def is_marker(r, g, b):
+    return abs(r - 128) < 6 and g > 245 and abs(b - 128) < 6
+
+
+def is_black(r, g, b):
+    return r < 25 and g < 25 and b < 25
+
+
+def write_recording(path, rows):
+    """rows: (left h, v, t, shade, right h, v, t, shade) tuples."""
+    with open(path, "w") as out:
+        out.write("Export\nTime\tx\n")
+        for lh, lv, lt, ls, rh, rv, rt, rs in rows:
+            cols = [0, 0, 0, lh, lv, lt, 0, ls, 0, 0, rh, rv, rt, 0, rs]
+            out.write("\t".join(str(c).replace(".", ",") for c in cols) + "\n")

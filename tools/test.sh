@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test. The GL and end-to-end tests need an X
+# server: a private Xvfb is started for the run and stopped afterwards.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/build.sh
+
+display=90
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+  display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
+for _ in $(seq 100); do
+  [ -e "/tmp/.X11-unix/X$display" ] && break
+  sleep 0.1
+done
+export DISPLAY=":$display" NO_AT_BRIDGE=1
+export QUELVIST_SCREENSHOTS="$PWD/build/screenshots"
+ctest --test-dir build --output-on-failure "$@"
