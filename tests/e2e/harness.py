@@ -156,6 +156,30 @@ class Image:
         return n
 
 
+DRUM_BOX = (180, 225, 300, 300)  # the turning drum in a 300x300 window
+
+
+def differing(a, b, box=(0, 0, 300, 300), skip=DRUM_BOX):
+    """Pixels that differ between two screenshots inside box, outside skip."""
+    n = 0
+    for y in range(box[1], box[3]):
+        for x in range(box[0], box[2]):
+            if skip[0] <= x < skip[2] and skip[1] <= y < skip[3]:
+                continue
+            n += a.at(x, y) != b.at(x, y)
+    return n
+
+
+def bounding_box(image, predicate, box=(0, 0, 300, 300)):
+    xs, ys = [], []
+    for y in range(box[1], box[3]):
+        for x in range(box[0], box[2]):
+            if predicate(*image.at(x, y)):
+                xs.append(x)
+                ys.append(y)
+    return (min(xs), min(ys), max(xs), max(ys)) if xs else None
+
+
 def read_ppm(raw):
     parts = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", raw)
     width, height = int(parts.group(1)), int(parts.group(2))
@@ -173,13 +197,14 @@ def screenshot(window, name, box=None):
     return image
 
 
-def ocr(window, name, scale=300):
-    """The words in a window's screenshot."""
+def ocr(window, name, scale=300, crop=None):
+    """The words in a window's screenshot (or in the part crop, WxH+X+Y)."""
     target = "root" if window is None else str(window)
     path = os.path.join(OUT, name + "-ocr.png")
     subprocess.run(["import", "-window", target, "-depth", "8", path], check=True)
-    subprocess.run(["convert", path, "-resize", f"{scale}%", "-colorspace", "Gray", path],
-                   check=True)
+    cropping = ["-crop", crop, "+repage"] if crop else []
+    subprocess.run(["convert", path, *cropping, "-resize", f"{scale}%", "-colorspace", "Gray",
+                    path], check=True)
     result = subprocess.run(["tesseract", path, "-", "--psm", "6"], capture_output=True, text=True)
     return " ".join(result.stdout.split())
 

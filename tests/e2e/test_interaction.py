@@ -1,0 +1,180 @@
+"""Keys, the right-button menu and the timer on the shipped sample, checked
+on screenshots of the real window."""
+import time
+
+from harness import (Viewer, bounding_box, check, differing, finish, is_black, is_blue,
+                     is_grey_line, is_marker, is_red, ocr, xdo)
+
+
+def is_path(r, g, b):
+    """Either path at any shade: (1-v, 1-v, 1) or (1, 1-v, 1-v)."""
+    return (b == 255 and r == g) or (r == 255 and g == b)
+
+PLOT = (0, 40, 300, 300)  # below the help lines
+
+
+def plot_count(image, predicate):
+    return image.count(predicate, PLOT) - image.count(predicate, (180, 225, 300, 300))
+
+
+v = Viewer(["test.txt"])
+window = v.start_windowed()
+check(window is not None, "the viewer starts on test.txt")
+if window is None:
+    v.stop()
+    finish()
+
+start = v.shot("00-start")
+check(plot_count(start, is_blue) > 300 and plot_count(start, is_red) > 300, "both paths drawn")
+check(plot_count(start, is_marker) > 10, "edge markers drawn")
+check(plot_count(start, is_grey_line) < 20, "no difference lines at start")
+
+
+def toggled(key, name, predicate, what):
+    before = v.shot(name + "-before")
+    v.key(key)
+    time.sleep(0.5)
+    after = v.shot(name + "-after")
+    v.key(key)
+    time.sleep(0.5)
+    back = v.shot(name + "-back")
+    return plot_count(before, predicate), plot_count(after, predicate), plot_count(back, predicate)
+
+
+b, a, back = toggled("F1", "01-F1", is_blue, "blue")
+check(b > 300 and a < 5 and back > 300, f"F1 hides and shows the blue path ({b}, {a}, {back})")
+b, a, back = toggled("F2", "02-F2", is_red, "red")
+check(b > 300 and a < 5 and back > 300, f"F2 hides and shows the red path ({b}, {a}, {back})")
+b, a, back = toggled("F3", "03-F3", is_grey_line, "grey")
+check(a > b + 300 and back < b + 20, f"F3 shows and hides the grey lines ({b}, {a}, {back})")
+b, a, back = toggled("F4", "04-F4", is_marker, "markers")
+check(b > 10 and a == 0 and back > 10, f"F4 hides and shows the markers ({b}, {a}, {back})")
+b, a, back = toggled("F5", "05-F5", is_black, "cross")
+check(a < b - 100 and back > a + 100, f"F5 hides and shows the cross ({b}, {a}, {back})")
+
+# F6 to F8 turn the picture over time; r brings back the start view.
+for key in ("F6", "F7", "F8"):
+    v.key(key)
+    time.sleep(0.3)
+    first = v.shot(f"06-{key}-a")
+    time.sleep(0.7)
+    second = v.shot(f"06-{key}-b")
+    check(differing(first, second, PLOT) > 500, f"{key} turns the picture")
+    v.key(key)
+    time.sleep(0.2)
+    v.key("r")
+    time.sleep(0.5)
+    reset = v.shot(f"06-{key}-reset")
+    check(differing(start, reset) == 0, f"r brings back the start view after {key}")
+
+# F9/F10 zoom: the inner ring of markers grows and shrinks about the centre.
+ring = bounding_box(start, is_marker)
+v.key(*["F10"] * 10)
+time.sleep(0.5)
+zoomed_in = bounding_box(v.shot("07-F10"), is_marker)
+v.key(*["F9"] * 20)
+time.sleep(0.5)
+zoomed_out = bounding_box(v.shot("07-F9"), is_marker)
+width = lambda box: box[2] - box[0] if box else 0
+check(width(zoomed_in) > width(ring) > width(zoomed_out) > 0,
+      f"F10 zooms in, F9 out ({width(ring)}, {width(zoomed_in)}, {width(zoomed_out)})")
+v.key("r")
+time.sleep(0.5)
+
+# F11 stretches torsion (which points away from the viewer at the start, so
+# the paths spread in depth); F12 as often brings the same picture back, and
+# further F12 presses flatten and then mirror it.
+v.key(*["F11"] * 6)
+time.sleep(0.5)
+stretched = v.shot("08-F11")
+check(differing(start, stretched, PLOT) > 300, "F11 stretches the torsion axis")
+v.key(*["F12"] * 6)
+time.sleep(0.5)
+check(differing(start, v.shot("08-F12-back"), PLOT) == 0, "F12 undoes F11")
+v.key("F12", "F12")
+time.sleep(0.5)
+flat = v.shot("08-F12-flat")
+check(differing(start, flat, PLOT) > 100, "F12 twice flattens the paths")
+v.key("r")
+time.sleep(0.5)
+
+# 'A' and 'R' change nothing.
+v.key("A", "R")
+time.sleep(0.5)
+check(differing(start, v.shot("09-A")) == 0, "'A' and 'R' change nothing")
+
+# a grows the paths from nothing.
+v.key("a")
+time.sleep(0.2)
+early = v.shot("10-a-early")
+time.sleep(1.5)
+later = v.shot("10-a-later")
+e, l, full = plot_count(early, is_path), plot_count(later, is_path), plot_count(start, is_path)
+check(e < full / 10, f"a starts the paths from the beginning ({e} of {full})")
+check(l > e, f"the paths grow ({e} then {l})")
+v.key("a")
+time.sleep(0.5)
+check(differing(start, v.shot("10-a-off")) == 0, "a again shows the whole paths")
+
+# The menu, opened and picked with clicks.
+g = xdo("getwindowgeometry", "--shell", str(window))
+wx, wy = (int(dict(l.split("=") for l in g.splitlines())[k]) for k in ("X", "Y"))
+
+
+def open_submenu(entry):
+    xdo("mousemove", str(wx + 30), str(wy + 60), "click", "3")
+    time.sleep(0.5)
+    xdo("mousemove", str(wx + 40), str(wy + 72 + 25 * entry))
+    time.sleep(0.6)
+    xdo("mousemove", str(wx + 200), str(wy + 72 + 25 * entry))
+    time.sleep(0.8)
+
+
+def close_menu():
+    # A click outside the menu closes it (ESC would reach the viewer and quit).
+    xdo("mousemove", str(wx + 150), str(wy + 290), "click", "1")
+    time.sleep(0.5)
+
+
+open_submenu(0)
+words = ocr(None, "11-menu-start", crop=f"330x160+{wx + 30}+{wy + 60}")
+for label in ("Show/Hide", "Auto Rotate", "Zoom", "Torsion", "Hide left eye (F1)",
+              "Hide right eye (F2)", "Show differece (F3)", "Hide edges (F4)", "Hide cross (F5)"):
+    check(label in words, f"the menu offers {label!r}")
+xdo("click", "1")  # on "Hide left eye (F1)"
+time.sleep(0.6)
+picked = v.shot("11-menu-picked")
+check(plot_count(picked, is_blue) < 5, "picking Hide left eye (F1) hides the blue path")
+open_submenu(0)
+words = ocr(None, "11-menu-again", crop=f"330x160+{wx + 30}+{wy + 60}")
+check("Show left eye (F1)" in words, f"the entry now reads Show left eye (F1) ({words!r})")
+close_menu()
+v.key("F1")
+
+open_submenu(3)
+words = ocr(None, "12-menu-torsion", crop=f"190x60+{wx + 147}+{wy + 135}")
+check("Rise torison (F11)" in words and "Lower torsion (F12)" in words,
+      f"the Torsion submenu offers F11 and F12 ({words!r})")
+xdo("click", "1")
+time.sleep(0.6)
+check(differing(start, v.shot("12-menu-rise")) > 100, "Rise torison (F11) stretches torsion")
+v.key("r")
+
+# A function key pressed while the menu is open must not end the program.
+open_submenu(1)
+v.key("F6")
+time.sleep(0.5)
+close_menu()
+check(v.proc.poll() is None, "a key pressed with the menu open leaves the viewer running")
+open_submenu(1)
+words = ocr(None, "13-menu-rotate", crop=f"330x160+{wx + 30}+{wy + 60}")
+check("Stop rotate about X (F6)" in words, f"the labels caught up after the menu closed ({words!r})")
+close_menu()
+
+v.key("Escape")
+status = v.wait_exit()
+check(status == 1, f"ESC ends the process with status 1 ({status})")
+err = v.proc.stderr.read()
+check(err == "", f"nothing on stderr ({err!r})")
+v.stop()
+finish()
