@@ -86,7 +86,10 @@ check(window is not None and geometry(window)["WIDTH"] == 300, "-F and -fullscre
 v.stop()
 
 # A missing file: the error message with the exact text, then status 1.
-for path, label in (("missing.txt", "missing"), (work, "directory")):
+# A directory named without letters that OCR confuses (0 and O, 1 and l).
+folder = os.path.join(work, "Recordings")
+os.mkdir(folder)
+for path, label in (("missing.txt", "missing"), ("Recordings", "directory")):
     v = Viewer([path], cwd=work)
     question = v.wait_dialog()
     if question:
