@@ -66,6 +66,7 @@ void initScene() {
     buildEdgeList();
     buildDrumList();
     readRecording(recordingPath);
+    forgetCurveBlocks();
     buildCurveList();
     buildMenus();
 }

@@ -1,4 +1,11 @@
 // The eye paths and the lines joining the two eyes, sample by sample.
+//
+// LIST_CURVES is assembled from blocks: every finished block of rows is
+// compiled once into lists of its own (one per primitive), and LIST_CURVES
+// calls them and adds the unfinished rest. Neighbouring strip blocks share
+// their boundary row, so the strips have exactly the segments of one long
+// strip. During the replay a tick then costs the same at row 100 and at row
+// 50000; the blocks are compiled again only when what they show changes.
 #include "scene/scene.h"
 
 #include "app/app.h"
@@ -6,38 +13,120 @@
 
 #include <GL/gl.h>
 
+namespace {
+
+constexpr int BLOCK_ROWS = 512;
+constexpr int BLOCK_COUNT = (RECORDING_CAPACITY + BLOCK_ROWS - 1) / BLOCK_ROWS;
+
+enum Part { LEFT, RIGHT, DIFFERENCE, PARTS };
+
+struct BlockCache {
+    unsigned firstList; // PARTS * BLOCK_COUNT names, reserved once
+    int compiled;       // blocks 0 .. compiled-1 are up to date
+    uint8_t showLeftEye, showRightEye, showDifference;
+    float torsionScale;
+};
+BlockCache cache;
+
+unsigned blockList(int block, Part part) { return cache.firstList + block * PARTS + part; }
+
+void leftStrip(const RecordingRow* rows, int first, int end, float s) {
+    for (int i = first; i < end; i++) {
+        const float* c = rows[i].col;
+        glColor3f(1 - c[7], 1 - c[7], 1);
+        glVertex3f(c[3], s * c[5], c[4]);
+    }
+}
+
+void rightStrip(const RecordingRow* rows, int first, int end, float s) {
+    for (int i = first; i < end; i++) {
+        const float* c = rows[i].col;
+        glColor3f(1, 1 - c[14], 1 - c[14]);
+        glVertex3f(c[10], s * c[12], c[11]);
+    }
+}
+
+void differenceLines(const RecordingRow* rows, int first, int end, float s) {
+    for (int i = first; i < end; i++) {
+        const float* c = rows[i].col;
+        glVertex3f(c[3], s * c[5], c[4]);
+        glVertex3f(c[10], s * c[12], c[11]);
+    }
+}
+
+void compileBlock(int block, float s) {
+    const RecordingRow* rows = recording.rows;
+    const int first = block * BLOCK_ROWS;
+    const int end = first + BLOCK_ROWS;
+    // The strips run one row further, to the first row of the next block.
+    glNewList(blockList(block, LEFT), GL_COMPILE);
+    glBegin(GL_LINE_STRIP);
+    leftStrip(rows, first, end + 1, s);
+    glEnd();
+    glEndList();
+    glNewList(blockList(block, RIGHT), GL_COMPILE);
+    glBegin(GL_LINE_STRIP);
+    rightStrip(rows, first, end + 1, s);
+    glEnd();
+    glEndList();
+    glNewList(blockList(block, DIFFERENCE), GL_COMPILE);
+    glBegin(GL_LINES);
+    differenceLines(rows, first, end, s);
+    glEnd();
+    glEndList();
+}
+
+// Brings blocks 0 .. wanted-1 up to date and returns wanted.
+int prepareBlocks(int wanted) {
+    if (!cache.firstList) cache.firstList = glGenLists(PARTS * BLOCK_COUNT);
+    if (cache.showLeftEye != view.showLeftEye || cache.showRightEye != view.showRightEye ||
+        cache.showDifference != view.showDifference || cache.torsionScale != view.torsionScale) {
+        cache.compiled = 0;
+        cache.showLeftEye = view.showLeftEye;
+        cache.showRightEye = view.showRightEye;
+        cache.showDifference = view.showDifference;
+        cache.torsionScale = view.torsionScale;
+    }
+    for (; cache.compiled < wanted; cache.compiled++) compileBlock(cache.compiled, view.torsionScale);
+    return wanted;
+}
+
+} // namespace
+
+void forgetCurveBlocks() { cache.compiled = 0; }
+
 void buildCurveList() {
-    glNewList(LIST_CURVES, GL_COMPILE);
     const int count = view.buildUpCount != -1 ? view.buildUpCount : recording.rowCount;
+    // A block is finished once the row after it exists (rows past rowCount
+    // are only reached when the table is empty: a single row, no block).
+    const int blocks = prepareBlocks(count > 0 ? (count - 1) / BLOCK_ROWS : 0);
+    const int tail = blocks * BLOCK_ROWS;
     const float s = view.torsionScale;
     const RecordingRow* rows = recording.rows;
+
+    glNewList(LIST_CURVES, GL_COMPILE);
     if (view.showLeftEye) {
-        glBegin(GL_LINE_STRIP);
-        for (int i = 0; i < count; i++) {
-            const float* c = rows[i].col;
-            glColor3f(1 - c[7], 1 - c[7], 1);
-            glVertex3f(c[3], s * c[5], c[4]);
+        for (int b = 0; b < blocks; b++) glCallList(blockList(b, LEFT));
+        if (blocks == 0 || count - tail > 1) {
+            glBegin(GL_LINE_STRIP);
+            leftStrip(rows, tail, count, s);
+            glEnd();
         }
-        glEnd();
     }
     if (view.showRightEye) {
-        glBegin(GL_LINE_STRIP);
-        for (int i = 0; i < count; i++) {
-            const float* c = rows[i].col;
-            glColor3f(1, 1 - c[14], 1 - c[14]);
-            glVertex3f(c[10], s * c[12], c[11]);
+        for (int b = 0; b < blocks; b++) glCallList(blockList(b, RIGHT));
+        if (blocks == 0 || count - tail > 1) {
+            glBegin(GL_LINE_STRIP);
+            rightStrip(rows, tail, count, s);
+            glEnd();
         }
-        glEnd();
     }
     if (view.showDifference) {
         glColor3f(0.3f, 0.3f, 0.3f);
         glLineWidth(0.5f);
+        for (int b = 0; b < blocks; b++) glCallList(blockList(b, DIFFERENCE));
         glBegin(GL_LINES);
-        for (int i = 0; i < count; i++) {
-            const float* c = rows[i].col;
-            glVertex3f(c[3], s * c[5], c[4]);
-            glVertex3f(c[10], s * c[12], c[11]);
-        }
+        differenceLines(rows, tail, count, s);
         glEnd();
     }
     glEndList();

@@ -8,6 +8,10 @@
 // scale and build-up count.
 void buildCurveList();
 
+// Drops the compiled blocks of rows that buildCurveList keeps between builds;
+// needed when the recording has been read anew.
+void forgetCurveBlocks();
+
 // Compiles LIST_CROSS: black axes 20 units long with labels at their ends.
 void buildCrossList();
 
