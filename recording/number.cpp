@@ -2,13 +2,13 @@
 #include "recording/recording.h"
 
 #include <charconv>
-#include <clocale>
+#include <cstdint>
 #include <cstdlib>
 #include <locale.h>
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
 // The characters isspace() accepts in the C locale.
 bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
@@ -18,6 +18,26 @@ bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 double strtodC(const char* text) {
     static locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
     return strtod_l(text, nullptr, cLocale);
+}
+
+constexpr double powersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The general case: the number's text, ',' read as '.', converted with
+// correct rounding.
+double convertSlowly(bool negative, const char* mantissa, const char* end) {
+    // A number is at most one line piece long, so it always fits here.
+    char copy[RECORDING_LINE_BUFFER + 2];
+    int n = 0;
+    if (negative) copy[n++] = '-';
+    for (const char* p = mantissa; p < end && n < RECORDING_LINE_BUFFER; p++)
+        copy[n++] = *p == ',' ? '.' : *p;
+    copy[n] = '\0';
+    double value = 0.0;
+    auto result = std::from_chars(copy, copy + n, value, std::chars_format::general);
+    if (result.ec != std::errc()) value = strtodC(copy);
+    return value;
 }
 
 } // namespace
@@ -31,32 +51,45 @@ double parseDecimalPrefix(const char* text, const char* end) {
         s++;
     }
     const char* mantissa = s;
-    int digits = 0;
-    while (s < end && isDigit(*s)) s++, digits++;
-    if (s < end && (*s == '.' || *s == ',')) {
-        s++;
-        while (s < end && isDigit(*s)) s++, digits++;
+    uint64_t digits = 0;
+    int significant = 0; // digits counted from the first non-zero one
+    int scale = 0;       // digits after the decimal point
+    int seen = 0;
+    for (; s < end && isDigit(*s); s++, seen++) {
+        if (significant || *s != '0') significant++;
+        if (significant <= 19) digits = digits * 10 + (*s - '0');
     }
-    if (digits == 0) return 0.0;
+    if (s < end && (*s == '.' || *s == ',')) {
+        for (s++; s < end && isDigit(*s); s++, seen++) {
+            if (significant || *s != '0') significant++;
+            if (significant <= 19) {
+                digits = digits * 10 + (*s - '0');
+                scale++;
+            }
+        }
+    }
+    if (seen == 0) return 0.0;
+    int exponent = 0;
     if (s < end && (*s == 'e' || *s == 'E')) {
         const char* t = s + 1;
-        if (t < end && (*t == '+' || *t == '-')) t++;
+        bool negativeExponent = false;
+        if (t < end && (*t == '+' || *t == '-')) negativeExponent = *t++ == '-';
         if (t < end && isDigit(*t)) {
-            while (t < end && isDigit(*t)) t++;
+            for (; t < end && isDigit(*t); t++)
+                if (exponent < 100000) exponent = exponent * 10 + (*t - '0');
+            if (negativeExponent) exponent = -exponent;
             s = t;
         }
     }
 
-    // A number is at most one line piece long, so it always fits here.
-    char copy[RECORDING_LINE_BUFFER + 2];
-    int n = 0;
-    if (negative) copy[n++] = '-';
-    for (const char* p = mantissa; p < s && n < RECORDING_LINE_BUFFER; p++)
-        copy[n++] = *p == ',' ? '.' : *p;
-    copy[n] = '\0';
-
-    double value = 0.0;
-    auto result = std::from_chars(copy, copy + n, value, std::chars_format::general);
-    if (result.ec != std::errc()) value = strtodC(copy);
-    return value;
+    // Clinger's fast path: a mantissa of at most 15 digits and a power of ten
+    // up to 22 are exact doubles, so one multiplication or division rounds
+    // correctly, as strtod does.
+    int power = exponent - scale;
+    if (significant <= 15 && power >= -22 && power <= 22) {
+        double value = static_cast<double>(digits);
+        value = power < 0 ? value / powersOfTen[-power] : value * powersOfTen[power];
+        return negative ? -value : value;
+    }
+    return convertSlowly(negative, mantissa, s);
 }

@@ -79,10 +79,12 @@ class Viewer:
                 if w not in self.before and geometry(w).get("WIDTH", 0) > 1]
 
     def wait_dialog(self, timeout=20.0):
-        """The first new window that is not the GL window."""
+        """The first dialog of this process (GTK marks its windows with the
+        process id; window ids of ended processes can come back)."""
         def find():
-            for w in self.new_windows():
-                if name_of(w) != "Quelvist":
+            ids = xdo("search", "--onlyvisible", "--pid", str(self.proc.pid))
+            for w in (int(i) for i in ids.split()):
+                if geometry(w).get("WIDTH", 0) > 1 and name_of(w) != "Quelvist":
                     return w
             return None
         return wait_until(find, timeout)
@@ -133,7 +135,7 @@ class Viewer:
             self.proc.kill()
             self.proc.wait()
         # Let the server unmap the windows before the next run looks for its own.
-        wait_until(lambda: not self.new_windows(), 5.0)
+        wait_until(lambda: not self.new_windows(), 10.0)
 
 
 class Image:

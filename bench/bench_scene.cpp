@@ -1,0 +1,194 @@
+// Costs under the real GL (Mesa's llvmpipe under Xvfb): a replay tick, a
+// full rebuild after a command, one frame split into the curves and the
+// rest, start-up of the scene, and the replay's tick rate in GLUT's loop.
+#include "bench_input.h"
+
+#include "app/app.h"
+#include "interaction/interaction.h"
+#include "recording/recording.h"
+#include "scene/scene.h"
+
+#include <GL/freeglut.h>
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+int loadedRows = -1;
+
+void loadRows(int rows) {
+    if (loadedRows == rows) return;
+    std::string path = benchRecording(rows);
+    snprintf(recordingPath, sizeof recordingPath, "%s", path.c_str());
+    initScene();
+    loadedRows = rows;
+}
+
+void allSwitchesOn() {
+    view.showLeftEye = view.showRightEye = view.showDifference = 1;
+}
+
+// One replay tick at a given length, the blocks before it already compiled.
+void replayTick(benchmark::State& state) {
+    loadRows(50000);
+    allSwitchesOn();
+    view.buildUpCount = static_cast<int>(state.range(0));
+    buildCurveList();
+    for (auto _ : state) {
+        if (view.buildUpCount >= state.range(0) + 2000) {
+            state.PauseTiming();
+            view.buildUpCount = static_cast<int>(state.range(0));
+            state.ResumeTiming();
+        }
+        applyTimerStep(view, recording.rowCount);
+        buildCurveList();
+        glFinish();
+    }
+}
+BENCHMARK(replayTick)->Arg(100)->Arg(1000)->Arg(10000)->Arg(25000)->Arg(49000)
+    ->Unit(benchmark::kMicrosecond);
+
+// A command that changes what the curves show compiles every block again.
+void rebuildAfterCommand(benchmark::State& state) {
+    loadRows(50000);
+    view.buildUpCount = -1;
+    view.showLeftEye = view.showRightEye = 1;
+    view.showDifference = static_cast<uint8_t>(state.range(0));
+    for (auto _ : state) {
+        forgetCurveBlocks();
+        buildCurveList();
+        glFinish();
+    }
+}
+BENCHMARK(rebuildAfterCommand)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void resize(int width, int height) {
+    glutReshapeWindow(width, height);
+    for (int i = 0; i < 20; i++) glutMainLoopEvent();
+    onReshape(width, height);
+}
+
+// The curve list alone, as the frame draws it.
+void frameCurves(benchmark::State& state) {
+    loadRows(static_cast<int>(state.range(0)));
+    resize(static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
+    setStartView(view);
+    bool smooth = state.range(3) != 0;
+    buildCurveList();
+    for (auto _ : state) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        glPushMatrix();
+        glTranslatef(0, 0, -view.distance);
+        glRotatef(view.angleX, 1, 0, 0);
+        glRotatef(view.angleY, 0, 1, 0);
+        glRotatef(view.angleZ, 0, 0, 1);
+        if (smooth) glEnable(GL_LINE_SMOOTH);
+        glLineWidth(1.1f);
+        glCallList(LIST_CURVES);
+        glDisable(GL_LINE_SMOOTH);
+        glPopMatrix();
+        glFinish();
+    }
+}
+BENCHMARK(frameCurves)
+    ->Args({5000, 300, 300, 1})->Args({50000, 300, 300, 1})
+    ->Args({5000, 1920, 1080, 1})->Args({50000, 1920, 1080, 1})
+    ->Args({50000, 300, 300, 0})->Args({50000, 1920, 1080, 0})
+    ->Unit(benchmark::kMillisecond);
+
+// Everything in the frame but the curves: background, edges, cross, drum,
+// help text, the swap.
+void frameRest(benchmark::State& state) {
+    loadRows(50000);
+    resize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    setStartView(view);
+    view.showLeftEye = view.showRightEye = 0;
+    buildCurveList();
+    for (auto _ : state) {
+        onDisplay();
+        glFinish();
+    }
+    setStartView(view);
+    buildCurveList();
+}
+BENCHMARK(frameRest)->Args({300, 300})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+
+// The whole frame as the idle handler draws it.
+void frameWhole(benchmark::State& state) {
+    loadRows(static_cast<int>(state.range(0)));
+    resize(static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
+    setStartView(view);
+    buildCurveList();
+    for (auto _ : state) {
+        onDisplay();
+        glFinish();
+    }
+}
+BENCHMARK(frameWhole)
+    ->Args({5000, 300, 300})->Args({50000, 300, 300})
+    ->Args({5000, 1920, 1080})->Args({50000, 1920, 1080})
+    ->Unit(benchmark::kMillisecond);
+
+// initScene with the 50000-row file: texture, lists, reading, curves, menus.
+void sceneStartUp(benchmark::State& state) {
+    std::string path = benchRecording(50000);
+    snprintf(recordingPath, sizeof recordingPath, "%s", path.c_str());
+    for (auto _ : state) {
+        initScene();
+        glFinish();
+    }
+    loadedRows = 50000;
+}
+BENCHMARK(sceneStartUp)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// The replay in GLUT's own loop: the idle handler draws frames while the
+// 5 ms timer advances the replay; reports ticks per second.
+void replayLoop(benchmark::State& state) {
+    loadRows(static_cast<int>(state.range(0)));
+    resize(300, 300);
+    setStartView(view);
+    glutIdleFunc(onDisplay);
+    glutDisplayFunc(onDisplay);
+    glutTimerFunc(TIMER_PERIOD_MS, onTimer, TIMER_TAG);
+    double ticks = 0, seconds = 0;
+    for (auto _ : state) {
+        view.buildUpCount = 1;
+        buildCurveList();
+        auto start = std::chrono::steady_clock::now();
+        std::chrono::duration<double> elapsed{};
+        int frames = 0;
+        while (elapsed.count() < 3.0) {
+            glutMainLoopEvent();
+            onDisplay();
+            frames++;
+            elapsed = std::chrono::steady_clock::now() - start;
+        }
+        ticks += view.buildUpCount - 1;
+        seconds += elapsed.count();
+        state.counters["frames_per_s"] = frames / elapsed.count();
+    }
+    state.counters["ticks_per_s"] = ticks / seconds;
+    view.buildUpCount = -1;
+    glutIdleFunc(nullptr);
+}
+BENCHMARK(replayLoop)->Arg(1000)->Arg(10000)->Arg(50000)->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
+    glutInitWindowPosition(0, 0);
+    glutInitWindowSize(300, 300);
+    glutCreateWindow("Quelvist");
+    glClearColor(0.7f, 0.7f, 0.7f, 1.0f);
+    glutDisplayFunc(onDisplay);
+    for (int i = 0; i < 20; i++) glutMainLoopEvent();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
