@@ -10,9 +10,6 @@ namespace {
 
 bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
-// The characters isspace() accepts in the C locale.
-bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 // strtod in the C locale, whatever locale the process has set (GTK sets the
 // user's); only used for the rare values that overflow or underflow.
 double strtodC(const char* text) {
@@ -42,51 +39,48 @@ double convertSlowly(bool negative, const char* mantissa, const char* end) {
 
 } // namespace
 
-double parseDecimalPrefix(const char* text, const char* end) {
+double parseDecimalPrefix(const char* text, const char** stop) {
     const char* s = text;
-    while (s < end && isBlank(*s)) s++;
+    // The field ends at a tab or at the end of the string; neither is a
+    // digit, a sign, a point or white space that may be skipped, so every
+    // scan below stops there by itself.
+    while (*s == ' ' || *s == '\n' || *s == '\v' || *s == '\f' || *s == '\r') s++;
     bool negative = false;
-    if (s < end && (*s == '+' || *s == '-')) {
-        negative = *s == '-';
-        s++;
-    }
+    if (*s == '+' || *s == '-') negative = *s++ == '-';
     const char* mantissa = s;
     uint64_t digits = 0;
-    int significant = 0; // digits counted from the first non-zero one
-    int scale = 0;       // digits after the decimal point
-    int seen = 0;
-    for (; s < end && isDigit(*s); s++, seen++) {
-        if (significant || *s != '0') significant++;
-        if (significant <= 19) digits = digits * 10 + (*s - '0');
+    while (isDigit(*s)) digits = digits * 10 + (*s++ - '0');
+    int count = static_cast<int>(s - mantissa);
+    int scale = 0;
+    if (*s == '.' || *s == ',') {
+        const char* fraction = ++s;
+        while (isDigit(*s)) digits = digits * 10 + (*s++ - '0');
+        scale = static_cast<int>(s - fraction);
+        count += scale;
     }
-    if (s < end && (*s == '.' || *s == ',')) {
-        for (s++; s < end && isDigit(*s); s++, seen++) {
-            if (significant || *s != '0') significant++;
-            if (significant <= 19) {
-                digits = digits * 10 + (*s - '0');
-                scale++;
-            }
-        }
+    if (count == 0) {
+        if (stop) *stop = text;
+        return 0.0;
     }
-    if (seen == 0) return 0.0;
     int exponent = 0;
-    if (s < end && (*s == 'e' || *s == 'E')) {
+    if (*s == 'e' || *s == 'E') {
         const char* t = s + 1;
         bool negativeExponent = false;
-        if (t < end && (*t == '+' || *t == '-')) negativeExponent = *t++ == '-';
-        if (t < end && isDigit(*t)) {
-            for (; t < end && isDigit(*t); t++)
+        if (*t == '+' || *t == '-') negativeExponent = *t++ == '-';
+        if (isDigit(*t)) {
+            for (; isDigit(*t); t++)
                 if (exponent < 100000) exponent = exponent * 10 + (*t - '0');
             if (negativeExponent) exponent = -exponent;
             s = t;
         }
     }
+    if (stop) *stop = s;
 
-    // Clinger's fast path: a mantissa of at most 15 digits and a power of ten
-    // up to 22 are exact doubles, so one multiplication or division rounds
-    // correctly, as strtod does.
+    // Clinger's fast path: a mantissa below 2^53 and a power of ten up to 22
+    // are exact doubles, so one multiplication or division rounds correctly,
+    // as strtod does. (Up to 19 digits the accumulated mantissa is exact.)
     int power = exponent - scale;
-    if (significant <= 15 && power >= -22 && power <= 22) {
+    if (count <= 19 && digits <= (uint64_t{1} << 53) && power >= -22 && power <= 22) {
         double value = static_cast<double>(digits);
         value = power < 0 ? value / powersOfTen[-power] : value * powersOfTen[power];
         return negative ? -value : value;

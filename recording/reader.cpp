@@ -20,7 +20,7 @@ namespace {
 
 constexpr int PIECE = RECORDING_LINE_BUFFER - 1;
 constexpr size_t BLOCK = 1 << 20;
-char block[BLOCK];
+char block[BLOCK + 1]; // room for the end mark after the last piece
 
 struct BlockReader {
     FILE* file;
@@ -46,19 +46,21 @@ void refill(BlockReader& in) {
     }
 }
 
-// Fields are separated by runs of tabs; leading tabs make no field, and the
-// line end belongs to the last field. Fields past the fifteenth are dropped.
-void storeRow(const char* line, const char* end, RecordingRow& row) {
+// The line is a C string, as fgets would give it. Fields are separated by
+// runs of tabs; leading tabs make no field, and the line end belongs to the
+// last field. Fields past the fifteenth are dropped.
+void storeRow(const char* line, RecordingRow& row) {
     memset(&row, 0, sizeof row);
     int column = 0;
     const char* p = line;
     while (column < RECORDING_COLUMNS) {
-        while (p < end && *p == '\t') p++;
-        if (p >= end) break;
-        const char* fieldEnd = static_cast<const char*>(memchr(p, '\t', end - p));
-        if (!fieldEnd) fieldEnd = end;
-        row.col[column++] = static_cast<float>(parseDecimalPrefix(p, fieldEnd));
-        p = fieldEnd;
+        while (*p == '\t') p++;
+        if (!*p) break;
+        const char* after;
+        row.col[column++] = static_cast<float>(parseDecimalPrefix(p, &after));
+        // The rest of the field, usually nothing, is not a number.
+        while (*after && *after != '\t') after++;
+        p = after;
     }
 }
 
@@ -90,9 +92,12 @@ bool loadRecording(const char* path, RecordingTable& table) {
         in.start += length;
 
         if (!headerPending) {
-            // The line as a C string ends at its first NUL byte.
-            const char* nul = static_cast<const char*>(memchr(line, '\0', length));
-            storeRow(line, nul ? nul : line + length, table.rows[table.rowCount]);
+            // End the piece as fgets would, for a moment; a NUL inside the
+            // line ends it earlier, as it would for strtok.
+            char after = line[length];
+            line[length] = '\0';
+            storeRow(line, table.rows[table.rowCount]);
+            line[length] = after;
             table.rowCount++;
         }
         if (length >= 4 && memcmp(line, "Time", 4) == 0) headerPending = false;

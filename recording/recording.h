@@ -32,8 +32,10 @@ void readRecording(const char* path);
 // Shows "Could not open filename <path>." and ends the process with status 1.
 [[noreturn]] void reportUnreadableRecording(const char* path);
 
-// Converts the longest decimal number at the start of text, as atof does in
-// the C locale, but accepting ',' as well as '.' for the decimal point and
-// never reading hexadecimal, infinity or NaN. Stops at end or at a NUL.
-// Returns 0 when no number starts there.
-double parseDecimalPrefix(const char* text, const char* end);
+// Converts the longest decimal number at the start of text, one field of a
+// line (ended by a tab or by the string's end), as atof does in the C locale,
+// but accepting ',' as well as '.' for the decimal point and never reading
+// hexadecimal, infinity or NaN. Returns 0 when no number starts there. Where
+// stop is given, it receives the position after the number (text when there
+// was none).
+double parseDecimalPrefix(const char* text, const char** stop = nullptr);
