@@ -43,12 +43,31 @@ void setStartView(ViewState& state);
 
 // What the command line asks for.
 struct StartOptions {
-    bool forceFullScreen; // "-f" among the arguments
-    bool showHelp;        // "--help"
+    bool forceFullScreen;          // "-f" among the arguments
+    bool showHelp;                 // "--help"
     const char* recordingArgument; // first argument not starting with '-', or null
+    const char* snapshotPath;      // "--snapshot FILE": draw once, write a PNG, exit
+    int width, height;             // "--size WxH" for the window, 300x300 otherwise
+    const char* problem;           // what is wrong with the arguments, or null
 };
 StartOptions parseArguments(int argc, char** argv);
 void printUsage();
+
+// Dialog texts go to the terminal instead (no one is there to answer them
+// while a snapshot is written).
+extern bool messagesOnTerminal;
+
+// Draws the current view into the back buffer and writes it to path as a
+// PNG. On failure returns false with the reason in problem.
+bool saveSnapshot(const char* path, const char** problem);
+
+// Writes rgb (width x height, bottom row first, as GL reads) as an 8-bit RGB
+// PNG with the top row first.
+bool writePng(const char* path, int width, int height, const unsigned char* rgb,
+              const char** problem);
+
+// The first name quelvist-NNN.png not yet taken in the working directory.
+bool nextSnapshotName(char* name, size_t capacity);
 
 // Start-up: dialogs, window, handlers, scene; never returns.
 int runViewer(int argc, char** argv);

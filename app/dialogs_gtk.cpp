@@ -3,8 +3,11 @@
 // window opens or the process ends.
 #include "app/dialogs.h"
 
+#include "app/app.h"
+
 #include <gtk/gtk.h>
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -69,6 +72,10 @@ bool askFullScreen() {
 }
 
 void showErrorMessage(const char* message) {
+    if (messagesOnTerminal) {
+        fprintf(stderr, "%s\n", message);
+        return;
+    }
     if (!ensureGtk()) return;
     GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
                                                GTK_BUTTONS_OK, "%s", message);

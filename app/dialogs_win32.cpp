@@ -1,9 +1,12 @@
 // Win32 dialogs: the common file-open dialog and message boxes.
 #include "app/dialogs.h"
 
+#include "app/app.h"
+
 #include <windows.h>
 #include <commdlg.h>
 
+#include <cstdio>
 #include <cstring>
 
 bool chooseRecordingFile(char* path, size_t capacity) {
@@ -31,5 +34,9 @@ bool askFullScreen() {
 }
 
 void showErrorMessage(const char* message) {
+    if (messagesOnTerminal) {
+        fprintf(stderr, "%s\n", message);
+        return;
+    }
     MessageBoxA(nullptr, message, "Error", MB_OK);
 }

@@ -13,27 +13,58 @@
 #include <cstdlib>
 #include <cstring>
 
+bool messagesOnTerminal = false;
+
 StartOptions parseArguments(int argc, char** argv) {
-    StartOptions options = {false, false, nullptr};
+    StartOptions options = {false, false, nullptr, nullptr, 300, 300, nullptr};
     for (int i = 0; i < argc; i++) {
-        if (strcmp(argv[i], "-f") == 0) options.forceFullScreen = true;
+        const char* arg = argv[i];
+        if (strcmp(arg, "-f") == 0) options.forceFullScreen = true;
         if (i == 0) continue;
-        if (strcmp(argv[i], "--help") == 0) options.showHelp = true;
-        if (argv[i][0] != '-' && !options.recordingArgument) options.recordingArgument = argv[i];
+        if (strcmp(arg, "--help") == 0) {
+            options.showHelp = true;
+        } else if (strcmp(arg, "--snapshot") == 0 || strcmp(arg, "--size") == 0) {
+            if (i + 1 >= argc) {
+                options.problem = "an option needs a value";
+                break;
+            }
+            const char* value = argv[++i];
+            if (arg[2] == 's' && arg[3] == 'n') {
+                options.snapshotPath = value;
+            } else {
+                int w = 0, h = 0;
+                char rest = 0;
+                if (sscanf(value, "%dx%d%c", &w, &h, &rest) != 2 || w < 1 || h < 1 || w > 16384 ||
+                    h > 16384) {
+                    options.problem = "--size takes WIDTHxHEIGHT, such as 800x600";
+                    break;
+                }
+                options.width = w;
+                options.height = h;
+            }
+        } else if (arg[0] != '-' && !options.recordingArgument) {
+            options.recordingArgument = arg;
+        }
     }
+    if (!options.problem && options.snapshotPath && !options.recordingArgument)
+        options.problem = "--snapshot needs a RECORDING";
     return options;
 }
 
 void printUsage() {
     fputs("Usage: quelvist [-f] [RECORDING]\n"
+          "       quelvist --snapshot FILE.png [--size WIDTHxHEIGHT] RECORDING\n"
           "\n"
           "Shows a binocular eye-movement recording in 3D.\n"
           "Without RECORDING a file dialog asks for it (Cancel reads test.txt\n"
           "from the working directory). The program then asks whether to run\n"
           "full screen.\n"
           "\n"
-          "  -f         full screen whatever the answer\n"
-          "  --help     show this text and exit\n"
+          "  -f                  full screen whatever the answer\n"
+          "  --snapshot FILE     draw the start view once, write it to FILE as a\n"
+          "                      PNG and exit, asking nothing\n"
+          "  --size WxH          the window size for --snapshot (default 300x300)\n"
+          "  --help              show this text and exit\n"
           "\n"
           "Keys:\n"
           "  F1..F5     show/hide left eye, right eye, difference lines, edges, cross\n"
@@ -42,6 +73,7 @@ void printUsage() {
           "  F11, F12   raise, lower the torsion scale\n"
           "  a          start/stop the build-up replay\n"
           "  r          reset the view\n"
+          "  s          save the view as quelvist-NNN.png in the working directory\n"
           "  ESC        quit\n"
           "The right mouse button opens a menu with the same commands.\n",
           stdout);
@@ -97,25 +129,60 @@ static void openWindow(bool fullScreen) {
     }
 }
 
+static const char* snapshotTarget;
+
+// Snapshot mode: the first frame is written to the file and the program ends.
+static void onSnapshotDisplay() {
+    const char* problem = nullptr;
+    if (!saveSnapshot(snapshotTarget, &problem)) {
+        fprintf(stderr, "quelvist: could not write %s: %s\n", snapshotTarget, problem);
+        exit(2);
+    }
+    exit(0);
+}
+
+static void takeRecordingArgument(const char* path) {
+    if (strlen(path) >= RECORDING_PATH_CAPACITY) reportUnreadableRecording(path);
+    strcpy(recordingPath, path);
+}
+
 int runViewer(int argc, char** argv) {
+    // Help and mistakes in the arguments are answered before GLUT needs a display.
+    StartOptions early = parseArguments(argc, argv);
+    if (early.showHelp) {
+        printUsage();
+        exit(0);
+    }
+    if (early.problem) {
+        fprintf(stderr, "quelvist: %s (see quelvist --help)\n", early.problem);
+        exit(2);
+    }
+
     glutInitWarningFunc(onGlutWarning);
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
     glutInitWindowPosition(300, 200);
     glutInitWindowSize(300, 300);
     StartOptions options = parseArguments(argc, argv);
-    if (options.showHelp) {
-        printUsage();
-        exit(0);
+
+    if (options.snapshotPath) {
+        messagesOnTerminal = true;
+        snapshotTarget = options.snapshotPath;
+        takeRecordingArgument(options.recordingArgument);
+        glutInitWindowSize(options.width, options.height);
+        glutCreateWindow("Quelvist");
+        glClearColor(0.7f, 0.7f, 0.7f, 1.0f);
+        glutDisplayFunc(onSnapshotDisplay);
+        glutReshapeFunc(onReshape);
+        initScene();
+        glutMainLoop();
+        return 0;
     }
 
-    if (options.recordingArgument) {
-        if (strlen(options.recordingArgument) >= RECORDING_PATH_CAPACITY)
-            reportUnreadableRecording(options.recordingArgument);
-        strcpy(recordingPath, options.recordingArgument);
-    } else {
+    if (options.recordingArgument)
+        takeRecordingArgument(options.recordingArgument);
+    else
         chooseRecordingFile(recordingPath, RECORDING_PATH_CAPACITY);
-    }
     bool fullScreen = askFullScreen() || options.forceFullScreen;
     openWindow(fullScreen);
     glClearColor(0.7f, 0.7f, 0.7f, 1.0f);

@@ -5,6 +5,7 @@
 
 #include <GL/freeglut.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -56,7 +57,20 @@ KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
         state.torsionScale = 1;
         state.buildUpCount = -1;
         return KeyAction::Reset;
+    case 's': return KeyAction::Snapshot;
     default: return KeyAction::Nothing;
+    }
+}
+
+// Writes the view to the next free quelvist-NNN.png and says which.
+static void saveViewToNewFile() {
+    char name[64];
+    const char* problem = "too many snapshots in this directory";
+    if (nextSnapshotName(name, sizeof name) && saveSnapshot(name, &problem)) {
+        printf("%s\n", name);
+        fflush(stdout);
+    } else {
+        fprintf(stderr, "quelvist: could not write a snapshot: %s\n", problem);
     }
 }
 
@@ -68,6 +82,7 @@ void onKey(unsigned char key, int, int) {
         buildCurveList();
         buildMenus();
         break;
+    case KeyAction::Snapshot: saveViewToNewFile(); break;
     case KeyAction::Nothing: break;
     }
     glutPostRedisplay();

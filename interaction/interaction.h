@@ -32,7 +32,7 @@ void rebuildPendingMenus();
 // Pure effects, callable without GL or GLUT.
 void applyCommandEffect(ViewState& state, int command);
 
-enum class KeyAction { Quit, RebuildCurves, Reset, Nothing };
+enum class KeyAction { Quit, RebuildCurves, Reset, Snapshot, Nothing };
 KeyAction applyKeyEffect(ViewState& state, unsigned char key);
 
 // One timer tick; returns true when the curves must be rebuilt.

@@ -188,6 +188,12 @@ def read_ppm(raw):
     return Image(width, height, raw[parts.end():parts.end() + width * height * 3])
 
 
+def read_png(path):
+    raw = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], capture_output=True,
+                         check=True).stdout
+    return read_ppm(raw)
+
+
 def screenshot(window, name, box=None):
     """Takes a screenshot of a window (or the root) and keeps a PNG of it."""
     target = "root" if window is None else str(window)

@@ -1,0 +1,65 @@
+// Pictures of the view as PNG files, for figures.
+#include "app/app.h"
+
+#include <GL/gl.h>
+#include <png.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+#include <vector>
+
+bool writePng(const char* path, int width, int height, const unsigned char* rgb,
+              const char** problem) {
+    FILE* file = fopen(path, "wb");
+    if (!file) {
+        *problem = strerror(errno);
+        return false;
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!png || !info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        fclose(file);
+        *problem = "the PNG could not be encoded";
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    // GL reads bottom-up; PNG rows run top-down.
+    for (int y = height - 1; y >= 0; y--)
+        png_write_row(png, const_cast<png_bytep>(rgb + static_cast<size_t>(y) * width * 3));
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    bool written = fflush(file) == 0 && !ferror(file);
+    if (fclose(file) != 0) written = false;
+    if (!written) *problem = strerror(errno);
+    return written;
+}
+
+bool saveSnapshot(const char* path, const char** problem) {
+    const int width = windowWidth, height = windowHeight;
+    if (width < 1 || height < 1) {
+        *problem = "the window has no area";
+        return false;
+    }
+    drawPicture();
+    glFinish();
+    std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    return writePng(path, width, height, rgb.data(), problem);
+}
+
+bool nextSnapshotName(char* name, size_t capacity) {
+    for (int n = 1; n < 100000; n++) {
+        snprintf(name, capacity, "quelvist-%03d.png", n);
+        if (access(name, F_OK) != 0) return true;
+    }
+    return false;
+}
