@@ -17,7 +17,7 @@ static double decimalAtof(const char* text) {
     return atof(text);
 }
 
-bool loadRecordingLiterally(const char* path, RecordingTable& table) {
+bool loadRecordingLiterally(const char* path, RecordingTable& table, bool plainAtof) {
     table.rowCount = 0;
     FILE* file = fopen(path, "r");
     if (!file) return false;
@@ -32,7 +32,7 @@ bool loadRecordingLiterally(const char* path, RecordingTable& table) {
                 if (*c == ',') *c = '.';
             int column = 0;
             for (char* field = strtok(line, "\t"); field; field = strtok(nullptr, "\t")) {
-                float value = static_cast<float>(decimalAtof(field));
+                float value = static_cast<float>(plainAtof ? atof(field) : decimalAtof(field));
                 if (column < RECORDING_COLUMNS) row.col[column] = value;
                 column++;
             }

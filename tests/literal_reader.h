@@ -5,4 +5,6 @@
 
 #include "recording/recording.h"
 
-bool loadRecordingLiterally(const char* path, RecordingTable& table);
+// With plainAtof, fields go to atof as they are, so hexadecimal, infinity
+// and NaN notations read as numbers (the C library's full atof).
+bool loadRecordingLiterally(const char* path, RecordingTable& table, bool plainAtof = false);

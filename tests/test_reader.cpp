@@ -97,7 +97,9 @@ TEST(Reader, OverLongLinesAreReadInPiecesOf799) {
     ASSERT_EQ(1, readBoth(preamble + "Time\n4\n"));
     EXPECT_EQ(4.0f, table.rows[0].col[0]);
     // A preamble piece that does not begin with "Time" is skipped.
-    EXPECT_EQ(0, readBoth(std::string(900, 'y') + "Time\n4\n"));
+    std::string longPreamble(900, 'y');
+    longPreamble += "Time\n4\n";
+    EXPECT_EQ(0, readBoth(longPreamble));
 
     // After the header: every piece becomes a row of its own.
     std::string longLine;
