@@ -6,12 +6,9 @@
 // expect. Nothing is allocated per line.
 #include "recording/recording.h"
 
-#include "app/dialogs.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <sys/stat.h>
 
 RecordingTable recording;
@@ -66,16 +63,32 @@ void storeRow(const char* line, RecordingRow& row) {
 
 } // namespace
 
+// Rows from rowCount on are kept zero: they are read in one case (the replay
+// on an empty recording), also when a table is read a second time.
+static void clearRowsAfterCount(RecordingTable& table, int previousCount) {
+    if (previousCount > table.rowCount)
+        memset(&table.rows[table.rowCount], 0,
+               sizeof(RecordingRow) * (previousCount - table.rowCount));
+}
+
 bool loadRecording(const char* path, RecordingTable& table) {
-    table.rowCount = 0;
     FILE* file = fopen(path, "r");
-    if (!file) return false;
-    struct stat info;
-    if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
-        fclose(file);
+    if (!file) {
+        int previousCount = table.rowCount;
+        table.rowCount = 0;
+        clearRowsAfterCount(table, previousCount);
         return false;
     }
+    struct stat info;
+    bool readable = fstat(fileno(file), &info) == 0 && !S_ISDIR(info.st_mode) &&
+                    readRecordingStream(file, table);
+    fclose(file);
+    return readable;
+}
 
+bool readRecordingStream(FILE* file, RecordingTable& table) {
+    const int previousCount = table.rowCount;
+    table.rowCount = 0;
     BlockReader in = {file, 0, 0, false, false};
     bool headerPending = true;
     bool readAnything = false;
@@ -102,25 +115,8 @@ bool loadRecording(const char* path, RecordingTable& table) {
         }
         if (length >= 4 && memcmp(line, "Time", 4) == 0) headerPending = false;
     }
-    fclose(file);
-    // Rows past the end are read in one case (the replay on an empty
-    // recording); they must be zero, also when a table is read again.
-    memset(&table.rows[table.rowCount], 0,
-           sizeof(RecordingRow) * (RECORDING_CAPACITY - table.rowCount));
+    clearRowsAfterCount(table, previousCount);
     // A file that opened but could not be read at all (a device error, say)
     // is as unreadable as one that did not open.
     return readAnything || !in.failed;
-}
-
-void readRecording(const char* path) {
-    if (!loadRecording(path, recording)) reportUnreadableRecording(path);
-}
-
-void reportUnreadableRecording(const char* path) {
-    // Built to the path's full length and shown literally, never as a format.
-    std::string message = "Could not open filename ";
-    message += path;
-    message += ".";
-    showErrorMessage(message.c_str());
-    exit(1);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 
 constexpr int RECORDING_COLUMNS = 15;
 constexpr int RECORDING_CAPACITY = 50000;
@@ -24,6 +25,10 @@ extern RecordingTable recording;
 // Reads the file at path into the table. Returns false, leaving rowCount 0,
 // when the file cannot be opened or is not a readable file (a directory).
 bool loadRecording(const char* path, RecordingTable& table);
+
+// Reads an already opened stream into the table; false only when nothing
+// at all could be read because of a read error.
+bool readRecordingStream(FILE* file, RecordingTable& table);
 
 // Reads into the process-wide table; when the file cannot be read, shows
 // "Could not open filename <path>." and ends the process with status 1.

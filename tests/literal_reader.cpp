@@ -18,9 +18,16 @@ static double decimalAtof(const char* text) {
 }
 
 bool loadRecordingLiterally(const char* path, RecordingTable& table, bool plainAtof) {
-    table.rowCount = 0;
     FILE* file = fopen(path, "r");
     if (!file) return false;
+    readRecordingStreamLiterally(file, table, plainAtof);
+    fclose(file);
+    return true;
+}
+
+void readRecordingStreamLiterally(FILE* file, RecordingTable& table, bool plainAtof) {
+    const int previousCount = table.rowCount;
+    table.rowCount = 0;
     char line[RECORDING_LINE_BUFFER];
     bool headerPending = true;
     while (table.rowCount < RECORDING_CAPACITY) {
@@ -40,6 +47,7 @@ bool loadRecordingLiterally(const char* path, RecordingTable& table, bool plainA
         }
         if (strncmp(line, "Time", 4) == 0) headerPending = false;
     }
-    fclose(file);
-    return true;
+    if (previousCount > table.rowCount)
+        memset(&table.rows[table.rowCount], 0,
+               sizeof(RecordingRow) * (previousCount - table.rowCount));
 }

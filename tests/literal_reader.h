@@ -5,6 +5,9 @@
 
 #include "recording/recording.h"
 
+#include <cstdio>
+
 // With plainAtof, fields go to atof as they are, so hexadecimal, infinity
 // and NaN notations read as numbers (the C library's full atof).
 bool loadRecordingLiterally(const char* path, RecordingTable& table, bool plainAtof = false);
+void readRecordingStreamLiterally(FILE* file, RecordingTable& table, bool plainAtof = false);

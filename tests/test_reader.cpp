@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <functional>
 #include <string>
 #include <sys/stat.h>
 
@@ -20,7 +21,20 @@ RecordingTable reference;
 
 std::string tempPath(const std::string& name) { return ::testing::TempDir() + "quelvist_" + name; }
 
+// With QUELVIST_SAVE_CORPUS set, every small case is also kept there as a
+// seed for the fuzzer (tests/fuzz/corpus).
+void keepForFuzzing(const std::string& content) {
+    const char* dir = getenv("QUELVIST_SAVE_CORPUS");
+    if (!dir || content.size() > 20000) return;
+    std::string path = std::string(dir) + "/" + std::to_string(std::hash<std::string>{}(content));
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return;
+    fwrite(content.data(), 1, content.size(), f);
+    fclose(f);
+}
+
 std::string writeFile(const std::string& name, const std::string& content) {
+    keepForFuzzing(content);
     std::string path = tempPath(name);
     FILE* f = fopen(path.c_str(), "wb");
     fwrite(content.data(), 1, content.size(), f);

@@ -1,0 +1,20 @@
+// Reading the recording at start-up, and the one fatal error.
+#include "recording/recording.h"
+
+#include "app/dialogs.h"
+
+#include <cstdlib>
+#include <string>
+
+void readRecording(const char* path) {
+    if (!loadRecording(path, recording)) reportUnreadableRecording(path);
+}
+
+void reportUnreadableRecording(const char* path) {
+    // Built to the path's full length and shown literally, never as a format.
+    std::string message = "Could not open filename ";
+    message += path;
+    message += ".";
+    showErrorMessage(message.c_str());
+    exit(1);
+}
