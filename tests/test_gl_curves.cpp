@@ -180,3 +180,40 @@ TEST(CurvesFrame, ShadeBlendsFromWhiteToBlue) {
     }
     EXPECT_TRUE(found) << "shade 0.5 is (0.5, 0.5, 1)";
 }
+
+// Infinite and huge values in a few samples: the other samples are still
+// drawn, and drawing finishes.
+TEST(CurvesFrame, InfiniteAndHugeSamplesLeaveTheRestDrawn) {
+    std::string text = "Time\n";
+    auto row = [&](const char* lh, const char* lv, const char* lt) {
+        text += std::string("0\t0\t0\t") + lh + "\t" + lv + "\t" + lt +
+                "\t0\t1\t0\t0\t0\t0\t0\t0\t1\n";
+    };
+    row("-12", "-8", "0");
+    row("-4", "-8", "0"); // the segment checked below
+    row("-4", "-7", "0");
+    row("1e400", "5", "0");
+    row("-1e400", "1e400", "1e400");
+    row("3e38", "-3e38", "3e38");
+    row("1e-400", "5", "1e39");
+    row("8", "8", "0");
+    row("12", "8", "0");
+    startSceneWith(text);
+    view.torsionScale = 3; // huge torsion times 3 overflows to infinity
+    buildCurveList();
+    Frame frame = drawFrame();
+    auto w = projectPlotPoint(-8, 0, -8);
+    bool found = false;
+    for (int dy = -1; dy <= 1; dy++) {
+        Rgb c = frame.at(static_cast<int>(w[0]), static_cast<int>(w[1]) + dy);
+        found = found || (c.r == 0 && c.g == 0 && c.b == 255);
+    }
+    EXPECT_TRUE(found) << "the first segment is still drawn";
+    auto end = projectPlotPoint(10, 0, 8);
+    found = false;
+    for (int dy = -1; dy <= 1; dy++) {
+        Rgb c = frame.at(static_cast<int>(end[0]), static_cast<int>(end[1]) + dy);
+        found = found || (c.r == 0 && c.g == 0 && c.b == 255);
+    }
+    EXPECT_TRUE(found) << "the last segment is still drawn";
+}

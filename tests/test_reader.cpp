@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -251,4 +252,67 @@ TEST(Reader, SampleAndLargeRecordingsMatchTheLiteralReader) {
         EXPECT_EQ(table.rowCount, reference.rowCount);
         EXPECT_EQ(0, memcmp(table.rows, reference.rows, sizeof(RecordingRow) * table.rowCount));
     }
+}
+
+// Files from other programs and damaged exports: the reader never crashes,
+// always agrees with the literal reading, and gives the rows the rules give.
+TEST(HostileFiles, RandomBinaryData) {
+    std::mt19937 random(99);
+    std::string content(1 << 20, '\0');
+    for (char& c : content) c = static_cast<char>(random());
+    readBoth(content); // no header: whatever it holds, both agree
+    content.replace(1000, 5, "\nTime");
+    EXPECT_GT(readBoth(content), 0);
+}
+
+TEST(HostileFiles, OneTenMegabyteLine) {
+    std::string line;
+    line.reserve(10 << 20);
+    while (line.size() < (10u << 20)) line += "12,5\t-3\t";
+    int rows = readBoth(header + line + "\n");
+    EXPECT_EQ(static_cast<int>((line.size() + 1 + 798) / 799), rows); // pieces of 799
+}
+
+TEST(HostileFiles, ManyLinesWithoutHeader) {
+    std::string content;
+    for (int i = 0; i < 200000; i++) content += "1,5\t2\t3\n";
+    EXPECT_EQ(0, readBoth(content));
+}
+
+TEST(HostileFiles, BytesThatAreNotUtf8) {
+    ASSERT_EQ(2, readBoth(header + "\xff\xfe" "5\t7\x80\t\xc3\xa9" "3\n\x80\x81\x82\n"));
+    EXPECT_EQ(0.0f, table.rows[0].col[0]);
+    EXPECT_EQ(7.0f, table.rows[0].col[1]);
+    EXPECT_EQ(0.0f, table.rows[0].col[2]);
+}
+
+TEST(HostileFiles, PathsOfEveryKind) {
+    // A dangling symbolic link cannot be opened.
+    std::string link = tempPath("dangling.txt");
+    unlink(link.c_str());
+    ASSERT_EQ(0, symlink("/nonexistent/recording.txt", link.c_str()));
+    EXPECT_FALSE(loadRecording(link.c_str(), table));
+
+    // '%' in a name is just a character.
+    std::string percent = writeFile("%s%n%x.txt", header + "4\n");
+    EXPECT_TRUE(loadRecording(percent.c_str(), table));
+    EXPECT_EQ(1, table.rowCount);
+
+    // A path of 4000 characters is used whole.
+    std::string dir = ::testing::TempDir() + "quelvist_long";
+    mkdir(dir.c_str(), 0700);
+    while (dir.size() < 3700) {
+        dir += "/" + std::string(200, 'd');
+        mkdir(dir.c_str(), 0700);
+    }
+    std::string path = dir + "/" + std::string(3990 - dir.size(), 'r') + ".txt";
+    ASSERT_EQ(3995u, path.size());
+    FILE* f = fopen(path.c_str(), "w");
+    ASSERT_NE(nullptr, f);
+    fputs("Time\n1\n2\n", f);
+    fclose(f);
+    EXPECT_TRUE(loadRecording(path.c_str(), table));
+    EXPECT_EQ(2, table.rowCount);
+    // The same path cut at 259 characters would name nothing.
+    EXPECT_FALSE(loadRecording(path.substr(0, 259).c_str(), table));
 }

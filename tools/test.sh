@@ -19,3 +19,13 @@ done
 export DISPLAY=":$display" NO_AT_BRIDGE=1
 export QUELVIST_SCREENSHOTS="$PWD/build/screenshots"
 ctest --test-dir build --output-on-failure "$@"
+
+# The same tests again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELVIST_SANITIZE=ON \
+  -DQUELVIST_BENCHMARKS=OFF -DCMAKE_INTERPROCEDURAL_OPTIMIZATION=OFF >/dev/null
+cmake --build build-asan -j"$(nproc)"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:exitcode=99"
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+export QUELVIST_SCREENSHOTS="$PWD/build-asan/screenshots"
+ctest --test-dir build-asan --output-on-failure "$@"

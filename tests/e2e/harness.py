@@ -43,6 +43,11 @@ def visible_windows():
     return [int(w) for w in ids.split()] if ids else []
 
 
+def viewer_windows():
+    ids = xdo("search", "--onlyvisible", "--name", "^Quelvist$")
+    return [int(w) for w in ids.split()] if ids else []
+
+
 def geometry(window):
     out = xdo("getwindowgeometry", "--shell", str(window))
     values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
@@ -67,6 +72,9 @@ class Viewer:
     """One run of the viewer; dialogs are the visible windows it adds."""
 
     def __init__(self, args=(), cwd=None, env_extra=None):
+        # Tests run one at a time, so any "Quelvist" window is ours once those
+        # of earlier runs have gone (X may hand their ids out again).
+        wait_until(lambda: not viewer_windows(), 10.0)
         self.before = set(visible_windows())
         env = dict(os.environ, NO_AT_BRIDGE="1")
         env.update(env_extra or {})
@@ -99,10 +107,8 @@ class Viewer:
 
     def wait_window(self, timeout=30.0):
         def find():
-            for w in self.new_windows():
-                if name_of(w) == "Quelvist":
-                    return w
-            return None
+            windows = viewer_windows()
+            return windows[0] if windows else None
         self.window = wait_until(find, timeout)
         if self.window:
             time.sleep(1.0)  # first frames
@@ -135,7 +141,7 @@ class Viewer:
             self.proc.kill()
             self.proc.wait()
         # Let the server unmap the windows before the next run looks for its own.
-        wait_until(lambda: not self.new_windows(), 10.0)
+        wait_until(lambda: not self.new_windows() and not viewer_windows(), 10.0)
 
 
 class Image:
