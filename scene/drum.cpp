@@ -51,6 +51,9 @@ bool findImageFile(char* out, size_t capacity) {
         if (slash) {
             *slash = '\0';
             if (joinPath(out, capacity, exe, name) && exists(out)) return true;
+            // An installed tree moved elsewhere: bin/ beside share/quelvist/.
+            strncat(exe, "/../share/quelvist", sizeof exe - strlen(exe) - 1);
+            if (joinPath(out, capacity, exe, name) && exists(out)) return true;
         }
     }
     return joinPath(out, capacity, QUELVIST_DATADIR, name) && exists(out);

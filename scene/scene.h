@@ -37,7 +37,8 @@ void buildDrumList();
 size_t readImageFile(const char* path, unsigned char* image);
 
 // Where images.dat is looked for, in order: the working directory, the
-// executable's directory, then the installed data directory. Writes the
+// executable's directory, ../share/quelvist beside it, then the data
+// directory the program was built for. Writes the
 // first existing candidate to out and returns true, or false if none exists.
 bool findImageFile(char* out, size_t capacity);
 

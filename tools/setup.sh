@@ -13,6 +13,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool imagemagick tesseract-ocr tesseract-ocr-eng
   locales python3
+  desktop-file-utils dpkg-dev file man-db g++-mingw-w64-x86-64
 )
 
 missing=()
