@@ -105,6 +105,14 @@ class Viewer:
         time.sleep(0.3)
         xdo("key", *keys)
 
+    def answer_until_gone(self, dialog, *keys, tries=3):
+        """Answers a dialog, again if a busy machine let the keys go astray."""
+        for _ in range(tries):
+            self.answer(dialog, *keys)
+            if self.wait_dialog_gone(dialog, 5.0):
+                return True
+        return False
+
     def wait_window(self, timeout=30.0):
         def find():
             windows = viewer_windows()
@@ -119,9 +127,18 @@ class Viewer:
         the command line or the file dialog was already handled)."""
         dialog = self.wait_dialog()
         if dialog is None:
+            print("no question dialog appeared; process status", self.proc.poll(), flush=True)
+            screenshot(None, "no-dialog")
             return None
-        self.answer(dialog, "Escape")
-        return self.wait_window(timeout)
+        if not self.answer_until_gone(dialog, "Escape"):
+            print("the question dialog did not close", flush=True)
+            screenshot(None, "dialog-stays")
+            return None
+        window = self.wait_window(timeout)
+        if window is None:
+            print("no Quelvist window; process status", self.proc.poll(), flush=True)
+            screenshot(None, "no-window")
+        return window
 
     def key(self, *keys):
         xdo("windowfocus", "--sync", str(self.window))
