@@ -41,6 +41,13 @@ constexpr unsigned LIST_DRUM = 4;
 // Every field at the value the viewer starts with.
 void setStartView(ViewState& state);
 
+// Angles, rotation, distance, torsion scale and replay back to their start
+// values; the show switches and the drum stay as they are.
+void resetViewMotion(ViewState& state);
+
+// The plot's placement in the frame: distance, then the three angles.
+void applyPlotTransform();
+
 // What the command line asks for.
 struct StartOptions {
     bool forceFullScreen;          // "-f" among the arguments

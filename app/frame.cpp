@@ -27,14 +27,18 @@ void onReshape(int width, int height) {
     glLoadIdentity();
 }
 
-void drawPicture() {
-    glClear(GL_COLOR_BUFFER_BIT);
-
-    glPushMatrix();
+void applyPlotTransform() {
     glTranslatef(0, 0, -view.distance);
     glRotatef(view.angleX, 1, 0, 0);
     glRotatef(view.angleY, 0, 1, 0);
     glRotatef(view.angleZ, 0, 0, 1);
+}
+
+void drawPicture() {
+    glClear(GL_COLOR_BUFFER_BIT);
+
+    glPushMatrix();
+    applyPlotTransform();
     glColor3f(0.5f, 1.0f, 0.5f);
     if (view.showEdges) glCallList(LIST_EDGES);
     glEnable(GL_LINE_SMOOTH);

@@ -81,10 +81,7 @@ void frameCurves(benchmark::State& state) {
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT);
         glPushMatrix();
-        glTranslatef(0, 0, -view.distance);
-        glRotatef(view.angleX, 1, 0, 0);
-        glRotatef(view.angleY, 0, 1, 0);
-        glRotatef(view.angleZ, 0, 0, 1);
+        applyPlotTransform();
         if (smooth) glEnable(GL_LINE_SMOOTH);
         glLineWidth(1.1f);
         glCallList(LIST_CURVES);

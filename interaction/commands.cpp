@@ -47,15 +47,7 @@ KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
         state.buildUpCount = state.buildUpCount == -1 ? 1 : -1;
         return KeyAction::RebuildCurves;
     case 'r':
-        state.angleX = -90;
-        state.angleY = 180;
-        state.angleZ = 0;
-        state.rotateX = 0;
-        state.rotateY = 0;
-        state.rotateZ = 0;
-        state.distance = 30;
-        state.torsionScale = 1;
-        state.buildUpCount = -1;
+        resetViewMotion(state);
         return KeyAction::Reset;
     case 's': return KeyAction::Snapshot;
     default: return KeyAction::Nothing;

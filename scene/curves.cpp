@@ -54,26 +54,33 @@ void differenceLines(const RecordingRow* rows, int first, int end, float s) {
     }
 }
 
+using EmitRows = void (*)(const RecordingRow* rows, int first, int end, float s);
+
+void compilePart(int block, Part part, GLenum mode, EmitRows emit, int end, float s) {
+    glNewList(blockList(block, part), GL_COMPILE);
+    glBegin(mode);
+    emit(recording.rows, block * BLOCK_ROWS, end, s);
+    glEnd();
+    glEndList();
+}
+
 void compileBlock(int block, float s) {
-    const RecordingRow* rows = recording.rows;
-    const int first = block * BLOCK_ROWS;
-    const int end = first + BLOCK_ROWS;
+    const int end = (block + 1) * BLOCK_ROWS;
     // The strips run one row further, to the first row of the next block.
-    glNewList(blockList(block, LEFT), GL_COMPILE);
-    glBegin(GL_LINE_STRIP);
-    leftStrip(rows, first, end + 1, s);
+    compilePart(block, LEFT, GL_LINE_STRIP, leftStrip, end + 1, s);
+    compilePart(block, RIGHT, GL_LINE_STRIP, rightStrip, end + 1, s);
+    compilePart(block, DIFFERENCE, GL_LINES, differenceLines, end, s);
+}
+
+// Records calls of the part's finished blocks, then the rows after them. A
+// strip's rest that is only the last block's final row is left out.
+void recordPart(Part part, GLenum mode, EmitRows emit, int blocks, int count, float s) {
+    const int tail = blocks * BLOCK_ROWS;
+    for (int b = 0; b < blocks; b++) glCallList(blockList(b, part));
+    if (mode == GL_LINE_STRIP && blocks > 0 && count - tail <= 1) return;
+    glBegin(mode);
+    emit(recording.rows, tail, count, s);
     glEnd();
-    glEndList();
-    glNewList(blockList(block, RIGHT), GL_COMPILE);
-    glBegin(GL_LINE_STRIP);
-    rightStrip(rows, first, end + 1, s);
-    glEnd();
-    glEndList();
-    glNewList(blockList(block, DIFFERENCE), GL_COMPILE);
-    glBegin(GL_LINES);
-    differenceLines(rows, first, end, s);
-    glEnd();
-    glEndList();
 }
 
 // Brings blocks 0 .. wanted-1 up to date and returns wanted.
@@ -100,34 +107,15 @@ void buildCurveList() {
     // A block is finished once the row after it exists (rows past rowCount
     // are only reached when the table is empty: a single row, no block).
     const int blocks = prepareBlocks(count > 0 ? (count - 1) / BLOCK_ROWS : 0);
-    const int tail = blocks * BLOCK_ROWS;
     const float s = view.torsionScale;
-    const RecordingRow* rows = recording.rows;
 
     glNewList(LIST_CURVES, GL_COMPILE);
-    if (view.showLeftEye) {
-        for (int b = 0; b < blocks; b++) glCallList(blockList(b, LEFT));
-        if (blocks == 0 || count - tail > 1) {
-            glBegin(GL_LINE_STRIP);
-            leftStrip(rows, tail, count, s);
-            glEnd();
-        }
-    }
-    if (view.showRightEye) {
-        for (int b = 0; b < blocks; b++) glCallList(blockList(b, RIGHT));
-        if (blocks == 0 || count - tail > 1) {
-            glBegin(GL_LINE_STRIP);
-            rightStrip(rows, tail, count, s);
-            glEnd();
-        }
-    }
+    if (view.showLeftEye) recordPart(LEFT, GL_LINE_STRIP, leftStrip, blocks, count, s);
+    if (view.showRightEye) recordPart(RIGHT, GL_LINE_STRIP, rightStrip, blocks, count, s);
     if (view.showDifference) {
         glColor3f(0.3f, 0.3f, 0.3f);
         glLineWidth(0.5f);
-        for (int b = 0; b < blocks; b++) glCallList(blockList(b, DIFFERENCE));
-        glBegin(GL_LINES);
-        differenceLines(rows, tail, count, s);
-        glEnd();
+        recordPart(DIFFERENCE, GL_LINES, differenceLines, blocks, count, s);
     }
     glEndList();
 }

@@ -102,10 +102,7 @@ std::array<double, 2> projectEyePoint(double x, double y, double z, int width, i
 
 void loadPlotMatrices(int width, int height) {
     onReshape(width, height);
-    glTranslatef(0, 0, -view.distance);
-    glRotatef(view.angleX, 1, 0, 0);
-    glRotatef(view.angleY, 0, 1, 0);
-    glRotatef(view.angleZ, 0, 0, 1);
+    applyPlotTransform();
 }
 
 void loadOrthoMatrices() {

@@ -36,25 +36,19 @@ v = Viewer([big])
 window = v.start_windowed()
 if window is None:
     sys.exit("the viewer did not start")
-g = dict(line.split("=") for line in xdo("getwindowgeometry", "--shell", str(window)).splitlines())
-wx, wy = int(g["X"]), int(g["Y"])
 v.key("F6", "F7", "F8", "a")
 
 
 def pick_menu(submenu, entry):
-    xdo("mousemove", str(wx + 30), str(wy + 60), "click", "3")
-    time.sleep(0.3)
-    xdo("mousemove", str(wx + 40), str(wy + 72 + 25 * submenu))
-    time.sleep(0.5)
-    xdo("mousemove", str(wx + 200), str(wy + 72 + 25 * entry))
-    time.sleep(0.3)
+    v.open_submenu(submenu, entry)
     xdo("click", "1")
 
 
+# (submenu, entry) counts from 0: Show/Hide, Auto Rotate, Zoom, Torsion.
 commands = [("key", "F1"), ("key", "F1"), ("menu", 0, 1), ("menu", 0, 1), ("key", "F3"),
-            ("key", "F10"), ("key", "F9"), ("menu", 2, 2), ("key", "F11"), ("key", "F12"),
-            ("key", "F3"), ("menu", 0, 3), ("menu", 0, 3), ("key", "F4"), ("key", "F4"),
-            ("key", "F5"), ("key", "F5"), ("menu", 3, 3)]
+            ("key", "F10"), ("key", "F9"), ("menu", 2, 1), ("menu", 2, 0), ("key", "F11"),
+            ("key", "F12"), ("key", "F3"), ("menu", 0, 3), ("menu", 0, 3), ("menu", 1, 0),
+            ("menu", 1, 0), ("key", "F5"), ("key", "F5"), ("menu", 3, 0), ("menu", 3, 1)]
 samples = []
 start = time.time()
 next_sample = start

@@ -86,7 +86,7 @@ class Viewer:
         return [w for w in visible_windows()
                 if w not in self.before and geometry(w).get("WIDTH", 0) > 1]
 
-    def wait_dialog(self, timeout=20.0):
+    def wait_dialog(self, timeout=40.0):
         """The first dialog of this process (GTK marks its windows with the
         process id; window ids of ended processes can come back)."""
         def find():
@@ -108,10 +108,12 @@ class Viewer:
     def answer_until_gone(self, dialog, *keys, tries=3):
         """Answers a dialog, again if a busy machine let the keys go astray."""
         for _ in range(tries):
-            self.answer(dialog, *keys)
-            if self.wait_dialog_gone(dialog, 5.0):
+            if dialog not in visible_windows():
                 return True
-        return False
+            self.answer(dialog, *keys)
+            if self.wait_dialog_gone(dialog, 8.0):
+                return True
+        return dialog not in visible_windows()
 
     def wait_window(self, timeout=30.0):
         def find():
@@ -139,6 +141,32 @@ class Viewer:
             print("no Quelvist window; process status", self.proc.poll(), flush=True)
             screenshot(None, "no-window")
         return window
+
+    def error_after_question(self):
+        """Answers No to the question and returns the error dialog that
+        follows for a recording that cannot be opened (or None)."""
+        question = self.wait_dialog()
+        if question is None or not self.answer_until_gone(question, "Escape"):
+            return None
+        return self.wait_dialog()
+
+    def open_submenu(self, submenu, entry=0):
+        """Opens the right-button menu near the window's top left, then the
+        submenu at position submenu, and moves onto its entry."""
+        g = geometry(self.window)
+        x, y = g["X"], g["Y"]
+        xdo("mousemove", str(x + 30), str(y + 60), "click", "3")
+        time.sleep(0.5)
+        xdo("mousemove", str(x + 40), str(y + 72 + 25 * submenu))
+        time.sleep(0.6)
+        xdo("mousemove", str(x + 200), str(y + 72 + 25 * (submenu + entry)))
+        time.sleep(0.8)
+
+    def close_menu(self):
+        # A click outside the menu closes it (ESC would reach the viewer and quit).
+        g = geometry(self.window)
+        xdo("mousemove", str(g["X"] + 150), str(g["Y"] + 290), "click", "1")
+        time.sleep(0.5)
 
     def key(self, *keys):
         xdo("windowfocus", "--sync", str(self.window))

@@ -42,19 +42,15 @@ check(r.returncode == 0, f"a recording at a 4000-character path opens ({r.stderr
 # The same in the dialog: it opens, names the file, and closing it ends the run.
 for path, label in (("%s%n%x.txt", "percent"), (long_missing, "4000 characters")):
     v = Viewer([path], cwd=work)
-    question = v.wait_dialog()
-    if question:
-        v.answer(question, "Escape")
-        v.wait_dialog_gone(question)
-        error = v.wait_dialog()
-        check(error is not None, f"{label}: the error dialog opens")
-        if error:
-            words = ocr(error, "hostile-" + label.replace(" ", "-"), scale=200)
-            check("Could not open filename" in words, f"{label}: the message ({words[:80]!r})")
-            if label == "percent":
-                check("%s%n%x.txt" in words.replace(" ", ""), f"the '%' shown as they are ({words!r})")
-            v.answer(error, "Return")
-            check(v.wait_exit() == 1, f"{label}: status 1 after the message")
+    error = v.error_after_question()
+    check(error is not None, f"{label}: the error dialog opens")
+    if error:
+        words = ocr(error, "hostile-" + label.replace(" ", "-"), scale=200)
+        check("Could not open filename" in words, f"{label}: the message ({words[:80]!r})")
+        if label == "percent":
+            check("%s%n%x.txt" in words.replace(" ", ""), f"the '%' shown as they are ({words!r})")
+        v.answer(error, "Return")
+        check(v.wait_exit() == 1, f"{label}: status 1 after the message")
     v.stop()
 
 # Files from other programs: random bytes (no header: an empty plot) and a

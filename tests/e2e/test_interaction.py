@@ -2,7 +2,7 @@
 on screenshots of the real window."""
 import time
 
-from harness import (Viewer, bounding_box, check, differing, finish, is_black, is_blue,
+from harness import (Viewer, bounding_box, check, differing, finish, geometry, is_black, is_blue,
                      is_grey_line, is_marker, is_red, ocr, xdo)
 
 
@@ -117,24 +117,8 @@ time.sleep(0.5)
 check(differing(start, v.shot("10-a-off")) == 0, "a again shows the whole paths")
 
 # The menu, opened and picked with clicks.
-g = xdo("getwindowgeometry", "--shell", str(window))
-wx, wy = (int(dict(l.split("=") for l in g.splitlines())[k]) for k in ("X", "Y"))
-
-
-def open_submenu(entry):
-    xdo("mousemove", str(wx + 30), str(wy + 60), "click", "3")
-    time.sleep(0.5)
-    xdo("mousemove", str(wx + 40), str(wy + 72 + 25 * entry))
-    time.sleep(0.6)
-    xdo("mousemove", str(wx + 200), str(wy + 72 + 25 * entry))
-    time.sleep(0.8)
-
-
-def close_menu():
-    # A click outside the menu closes it (ESC would reach the viewer and quit).
-    xdo("mousemove", str(wx + 150), str(wy + 290), "click", "1")
-    time.sleep(0.5)
-
+wx, wy = geometry(window)["X"], geometry(window)["Y"]
+open_submenu, close_menu = v.open_submenu, v.close_menu
 
 open_submenu(0)
 words = ocr(None, "11-menu-start", crop=f"330x160+{wx + 30}+{wy + 60}")

@@ -91,22 +91,18 @@ folder = os.path.join(work, "Recordings")
 os.mkdir(folder)
 for path, label in (("missing.txt", "missing"), ("Recordings", "directory")):
     v = Viewer([path], cwd=work)
-    question = v.wait_dialog()
-    if question:
-        v.answer(question, "Escape")
-        v.wait_dialog_gone(question)
-        error = v.wait_dialog()
-        check(error is not None, f"{label}: an error dialog opens")
-        if error:
-            check(name_of(error) == "Error", f"{label}: titled Error ({name_of(error)!r})")
-            words = ocr(error, "error-" + label)
-            expected = f"Could not open filename {path}."
-            check(expected in words, f"{label}: says {expected!r} ({words!r})")
-            v.answer(error, "Return")
-            status = v.wait_exit()
-            check(status == 1, f"{label}: the process ends with status 1 ({status})")
-            check(error not in xdo("search", "--onlyvisible", "--name", "").split(),
-                  f"{label}: the dialog has gone")
+    error = v.error_after_question()
+    check(error is not None, f"{label}: an error dialog opens")
+    if error:
+        check(name_of(error) == "Error", f"{label}: titled Error ({name_of(error)!r})")
+        words = ocr(error, "error-" + label)
+        expected = f"Could not open filename {path}."
+        check(expected in words, f"{label}: says {expected!r} ({words!r})")
+        v.answer(error, "Return")
+        status = v.wait_exit()
+        check(status == 1, f"{label}: the process ends with status 1 ({status})")
+        check(error not in xdo("search", "--onlyvisible", "--name", "").split(),
+              f"{label}: the dialog has gone")
     v.stop()
 
 # Cancel in a directory without test.txt: the same error, naming test.txt.
