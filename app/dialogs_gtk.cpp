@@ -40,10 +40,15 @@ bool chooseRecordingFile(char* path, size_t capacity) {
     gtk_file_filter_set_name(filter, "Textdateien (*.TXT)");
     gtk_file_filter_add_custom(filter, GTK_FILE_FILTER_DISPLAY_NAME, matchesTxt, nullptr, nullptr);
     gtk_file_chooser_add_filter(chooser, filter);
+    // The proposed file is selected in the working directory, so that Open
+    // (or Return) takes it at once.
     gchar* cwd = g_get_current_dir();
     gtk_file_chooser_set_current_folder(chooser, cwd);
+    gchar* proposed = g_build_filename(cwd, path, nullptr);
+    if (g_file_test(proposed, G_FILE_TEST_IS_REGULAR))
+        gtk_file_chooser_set_filename(chooser, proposed);
+    g_free(proposed);
     g_free(cwd);
-    gtk_file_chooser_set_current_name(chooser, path);
 
     bool chosen = false;
     if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {

@@ -39,6 +39,18 @@ if dialog:
             check(shot.count(is_red) > 100, "the right path of test.txt is drawn in red")
 v.stop()
 
+# Return in the file dialog takes the proposed test.txt at once.
+v = Viewer()
+dialog = v.wait_dialog()
+if dialog:
+    v.answer_until_gone(dialog, "Return")
+    window = v.start_windowed()
+    check(window is not None, "Return in the file dialog opens the proposed test.txt")
+    if window:
+        shot = v.shot("return-takes-test-txt")
+        check(shot.count(is_blue) > 100 and shot.count(is_red) > 100, "and shows it")
+v.stop()
+
 # A file picked by typing its path in the dialog is the one shown: only a
 # left path, in blue, on the right half of the screen (positive x is left).
 picked = os.path.join(work, "Picked.TXT")
