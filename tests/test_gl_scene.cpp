@@ -70,6 +70,49 @@ TEST(EmptyRecording, StillShowsEverythingButThePaths) {
     EXPECT_FALSE(isBackground(f.at(static_cast<int>(drum[0]), static_cast<int>(drum[1]))));
 }
 
+// The inner ring's nine cubes and the cross's labels, in pixels, where an
+// independent projection puts them.
+TEST(ReferenceFrame, RingAndLabelsInPixels) {
+    startSceneWith(zeros);
+    Frame f = drawFrame();
+    for (int x : {-9, 0, 9}) {
+        for (int z : {-9, 0, 9}) {
+            if (x == 0 && z == 0) continue; // under the cross
+            auto w = projectPlotPoint(x, 0, z);
+            int green = 0;
+            for (int dy = -1; dy <= 1; dy++)
+                for (int dx = -1; dx <= 1; dx++) {
+                    Rgb c = f.at(static_cast<int>(w[0]) + dx, static_cast<int>(w[1]) + dy);
+                    green += c.r == 128 && c.g == 255 && c.b == 128;
+                }
+            EXPECT_GT(green, 0) << "cube at " << x << ", " << z;
+        }
+    }
+    // Each label's text starts at its anchor and runs to the right, black.
+    struct Anchor {
+        double x, y, z;
+        int width;
+    };
+    for (const Anchor& a : {Anchor{10, 0, 0, 96}, Anchor{0, 0, 10, 80}}) {
+        auto w = projectPlotPoint(a.x, a.y, a.z);
+        int x0 = static_cast<int>(w[0]), y0 = static_cast<int>(w[1]);
+        int black = 0;
+        for (int y = y0; y < y0 + 13; y++)
+            for (int x = x0 + 16; x < x0 + a.width && x < 300; x++) {
+                Rgb c = f.at(x, y);
+                black += c.r == 0 && c.g == 0 && c.b == 0;
+            }
+        EXPECT_GT(black, 20) << "label at " << a.x << ", " << a.y << ", " << a.z;
+        int before = 0;
+        for (int y = y0; y < y0 + 13; y++)
+            for (int x = x0 - 12; x < x0 - 2; x++) {
+                Rgb c = f.at(x, y);
+                before += c.r == 0 && c.g == 0 && c.b == 0;
+            }
+        EXPECT_LT(before, 4) << "nothing of the label left of its anchor";
+    }
+}
+
 TEST(Cross, ThreeAxesAndSixLabels) {
     startSceneWith(zeros);
     loadPlotMatrices();

@@ -167,3 +167,11 @@ TEST(Timer, AnglesKeepTurningForever) {
     EXPECT_EQ(540.0f, keepAngleInRange(540.0f));
     EXPECT_EQ(-100000.5f, keepAngleInRange(-100000.5f));
 }
+
+// A minimised window reports a height of 0; the projection stays usable.
+TEST(Projection, AspectOfAWindowWithoutHeight) {
+    EXPECT_DOUBLE_EQ(1.0, viewAspect(300, 300));
+    EXPECT_DOUBLE_EQ(1.5, viewAspect(300, 200));
+    EXPECT_DOUBLE_EQ(300.0, viewAspect(300, 0));
+    EXPECT_TRUE(std::isfinite(viewAspect(0, 0)));
+}

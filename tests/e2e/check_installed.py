@@ -6,7 +6,7 @@ import os
 import subprocess
 import tempfile
 
-from harness import BINARY, DATA, Viewer, check, finish, is_blue, is_red, read_png
+from harness import BINARY, child_env, DATA, Viewer, check, finish, is_blue, is_red, read_png
 
 work = tempfile.mkdtemp(prefix="quelvist-installed-")
 sample = os.path.join(DATA, "test.txt")
@@ -22,7 +22,7 @@ def drum_shows_image(image):
 
 out = os.path.join(work, "installed.png")
 r = subprocess.run([BINARY, "--snapshot", out, sample], cwd=work, capture_output=True, text=True,
-                   timeout=60, env=dict(os.environ, NO_AT_BRIDGE="1"))
+                   timeout=60, env=child_env())
 check(r.returncode == 0, f"the installed program writes a snapshot ({r.stderr!r})")
 if r.returncode == 0:
     image = read_png(out)

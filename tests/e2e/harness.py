@@ -16,6 +16,19 @@ os.makedirs(OUT, exist_ok=True)
 failures = []
 
 
+def child_env(**extra):
+    """The environment for the program under test. In the sanitizer run,
+    QUELVIST_CHILD_PRELOAD names the ASan runtime and Mesa's driver to preload
+    into it (only into it), so that leak reports from inside the driver name
+    their library even after it has been unloaded."""
+    env = dict(os.environ, NO_AT_BRIDGE="1")
+    preload = env.pop("QUELVIST_CHILD_PRELOAD", "")
+    if preload:
+        env["LD_PRELOAD"] = preload
+    env.update(extra)
+    return env
+
+
 def check(condition, message):
     if not condition:
         failures.append(message)
@@ -76,9 +89,8 @@ class Viewer:
         # of earlier runs have gone (X may hand their ids out again).
         wait_until(lambda: not viewer_windows(), 10.0)
         self.before = set(visible_windows())
-        env = dict(os.environ, NO_AT_BRIDGE="1")
-        env.update(env_extra or {})
-        self.proc = subprocess.Popen([BINARY, *args], cwd=cwd or DATA, env=env,
+        self.proc = subprocess.Popen([BINARY, *args], cwd=cwd or DATA,
+                                     env=child_env(**(env_extra or {})),
                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         self.window = None
 
@@ -174,6 +186,20 @@ class Viewer:
 
     def shot(self, name):
         return screenshot(self.window, name)
+
+    def settled_shot(self, name, timeout=20.0):
+        """A screenshot once the picture has stopped changing for a second
+        (outside the turning drum): keys sent in a burst have been handled."""
+        time.sleep(1.0)
+        previous = self.shot(name)
+        end = time.time() + timeout
+        while time.time() < end:
+            time.sleep(1.0)
+            current = self.shot(name)
+            if differing(previous, current) == 0:
+                return current
+            previous = current
+        return previous
 
     def wait_exit(self, timeout=10.0):
         try:

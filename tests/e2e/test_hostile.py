@@ -7,7 +7,7 @@ import subprocess
 import tempfile
 import time
 
-from harness import BINARY, Viewer, check, differing, finish, is_blue, ocr, write_recording
+from harness import BINARY, child_env, Viewer, check, differing, finish, is_blue, ocr, write_recording
 
 work = tempfile.mkdtemp(prefix="quelvist-hostile-")
 
@@ -15,7 +15,7 @@ work = tempfile.mkdtemp(prefix="quelvist-hostile-")
 def snapshot(path):
     return subprocess.run([BINARY, "--snapshot", os.path.join(work, "out.png"), path], cwd=work,
                           capture_output=True, text=True, timeout=60,
-                          env=dict(os.environ, NO_AT_BRIDGE="1"))
+                          env=child_env())
 
 
 # Long paths: 4000 characters, in directories of 200-character names.

@@ -28,6 +28,9 @@ start = v.shot("00-start")
 check(plot_count(start, is_blue) > 300 and plot_count(start, is_red) > 300, "both paths drawn")
 check(plot_count(start, is_marker) > 10, "edge markers drawn")
 check(plot_count(start, is_grey_line) < 20, "no difference lines at start")
+check(start.count(is_black, PLOT) > 300, "the axis cross and its labels are drawn")
+drum = start.count(lambda r, g, b: (r, g, b) != (178, 178, 178), (190, 235, 290, 285))
+check(drum > 1500, f"the drum is drawn at the lower right ({drum} pixels)")
 
 
 def toggled(key, name, predicate, what):
@@ -70,11 +73,9 @@ for key in ("F6", "F7", "F8"):
 # F9/F10 zoom: the inner ring of markers grows and shrinks about the centre.
 ring = bounding_box(start, is_marker)
 v.key(*["F10"] * 10)
-time.sleep(0.5)
-zoomed_in = bounding_box(v.shot("07-F10"), is_marker)
+zoomed_in = bounding_box(v.settled_shot("07-F10"), is_marker)
 v.key(*["F9"] * 20)
-time.sleep(0.5)
-zoomed_out = bounding_box(v.shot("07-F9"), is_marker)
+zoomed_out = bounding_box(v.settled_shot("07-F9"), is_marker)
 width = lambda box: box[2] - box[0] if box else 0
 check(width(zoomed_in) > width(ring) > width(zoomed_out) > 0,
       f"F10 zooms in, F9 out ({width(ring)}, {width(zoomed_in)}, {width(zoomed_out)})")
@@ -85,15 +86,12 @@ time.sleep(0.5)
 # the paths spread in depth); F12 as often brings the same picture back, and
 # further F12 presses flatten and then mirror it.
 v.key(*["F11"] * 6)
-time.sleep(0.5)
-stretched = v.shot("08-F11")
+stretched = v.settled_shot("08-F11")
 check(differing(start, stretched, PLOT) > 300, "F11 stretches the torsion axis")
 v.key(*["F12"] * 6)
-time.sleep(0.5)
-check(differing(start, v.shot("08-F12-back"), PLOT) == 0, "F12 undoes F11")
+check(differing(start, v.settled_shot("08-F12-back"), PLOT) == 0, "F12 undoes F11")
 v.key("F12", "F12")
-time.sleep(0.5)
-flat = v.shot("08-F12-flat")
+flat = v.settled_shot("08-F12-flat")
 check(differing(start, flat, PLOT) > 100, "F12 twice flattens the paths")
 v.key("r")
 time.sleep(0.5)

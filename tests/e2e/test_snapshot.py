@@ -5,7 +5,7 @@ import subprocess
 import tempfile
 import time
 
-from harness import (BINARY, DATA, Viewer, check, differing, finish, is_blue, is_red, read_png)
+from harness import (BINARY, child_env, DATA, Viewer, check, differing, finish, is_blue, is_red, read_png)
 
 work = tempfile.mkdtemp(prefix="quelvist-snap-")
 sample = os.path.join(DATA, "test.txt")
@@ -13,7 +13,7 @@ sample = os.path.join(DATA, "test.txt")
 
 def run(*args, env=None):
     return subprocess.run([BINARY, *args], cwd=work, capture_output=True, text=True, timeout=60,
-                          env=env or dict(os.environ, NO_AT_BRIDGE="1"))
+                          env=env or child_env())
 
 
 out = os.path.join(work, "figure.png")
