@@ -18,7 +18,8 @@ bool ensureGtk() {
 }
 
 void flushEvents() {
-    while (gtk_events_pending()) gtk_main_iteration();
+    while (gtk_events_pending())
+        gtk_main_iteration();
 }
 
 gboolean matchesTxt(const GtkFileFilterInfo* info, gpointer) {
@@ -32,9 +33,9 @@ gboolean matchesTxt(const GtkFileFilterInfo* info, gpointer) {
 
 bool chooseRecordingFile(char* path, size_t capacity) {
     if (!ensureGtk()) return false;
-    GtkWidget* dialog = gtk_file_chooser_dialog_new(
-        "Open", nullptr, GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel", GTK_RESPONSE_CANCEL, "_Open",
-        GTK_RESPONSE_ACCEPT, nullptr);
+    GtkWidget* dialog =
+        gtk_file_chooser_dialog_new("Open", nullptr, GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
+                                    GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     GtkFileFilter* filter = gtk_file_filter_new();
     gtk_file_filter_set_name(filter, "Textdateien (*.TXT)");
@@ -66,9 +67,9 @@ bool chooseRecordingFile(char* path, size_t capacity) {
 
 bool askFullScreen() {
     if (!ensureGtk()) return false;
-    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
-                                               GTK_BUTTONS_YES_NO, "%s",
-                                               "Do you want to change to fullscreen?");
+    GtkWidget* dialog =
+        gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_YES_NO,
+                               "%s", "Do you want to change to fullscreen?");
     gtk_window_set_title(GTK_WINDOW(dialog), "");
     bool yes = gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_YES;
     gtk_widget_destroy(dialog);

@@ -9,7 +9,8 @@
 void drawText(float x, float y, float z, const char* text, void* font) {
     glRasterPos3f(x, y, z);
     size_t length = strlen(text);
-    for (size_t i = 0; i < length; i++) glutBitmapCharacter(font, text[i]);
+    for (size_t i = 0; i < length; i++)
+        glutBitmapCharacter(font, text[i]);
 }
 
 double viewAspect(int width, int height) {

@@ -1,3 +1,5 @@
 #include "app/app.h"
 
-int main(int argc, char** argv) { return runViewer(argc, argv); }
+int main(int argc, char** argv) {
+    return runViewer(argc, argv);
+}

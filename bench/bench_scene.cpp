@@ -48,7 +48,12 @@ void replayTick(benchmark::State& state) {
         glFinish();
     }
 }
-BENCHMARK(replayTick)->Arg(100)->Arg(1000)->Arg(10000)->Arg(25000)->Arg(49000)
+BENCHMARK(replayTick)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(25000)
+    ->Arg(49000)
     ->Unit(benchmark::kMicrosecond);
 
 // A command that changes what the curves show compiles every block again.
@@ -67,7 +72,8 @@ BENCHMARK(rebuildAfterCommand)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void resize(int width, int height) {
     glutReshapeWindow(width, height);
-    for (int i = 0; i < 20; i++) glutMainLoopEvent();
+    for (int i = 0; i < 20; i++)
+        glutMainLoopEvent();
     onReshape(width, height);
 }
 
@@ -91,9 +97,12 @@ void frameCurves(benchmark::State& state) {
     }
 }
 BENCHMARK(frameCurves)
-    ->Args({5000, 300, 300, 1})->Args({50000, 300, 300, 1})
-    ->Args({5000, 1920, 1080, 1})->Args({50000, 1920, 1080, 1})
-    ->Args({50000, 300, 300, 0})->Args({50000, 1920, 1080, 0})
+    ->Args({5000, 300, 300, 1})
+    ->Args({50000, 300, 300, 1})
+    ->Args({5000, 1920, 1080, 1})
+    ->Args({50000, 1920, 1080, 1})
+    ->Args({50000, 300, 300, 0})
+    ->Args({50000, 1920, 1080, 0})
     ->Unit(benchmark::kMillisecond);
 
 // Everything in the frame but the curves: background, edges, cross, drum,
@@ -125,8 +134,10 @@ void frameWhole(benchmark::State& state) {
     }
 }
 BENCHMARK(frameWhole)
-    ->Args({5000, 300, 300})->Args({50000, 300, 300})
-    ->Args({5000, 1920, 1080})->Args({50000, 1920, 1080})
+    ->Args({5000, 300, 300})
+    ->Args({50000, 300, 300})
+    ->Args({5000, 1920, 1080})
+    ->Args({50000, 1920, 1080})
     ->Unit(benchmark::kMillisecond);
 
 // initScene with the 50000-row file: texture, lists, reading, curves, menus.
@@ -182,9 +193,13 @@ void replayLoop(benchmark::State& state) {
     view.buildUpCount = -1;
 }
 BENCHMARK(replayLoop)
-    ->Args({1000, 0})->Args({10000, 0})->Args({50000, 0})
-    ->Args({10000, 1})->Args({50000, 1})
-    ->Iterations(1)->Unit(benchmark::kSecond);
+    ->Args({1000, 0})
+    ->Args({10000, 0})
+    ->Args({50000, 0})
+    ->Args({10000, 1})
+    ->Args({50000, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 } // namespace
 
@@ -196,7 +211,8 @@ int main(int argc, char** argv) {
     glutCreateWindow("Quelvist");
     glClearColor(0.7f, 0.7f, 0.7f, 1.0f);
     glutDisplayFunc(onDisplay);
-    for (int i = 0; i < 20; i++) glutMainLoopEvent();
+    for (int i = 0; i < 20; i++)
+        glutMainLoopEvent();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -10,25 +10,52 @@
 
 namespace {
 
-void toggle(uint8_t& flag) { flag = 1 - flag; }
+void toggle(uint8_t& flag) {
+    flag = 1 - flag;
+}
 
 } // namespace
 
 void applyCommandEffect(ViewState& state, int command) {
     switch (command) {
-    case 1: toggle(state.showLeftEye); break;
-    case 2: toggle(state.showRightEye); break;
-    case 3: toggle(state.showDifference); break;
-    case 4: toggle(state.showEdges); break;
-    case 5: toggle(state.showCross); break;
-    case 6: toggle(state.rotateX); break;
-    case 7: toggle(state.rotateY); break;
-    case 8: toggle(state.rotateZ); break;
-    case 9: state.distance += 0.5f; break;
-    case 10: state.distance -= 0.5f; break;
-    case 11: state.torsionScale += 0.5f; break;
-    case 12: state.torsionScale -= 0.5f; break;
-    default: break;
+    case 1:
+        toggle(state.showLeftEye);
+        break;
+    case 2:
+        toggle(state.showRightEye);
+        break;
+    case 3:
+        toggle(state.showDifference);
+        break;
+    case 4:
+        toggle(state.showEdges);
+        break;
+    case 5:
+        toggle(state.showCross);
+        break;
+    case 6:
+        toggle(state.rotateX);
+        break;
+    case 7:
+        toggle(state.rotateY);
+        break;
+    case 8:
+        toggle(state.rotateZ);
+        break;
+    case 9:
+        state.distance += 0.5f;
+        break;
+    case 10:
+        state.distance -= 0.5f;
+        break;
+    case 11:
+        state.torsionScale += 0.5f;
+        break;
+    case 12:
+        state.torsionScale -= 0.5f;
+        break;
+    default:
+        break;
     }
 }
 
@@ -38,19 +65,24 @@ void applyCommand(int command) {
     buildCurveList();
 }
 
-void onSpecialKey(int key, int, int) { applyCommand(key); }
+void onSpecialKey(int key, int, int) {
+    applyCommand(key);
+}
 
 KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
     switch (key) {
-    case 27: return KeyAction::Quit;
+    case 27:
+        return KeyAction::Quit;
     case 'a':
         state.buildUpCount = state.buildUpCount == -1 ? 1 : -1;
         return KeyAction::RebuildCurves;
     case 'r':
         resetViewMotion(state);
         return KeyAction::Reset;
-    case 's': return KeyAction::Snapshot;
-    default: return KeyAction::Nothing;
+    case 's':
+        return KeyAction::Snapshot;
+    default:
+        return KeyAction::Nothing;
     }
 }
 
@@ -68,14 +100,20 @@ static void saveViewToNewFile() {
 
 void onKey(unsigned char key, int, int) {
     switch (applyKeyEffect(view, key)) {
-    case KeyAction::Quit: exit(1);
-    case KeyAction::RebuildCurves: buildCurveList(); break;
+    case KeyAction::Quit:
+        exit(1);
+    case KeyAction::RebuildCurves:
+        buildCurveList();
+        break;
     case KeyAction::Reset:
         buildCurveList();
         buildMenus();
         break;
-    case KeyAction::Snapshot: saveViewToNewFile(); break;
-    case KeyAction::Nothing: break;
+    case KeyAction::Snapshot:
+        saveViewToNewFile();
+        break;
+    case KeyAction::Nothing:
+        break;
     }
     glutPostRedisplay();
 }

@@ -20,7 +20,8 @@ const char* pick(uint8_t flag, const char* whenSet, const char* whenClear) {
 
 int createSubmenu(int first, int last) {
     int id = glutCreateMenu(applyCommand);
-    for (int value = first; value <= last; value++) glutAddMenuEntry(menuLabel(view, value), value);
+    for (int value = first; value <= last; value++)
+        glutAddMenuEntry(menuLabel(view, value), value);
     return id;
 }
 
@@ -48,19 +49,32 @@ void rebuildNow() {
 
 const char* menuLabel(const ViewState& s, int value) {
     switch (value) {
-    case 1: return pick(s.showLeftEye, "Hide left eye (F1)", "Show left eye (F1)");
-    case 2: return pick(s.showRightEye, "Hide right eye (F2)", "Show right eye (F2)");
-    case 3: return pick(s.showDifference, "Hide differece (F3)", "Show differece (F3)");
-    case 4: return pick(s.showEdges, "Hide edges (F4)", "Show Edges (F4)");
-    case 5: return pick(s.showCross, "Hide cross (F5)", "Show cross (F5)");
-    case 6: return pick(s.rotateX, "Stop rotate about X (F6)", "Rotate about X (F6)");
-    case 7: return pick(s.rotateY, "Stop rotate about Y (F7)", "Rotate about Y (F7)");
-    case 8: return pick(s.rotateZ, "Stop rotate about Z (F8)", "Rotate about Z (F8)");
-    case 9: return "Zoom out (F9)";
-    case 10: return "Zoom in (F10)";
-    case 11: return "Rise torison (F11)";
-    case 12: return "Lower torsion (F12)";
-    default: return "";
+    case 1:
+        return pick(s.showLeftEye, "Hide left eye (F1)", "Show left eye (F1)");
+    case 2:
+        return pick(s.showRightEye, "Hide right eye (F2)", "Show right eye (F2)");
+    case 3:
+        return pick(s.showDifference, "Hide differece (F3)", "Show differece (F3)");
+    case 4:
+        return pick(s.showEdges, "Hide edges (F4)", "Show Edges (F4)");
+    case 5:
+        return pick(s.showCross, "Hide cross (F5)", "Show cross (F5)");
+    case 6:
+        return pick(s.rotateX, "Stop rotate about X (F6)", "Rotate about X (F6)");
+    case 7:
+        return pick(s.rotateY, "Stop rotate about Y (F7)", "Rotate about Y (F7)");
+    case 8:
+        return pick(s.rotateZ, "Stop rotate about Z (F8)", "Rotate about Z (F8)");
+    case 9:
+        return "Zoom out (F9)";
+    case 10:
+        return "Zoom in (F10)";
+    case 11:
+        return "Rise torison (F11)";
+    case 12:
+        return "Lower torsion (F12)";
+    default:
+        return "";
     }
 }
 
@@ -72,7 +86,9 @@ void buildMenus() {
     rebuildNow();
 }
 
-void onMenuStatus(int status, int, int) { menuOpen = status == GLUT_MENU_IN_USE; }
+void onMenuStatus(int status, int, int) {
+    menuOpen = status == GLUT_MENU_IN_USE;
+}
 
 void rebuildPendingMenus() {
     if (rebuildPending && !menuOpen) rebuildNow();

@@ -8,7 +8,9 @@
 
 namespace {
 
-bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+bool isDigit(char c) {
+    return static_cast<unsigned char>(c - '0') < 10;
+}
 
 // strtod in the C locale, whatever locale the process has set (GTK sets the
 // user's); only used for the rare values that overflow or underflow.
@@ -44,17 +46,20 @@ double parseDecimalPrefix(const char* text, const char** stop) {
     // The field ends at a tab or at the end of the string; neither is a
     // digit, a sign, a point or white space that may be skipped, so every
     // scan below stops there by itself.
-    while (*s == ' ' || *s == '\n' || *s == '\v' || *s == '\f' || *s == '\r') s++;
+    while (*s == ' ' || *s == '\n' || *s == '\v' || *s == '\f' || *s == '\r')
+        s++;
     bool negative = false;
     if (*s == '+' || *s == '-') negative = *s++ == '-';
     const char* mantissa = s;
     uint64_t digits = 0;
-    while (isDigit(*s)) digits = digits * 10 + (*s++ - '0');
+    while (isDigit(*s))
+        digits = digits * 10 + (*s++ - '0');
     int count = static_cast<int>(s - mantissa);
     int scale = 0;
     if (*s == '.' || *s == ',') {
         const char* fraction = ++s;
-        while (isDigit(*s)) digits = digits * 10 + (*s++ - '0');
+        while (isDigit(*s))
+            digits = digits * 10 + (*s++ - '0');
         scale = static_cast<int>(s - fraction);
         count += scale;
     }

@@ -51,12 +51,14 @@ void storeRow(const char* line, RecordingRow& row) {
     int column = 0;
     const char* p = line;
     while (column < RECORDING_COLUMNS) {
-        while (*p == '\t') p++;
+        while (*p == '\t')
+            p++;
         if (!*p) break;
         const char* after;
         row.col[column++] = static_cast<float>(parseDecimalPrefix(p, &after));
         // The rest of the field, usually nothing, is not a number.
-        while (*after && *after != '\t') after++;
+        while (*after && *after != '\t')
+            after++;
         p = after;
     }
 }

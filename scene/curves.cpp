@@ -28,7 +28,9 @@ struct BlockCache {
 };
 BlockCache cache;
 
-unsigned blockList(int block, Part part) { return cache.firstList + block * PARTS + part; }
+unsigned blockList(int block, Part part) {
+    return cache.firstList + block * PARTS + part;
+}
 
 void leftStrip(const RecordingRow* rows, int first, int end, float s) {
     for (int i = first; i < end; i++) {
@@ -76,7 +78,8 @@ void compileBlock(int block, float s) {
 // strip's rest that is only the last block's final row is left out.
 void recordPart(Part part, GLenum mode, EmitRows emit, int blocks, int count, float s) {
     const int tail = blocks * BLOCK_ROWS;
-    for (int b = 0; b < blocks; b++) glCallList(blockList(b, part));
+    for (int b = 0; b < blocks; b++)
+        glCallList(blockList(b, part));
     if (mode == GL_LINE_STRIP && blocks > 0 && count - tail <= 1) return;
     glBegin(mode);
     emit(recording.rows, tail, count, s);
@@ -94,13 +97,16 @@ int prepareBlocks(int wanted) {
         cache.showDifference = view.showDifference;
         cache.torsionScale = view.torsionScale;
     }
-    for (; cache.compiled < wanted; cache.compiled++) compileBlock(cache.compiled, view.torsionScale);
+    for (; cache.compiled < wanted; cache.compiled++)
+        compileBlock(cache.compiled, view.torsionScale);
     return wanted;
 }
 
 } // namespace
 
-void forgetCurveBlocks() { cache.compiled = 0; }
+void forgetCurveBlocks() {
+    cache.compiled = 0;
+}
 
 void buildCurveList() {
     const int count = view.buildUpCount != -1 ? view.buildUpCount : recording.rowCount;

@@ -19,7 +19,9 @@ namespace {
 
 unsigned char image[IMAGE_BYTES];
 
-bool exists(const char* path) { return access(path, R_OK) == 0; }
+bool exists(const char* path) {
+    return access(path, R_OK) == 0;
+}
 
 bool joinPath(char* out, size_t capacity, const char* dir, const char* name) {
     int n = snprintf(out, capacity, "%s/%s", dir, name);

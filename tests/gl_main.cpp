@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
     glutCreateWindow("Quelvist tests");
     glutDisplayFunc([] {});
     glClearColor(0.7f, 0.7f, 0.7f, 1.0f);
-    for (int i = 0; i < 20; i++) glutMainLoopEvent();
+    for (int i = 0; i < 20; i++)
+        glutMainLoopEvent();
     return RUN_ALL_TESTS();
 }

@@ -37,7 +37,8 @@ Frame drawFrame(int width, int height) {
     if (getenv("QUELVIST_DUMP") && height == 300) {
         FILE* f = fopen(getenv("QUELVIST_DUMP"), "wb");
         fprintf(f, "P6 %d %d 255\n", width, height);
-        for (int y = height - 1; y >= 0; y--) fwrite(&frame.rgb[y * width * 3], 1, width * 3, f);
+        for (int y = height - 1; y >= 0; y--)
+            fwrite(&frame.rgb[y * width * 3], 1, width * 3, f);
         fclose(f);
     }
     return frame;
@@ -51,11 +52,14 @@ Mat multiply(const Mat& a, const Mat& b) {
     Mat r{};
     for (int c = 0; c < 4; c++)
         for (int row = 0; row < 4; row++)
-            for (int k = 0; k < 4; k++) r[c * 4 + row] += a[k * 4 + row] * b[c * 4 + k];
+            for (int k = 0; k < 4; k++)
+                r[c * 4 + row] += a[k * 4 + row] * b[c * 4 + k];
     return r;
 }
 
-Mat identity() { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
+Mat identity() {
+    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+}
 
 Mat translation(double x, double y, double z) {
     Mat m = identity();
@@ -82,7 +86,8 @@ std::array<double, 2> toWindow(const Mat& modelview, double x, double y, double 
     double f = 1 / std::tan(65.0 / 2 * M_PI / 180);
     double v[4] = {x, y, z, 1}, e[4] = {0, 0, 0, 0};
     for (int row = 0; row < 4; row++)
-        for (int k = 0; k < 4; k++) e[row] += modelview[k * 4 + row] * v[k];
+        for (int k = 0; k < 4; k++)
+            e[row] += modelview[k * 4 + row] * v[k];
     double clipX = f / aspect * e[0], clipY = f * e[1], clipW = -e[2];
     return {(clipX / clipW + 1) * width / 2, (clipY / clipW + 1) * height / 2};
 }
@@ -125,9 +130,11 @@ std::vector<FeedbackItem> feedbackOf(unsigned list, GLenum type) {
     const int perVertex = type == GL_3D_COLOR ? 7 : 11;
     auto readVertex = [&](int& i) {
         std::array<float, 7> v{};
-        for (int k = 0; k < 3; k++) v[k] = buffer[i + k];
+        for (int k = 0; k < 3; k++)
+            v[k] = buffer[i + k];
         if (type == GL_3D_COLOR) {
-            for (int k = 3; k < 7; k++) v[k] = buffer[i + k];
+            for (int k = 3; k < 7; k++)
+                v[k] = buffer[i + k];
         } else {
             v[3] = buffer[i + 7]; // s
             v[4] = buffer[i + 8]; // t
@@ -150,7 +157,8 @@ std::vector<FeedbackItem> feedbackOf(unsigned list, GLenum type) {
             i++;
             continue;
         }
-        for (int k = 0; k < n; k++) item.vertices.push_back(readVertex(i));
+        for (int k = 0; k < n; k++)
+            item.vertices.push_back(readVertex(i));
         items.push_back(item);
     }
     return items;

@@ -9,7 +9,8 @@
 // as their decimal prefix: "0x1p3" is 0, "inf" and "nan" are no number.
 static double decimalAtof(const char* text) {
     const char* p = text;
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) p++;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        p++;
     bool negative = *p == '-';
     if (*p == '+' || *p == '-') p++;
     if (strncasecmp(p, "inf", 3) == 0 || strncasecmp(p, "nan", 3) == 0) return 0.0;

@@ -14,8 +14,8 @@ struct Sample {
 inline std::string recordingText(const std::vector<Sample>& samples) {
     std::string text = "Export\nTime\tx\n";
     for (const Sample& s : samples) {
-        float col[15] = {0, 0, 0, s.leftH, s.leftV, s.leftT, 0, s.leftShade, 0, 0,
-                         s.rightH, s.rightV, s.rightT, 0, s.rightShade};
+        float col[15] = {0, 0, 0,        s.leftH,  s.leftV,  s.leftT, 0,           s.leftShade,
+                         0, 0, s.rightH, s.rightV, s.rightT, 0,       s.rightShade};
         for (int i = 0; i < 15; i++) {
             char field[64];
             snprintf(field, sizeof field, "%.6g", col[i]);

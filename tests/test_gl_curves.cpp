@@ -65,7 +65,8 @@ TEST(Curves, DifferenceLinesAndSwitches) {
         EXPECT_TRUE(line.token == GL_LINE_TOKEN || line.token == GL_LINE_RESET_TOKEN);
         expectAt(line.vertices[0], samples[i].leftH, samples[i].leftT, samples[i].leftV);
         expectAt(line.vertices[1], samples[i].rightH, samples[i].rightT, samples[i].rightV);
-        for (int c = 3; c < 6; c++) EXPECT_NEAR(0.3, line.vertices[0][c], 1e-6);
+        for (int c = 3; c < 6; c++)
+            EXPECT_NEAR(0.3, line.vertices[0][c], 1e-6);
     }
     GLfloat width = 0;
     glCallList(LIST_CURVES);
@@ -108,7 +109,8 @@ TEST(Curves, BuildUpCountLimitsTheRows) {
     };
     view.buildUpCount = 1;
     buildCurveList();
-    for (const auto& item : feedbackOf(LIST_CURVES)) EXPECT_EQ(0.0, extent(item));
+    for (const auto& item : feedbackOf(LIST_CURVES))
+        EXPECT_EQ(0.0, extent(item));
     view.showDifference = 1;
     buildCurveList();
     auto items = feedbackOf(LIST_CURVES);
@@ -125,7 +127,8 @@ TEST(Curves, BuildUpCountLimitsTheRows) {
     view.buildUpCount = 1;
     view.showDifference = 1;
     buildCurveList();
-    for (const auto& item : feedbackOf(LIST_CURVES)) EXPECT_EQ(0.0, extent(item));
+    for (const auto& item : feedbackOf(LIST_CURVES))
+        EXPECT_EQ(0.0, extent(item));
 }
 
 // Pixels of a whole frame at the start view: the paths lie where an
@@ -186,8 +189,8 @@ TEST(CurvesFrame, ShadeBlendsFromWhiteToBlue) {
 TEST(CurvesFrame, InfiniteAndHugeSamplesLeaveTheRestDrawn) {
     std::string text = "Time\n";
     auto row = [&](const char* lh, const char* lv, const char* lt) {
-        text += std::string("0\t0\t0\t") + lh + "\t" + lv + "\t" + lt +
-                "\t0\t1\t0\t0\t0\t0\t0\t0\t1\n";
+        text +=
+            std::string("0\t0\t0\t") + lh + "\t" + lv + "\t" + lt + "\t0\t1\t0\t0\t0\t0\t0\t0\t1\n";
     };
     row("-12", "-8", "0");
     row("-4", "-8", "0"); // the segment checked below

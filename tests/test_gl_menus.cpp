@@ -27,20 +27,24 @@ int itemsOf(int id) {
 TEST(Menus, OnlyTheLatestBuildSurvives) {
     startSceneWith("Time\n");
     std::vector<int> earlier(menuIds, menuIds + MENU_COUNT);
-    for (int i = 0; i < 200; i++) buildMenus();
+    for (int i = 0; i < 200; i++)
+        buildMenus();
     applyCommand(1);
     applyCommand(99);
-    for (int id : menuIds) EXPECT_TRUE(menuExists(id));
+    for (int id : menuIds)
+        EXPECT_TRUE(menuExists(id));
     for (int id : earlier) {
         bool reused = false;
-        for (int current : menuIds) reused = reused || current == id;
+        for (int current : menuIds)
+            reused = reused || current == id;
         if (!reused) {
             EXPECT_FALSE(menuExists(id)) << "menu " << id << " was left alive";
         }
     }
     // Identifiers are reused, so the count of live menus stays at five.
     int alive = 0;
-    for (int id = 1; id < 2000; id++) alive += menuExists(id);
+    for (int id = 1; id < 2000; id++)
+        alive += menuExists(id);
     EXPECT_EQ(MENU_COUNT, alive);
 
     EXPECT_EQ(5, itemsOf(menuIds[0]));

@@ -17,12 +17,15 @@
 
 namespace {
 
-bool isBackground(Rgb c) { return c.r == 178 && c.g == 178 && c.b == 178; }
+bool isBackground(Rgb c) {
+    return c.r == 178 && c.g == 178 && c.b == 178;
+}
 
 int countNotBackground(const Frame& f, int x0, int y0, int x1, int y1) {
     int n = 0;
     for (int y = y0; y < y1; y++)
-        for (int x = x0; x < x1; x++) n += !isBackground(f.at(x, y));
+        for (int x = x0; x < x1; x++)
+            n += !isBackground(f.at(x, y));
     return n;
 }
 
@@ -118,11 +121,11 @@ TEST(Cross, ThreeAxesAndSixLabels) {
     loadPlotMatrices();
     auto items = feedbackOf(LIST_CROSS);
     std::vector<FeedbackItem> lines, bitmaps;
-    for (auto& item : items) (item.token == GL_BITMAP_TOKEN ? bitmaps : lines).push_back(item);
+    for (auto& item : items)
+        (item.token == GL_BITMAP_TOKEN ? bitmaps : lines).push_back(item);
     ASSERT_EQ(3u, lines.size());
-    const double ends[3][2][3] = {{{-10, 0, 0}, {10, 0, 0}},
-                                  {{0, -10, 0}, {0, 10, 0}},
-                                  {{0, 0, -10}, {0, 0, 10}}};
+    const double ends[3][2][3] = {
+        {{-10, 0, 0}, {10, 0, 0}}, {{0, -10, 0}, {0, 10, 0}}, {{0, 0, -10}, {0, 0, 10}}};
     for (int i = 0; i < 3; i++) {
         for (int e = 0; e < 2; e++) {
             auto w = projectPlotPoint(ends[i][e][0], ends[i][e][1], ends[i][e][2]);
@@ -136,9 +139,8 @@ TEST(Cross, ThreeAxesAndSixLabels) {
         double x, y, z;
         const char* text;
     };
-    const Label labels[] = {{-10, 0, 0, "-"},         {10, 0, 0, "+ horizontal"},
-                            {0, 10, 0, "+ torsion"},  {0, -10, 0, "-"},
-                            {0, 0, 10, "+ vertical"}, {0, 0, -10, "-"}};
+    const Label labels[] = {{-10, 0, 0, "-"}, {10, 0, 0, "+ horizontal"}, {0, 10, 0, "+ torsion"},
+                            {0, -10, 0, "-"}, {0, 0, 10, "+ vertical"},   {0, 0, -10, "-"}};
     size_t next = 0;
     for (const Label& label : labels) {
         auto anchor = projectPlotPoint(label.x, label.y, label.z);
@@ -163,10 +165,12 @@ TEST(Edges, EighteenOutwardCubesOnTwoRings) {
         std::array<double, 3> centroid{};
         for (const auto& v : item.vertices) {
             auto p = unOrtho(v);
-            for (int k = 0; k < 3; k++) centroid[k] += p[k] / item.vertices.size();
+            for (int k = 0; k < 3; k++)
+                centroid[k] += p[k] / item.vertices.size();
         }
         // The cube this face belongs to: the nearest point of the rings.
-        int cx = static_cast<int>(std::lround(centroid[0])), cz = static_cast<int>(std::lround(centroid[2]));
+        int cx = static_cast<int>(std::lround(centroid[0])),
+            cz = static_cast<int>(std::lround(centroid[2]));
         EXPECT_NEAR(0.0, std::fabs(centroid[1]) > 0.21 ? 1 : 0, 0.0);
         // Normal by the winding (counter-clockwise front), area by its length.
         auto a = unOrtho(item.vertices[0]);
@@ -187,7 +191,8 @@ TEST(Edges, EighteenOutwardCubesOnTwoRings) {
     std::map<std::pair<int, int>, double> expected;
     for (int d : {9, 25})
         for (int x : {-d, 0, d})
-            for (int z : {-d, 0, d}) expected[{x, z}] += 6 * 0.16;
+            for (int z : {-d, 0, d})
+                expected[{x, z}] += 6 * 0.16;
     ASSERT_EQ(expected.size(), areaByCentre.size()); // 17 places, the origin twice
     for (const auto& [centre, area] : expected)
         EXPECT_NEAR(area, areaByCentre[centre], 1e-3) << centre.first << "," << centre.second;
@@ -202,13 +207,15 @@ TEST(Drum, FacesCarryTheirStripsAndCapsNoCoordinates) {
     glEnable(GL_CULL_FACE);
     GLfloat matrix[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, matrix);
-    for (int i = 0; i < 16; i++) EXPECT_NEAR(i % 5 == 0 ? 1 : 0, matrix[i], 1e-6) << i;
+    for (int i = 0; i < 16; i++)
+        EXPECT_NEAR(i % 5 == 0 ? 1 : 0, matrix[i], 1e-6) << i;
 
     int capVertices = 0;
     std::map<int, int> stripVertices; // strip -> vertices seen on its face
     for (const auto& item : items) {
         float tMin = 1;
-        for (const auto& v : item.vertices) tMin = std::min(tMin, v[4]);
+        for (const auto& v : item.vertices)
+            tMin = std::min(tMin, v[4]);
         for (const auto& v : item.vertices) {
             auto p = unOrtho(v);
             if (std::fabs(std::fabs(p[0]) - 5) < 1e-3 && item.vertices.size() >= 3 &&

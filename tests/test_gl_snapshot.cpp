@@ -27,7 +27,8 @@ bool readPng(const std::string& path, int& width, int& height, std::vector<unsig
 } // namespace
 
 TEST(Snapshot, PngEqualsTheFramePixels) {
-    startSceneWith(recordingText({{-12, -8, 1, 0.2f, 12, 8, -1, 0.9f}, {-4, 8, 0, 1, 4, -8, 2, 0.5f}}));
+    startSceneWith(
+        recordingText({{-12, -8, 1, 0.2f, 12, 8, -1, 0.9f}, {-4, 8, 0, 1, 4, -8, 2, 0.5f}}));
     for (auto [w, h] : {std::pair{300, 300}, std::pair{217, 143}}) {
         Frame frame = drawFrame(w, h); // also sets the window size the snapshot uses
         frame = drawFrame(w, h);

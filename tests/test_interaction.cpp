@@ -38,7 +38,8 @@ TEST(Commands, FunctionKeysToggleSwitches) {
 
 TEST(Commands, ZoomAndTorsionHaveNoLimits) {
     ViewState s = started();
-    for (int i = 0; i < 60; i++) applyCommandEffect(s, 10);
+    for (int i = 0; i < 60; i++)
+        applyCommandEffect(s, 10);
     EXPECT_EQ(0.0f, s.distance);
     applyCommandEffect(s, 10);
     EXPECT_EQ(-0.5f, s.distance);
@@ -57,7 +58,8 @@ TEST(Commands, ZoomAndTorsionHaveNoLimits) {
 
 TEST(Commands, OtherNumbersChangeNothing) {
     ViewState s = started();
-    for (int c : {0, 13, 100, 101, 102, 103, 104, 105, -1}) applyCommandEffect(s, c);
+    for (int c : {0, 13, 100, 101, 102, 103, 104, 105, -1})
+        applyCommandEffect(s, c);
     ViewState fresh = started();
     EXPECT_EQ(0, memcmp(&s, &fresh, sizeof s));
 }
@@ -102,13 +104,16 @@ TEST(MenuLabels, FollowTheSwitches) {
                              "Hide edges (F4)",     "Hide cross (F5)",     "Rotate about X (F6)",
                              "Rotate about Y (F7)", "Rotate about Z (F8)", "Zoom out (F9)",
                              "Zoom in (F10)",       "Rise torison (F11)",  "Lower torsion (F12)"};
-    for (int v = 1; v <= 12; v++) EXPECT_STREQ(atStart[v - 1], menuLabel(s, v)) << v;
-    for (int c = 1; c <= 8; c++) applyCommandEffect(s, c);
+    for (int v = 1; v <= 12; v++)
+        EXPECT_STREQ(atStart[v - 1], menuLabel(s, v)) << v;
+    for (int c = 1; c <= 8; c++)
+        applyCommandEffect(s, c);
     const char* flipped[] = {"Show left eye (F1)",       "Show right eye (F2)",
                              "Hide differece (F3)",      "Show Edges (F4)",
                              "Show cross (F5)",          "Stop rotate about X (F6)",
                              "Stop rotate about Y (F7)", "Stop rotate about Z (F8)"};
-    for (int v = 1; v <= 8; v++) EXPECT_STREQ(flipped[v - 1], menuLabel(s, v)) << v;
+    for (int v = 1; v <= 8; v++)
+        EXPECT_STREQ(flipped[v - 1], menuLabel(s, v)) << v;
 }
 
 TEST(Timer, RotationsAndDrum) {
@@ -117,7 +122,8 @@ TEST(Timer, RotationsAndDrum) {
     EXPECT_EQ(0.5f, s.drumAngle);
     EXPECT_EQ(-90.0f, s.angleX);
     s.rotateX = s.rotateY = s.rotateZ = 1;
-    for (int i = 0; i < 720; i++) applyTimerStep(s, 100);
+    for (int i = 0; i < 720; i++)
+        applyTimerStep(s, 100);
     EXPECT_EQ(-450.0f, s.angleX); // the opposite sense
     EXPECT_EQ(540.0f, s.angleY);
     EXPECT_EQ(360.0f, s.angleZ);

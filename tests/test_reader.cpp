@@ -20,7 +20,9 @@ namespace {
 RecordingTable table;
 RecordingTable reference;
 
-std::string tempPath(const std::string& name) { return ::testing::TempDir() + "quelvist_" + name; }
+std::string tempPath(const std::string& name) {
+    return ::testing::TempDir() + "quelvist_" + name;
+}
 
 // With QUELVIST_SAVE_CORPUS set, every small case is also kept there as a
 // seed for the fuzzer (tests/fuzz/corpus).
@@ -85,7 +87,8 @@ TEST(Reader, TabsAtEitherEndAndEmptyFieldsShiftValuesLeft) {
 
 TEST(Reader, EmptyLinesStoreZeroRowsAndFinalLineEndAddsNone) {
     ASSERT_EQ(3, readBoth(header + "1\n\n2\n"));
-    for (float v : table.rows[1].col) EXPECT_EQ(0.0f, v);
+    for (float v : table.rows[1].col)
+        EXPECT_EQ(0.0f, v);
     EXPECT_EQ(2.0f, table.rows[2].col[0]);
     // Without a final line end the last line still counts once.
     ASSERT_EQ(2, readBoth(header + "1\n2"));
@@ -118,11 +121,13 @@ TEST(Reader, OverLongLinesAreReadInPiecesOf799) {
 
     // After the header: every piece becomes a row of its own.
     std::string longLine;
-    while (longLine.size() < 799) longLine += "1\t";
-    longLine.resize(799);                       // ends in "1"
+    while (longLine.size() < 799)
+        longLine += "1\t";
+    longLine.resize(799);                             // ends in "1"
     ASSERT_EQ(2, readBoth(header + longLine + "\n")); // the "\n" is a piece too
     EXPECT_EQ(1.0f, table.rows[0].col[0]);
-    for (float v : table.rows[1].col) EXPECT_EQ(0.0f, v);
+    for (float v : table.rows[1].col)
+        EXPECT_EQ(0.0f, v);
     ASSERT_EQ(2, readBoth(header + longLine + "25\t3\n"));
     EXPECT_EQ(25.0f, table.rows[1].col[0]);
     EXPECT_EQ(3.0f, table.rows[1].col[1]);
@@ -133,14 +138,17 @@ TEST(Reader, OverLongLinesAreReadInPiecesOf799) {
 
 TEST(Reader, OnlyFifteenColumnsAreKept) {
     std::string line;
-    for (int i = 1; i <= 20; i++) line += std::to_string(i) + "\t";
+    for (int i = 1; i <= 20; i++)
+        line += std::to_string(i) + "\t";
     ASSERT_EQ(1, readBoth(header + line + "\n"));
-    for (int i = 0; i < RECORDING_COLUMNS; i++) EXPECT_EQ(i + 1.0f, table.rows[0].col[i]);
+    for (int i = 0; i < RECORDING_COLUMNS; i++)
+        EXPECT_EQ(i + 1.0f, table.rows[0].col[i]);
 }
 
 TEST(Reader, StopsAtTheTableSize) {
     std::string content = header;
-    for (int i = 0; i < RECORDING_CAPACITY + 17; i++) content += std::to_string(i) + "\n";
+    for (int i = 0; i < RECORDING_CAPACITY + 17; i++)
+        content += std::to_string(i) + "\n";
     ASSERT_EQ(RECORDING_CAPACITY, readBoth(content));
     EXPECT_EQ(49999.0f, table.rows[RECORDING_CAPACITY - 1].col[0]);
 }
@@ -202,7 +210,8 @@ TEST(Reader, RandomNumbersRoundExactlyAsAtof) {
     std::string content = header;
     auto digits = [&](int n) {
         std::string s;
-        for (int i = 0; i < n; i++) s += static_cast<char>('0' + random() % 10);
+        for (int i = 0; i < n; i++)
+            s += static_cast<char>('0' + random() % 10);
         return s;
     };
     for (int row = 0; row < 4000; row++) {
@@ -259,7 +268,8 @@ TEST(Reader, SampleAndLargeRecordingsMatchTheLiteralReader) {
 TEST(HostileFiles, RandomBinaryData) {
     std::mt19937 random(99);
     std::string content(1 << 20, '\0');
-    for (char& c : content) c = static_cast<char>(random());
+    for (char& c : content)
+        c = static_cast<char>(random());
     readBoth(content); // no header: whatever it holds, both agree
     content.replace(1000, 5, "\nTime");
     EXPECT_GT(readBoth(content), 0);
@@ -268,19 +278,23 @@ TEST(HostileFiles, RandomBinaryData) {
 TEST(HostileFiles, OneTenMegabyteLine) {
     std::string line;
     line.reserve(10 << 20);
-    while (line.size() < (10u << 20)) line += "12,5\t-3\t";
+    while (line.size() < (10u << 20))
+        line += "12,5\t-3\t";
     int rows = readBoth(header + line + "\n");
     EXPECT_EQ(static_cast<int>((line.size() + 1 + 798) / 799), rows); // pieces of 799
 }
 
 TEST(HostileFiles, ManyLinesWithoutHeader) {
     std::string content;
-    for (int i = 0; i < 200000; i++) content += "1,5\t2\t3\n";
+    for (int i = 0; i < 200000; i++)
+        content += "1,5\t2\t3\n";
     EXPECT_EQ(0, readBoth(content));
 }
 
 TEST(HostileFiles, BytesThatAreNotUtf8) {
-    ASSERT_EQ(2, readBoth(header + "\xff\xfe" "5\t7\x80\t\xc3\xa9" "3\n\x80\x81\x82\n"));
+    ASSERT_EQ(2, readBoth(header + "\xff\xfe"
+                                   "5\t7\x80\t\xc3\xa9"
+                                   "3\n\x80\x81\x82\n"));
     EXPECT_EQ(0.0f, table.rows[0].col[0]);
     EXPECT_EQ(7.0f, table.rows[0].col[1]);
     EXPECT_EQ(0.0f, table.rows[0].col[2]);
