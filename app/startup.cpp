@@ -29,7 +29,7 @@ StartOptions parseArguments(int argc, char** argv) {
                 break;
             }
             const char* value = argv[++i];
-            if (arg[2] == 's' && arg[3] == 'n') {
+            if (strcmp(arg, "--snapshot") == 0) {
                 options.snapshotPath = value;
             } else {
                 int w = 0, h = 0;
