@@ -9,7 +9,9 @@ display=90
 while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
   display=$((display + 1))
 done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# -noreset: otherwise the server resets whenever its last client leaves, and
+# a program connecting at that moment fails to open the display.
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
 for _ in $(seq 100); do

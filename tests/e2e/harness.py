@@ -141,7 +141,10 @@ class Viewer:
         the command line or the file dialog was already handled)."""
         dialog = self.wait_dialog()
         if dialog is None:
-            print("no question dialog appeared; process status", self.proc.poll(), flush=True)
+            status = self.proc.poll()
+            err = self.proc.stderr.read() if status is not None else ""
+            print("no question dialog appeared; process status", status, repr(err[-400:]),
+                  flush=True)
             screenshot(None, "no-dialog")
             return None
         if not self.answer_until_gone(dialog, "Escape"):
