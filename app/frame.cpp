@@ -1,21 +1,12 @@
 // One frame of the picture, the projection and bitmap text.
 #include "app/app.h"
 
+#include "platform/platform.h"
+#include "recording/recording.h"
+#include "scene/scene.h"
+
 #include <GL/freeglut.h>
 #include <GL/glu.h>
-
-#include <cstring>
-
-void drawText(float x, float y, float z, const char* text, void* font) {
-    glRasterPos3f(x, y, z);
-    size_t length = strlen(text);
-    for (size_t i = 0; i < length; i++)
-        glutBitmapCharacter(font, text[i]);
-}
-
-double viewAspect(int width, int height) {
-    return static_cast<double>(width) / (height > 0 ? height : 1);
-}
 
 void onReshape(int width, int height) {
     windowWidth = width;
@@ -60,17 +51,29 @@ void drawPicture() {
     glDisable(GL_LIGHTING);
     glPopMatrix();
 
-    // Help lines in eye space, so they stay put while the plot turns.
-    glColor3f(1, 1, 1);
+    // Help lines in eye space, so they stay put while the plot turns. White
+    // as the texture would tint it, drawn untextured (see textTint).
+    glColor3f(textTint[0], textTint[1], textTint[2]);
+    glDisable(GL_TEXTURE_2D);
     drawText(-30, 29, -50, "F1..F5  - show/hide,    F6..F8  - rotation x,y,z",
              GLUT_BITMAP_TIMES_ROMAN_10);
     drawText(-30, 27.2f, -50, "F9..F10 - zoom in/out, F11..F12 - rise/lower torsion",
              GLUT_BITMAP_TIMES_ROMAN_10);
     drawText(-30, 25.4f, -50, "a - build up lines, r - reset, ESC - exit",
              GLUT_BITMAP_TIMES_ROMAN_10);
+    glEnable(GL_TEXTURE_2D);
 }
 
 void onDisplay() {
-    drawPicture();
+    static int frameCount;
+    if (snapshotRequested) {
+        snapshotRequested = false;
+        saveViewToNewFile(); // draws the picture it writes
+    } else {
+        drawPicture();
+    }
     glutSwapBuffers();
+    frameCount++;
+    if (frameCount == 1) traceEvent("ready %d", recording.rowCount);
+    traceEvent("frame %d %d", frameCount, curveSampleCount);
 }

@@ -1,6 +1,8 @@
 // Pictures of the view as PNG files, for figures.
 #include "app/app.h"
 
+#include "platform/platform.h"
+
 #include <GL/gl.h>
 #include <png.h>
 
@@ -8,12 +10,11 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 #include <vector>
 
 bool writePng(const char* path, int width, int height, const unsigned char* rgb,
               const char** problem) {
-    FILE* file = fopen(path, "wb");
+    FILE* file = openFile(path, "wb");
     if (!file) {
         *problem = strerror(errno);
         return false;
@@ -59,7 +60,18 @@ bool saveSnapshot(const char* path, const char** problem) {
 bool nextSnapshotName(char* name, size_t capacity) {
     for (int n = 1; n < 100000; n++) {
         snprintf(name, capacity, "quelvist-%03d.png", n);
-        if (access(name, F_OK) != 0) return true;
+        if (!fileExists(name)) return true;
     }
     return false;
+}
+
+void saveViewToNewFile() {
+    char name[64];
+    const char* problem = "too many snapshots in this directory";
+    if (nextSnapshotName(name, sizeof name) && saveSnapshot(name, &problem)) {
+        printf("%s\n", name);
+        fflush(stdout);
+    } else {
+        fprintf(stderr, "quelvist: could not write a snapshot: %s\n", problem);
+    }
 }

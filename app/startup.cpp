@@ -1,8 +1,8 @@
 // Start-up: the command line, the dialogs, the window and the scene.
 #include "app/app.h"
 
-#include "app/dialogs.h"
 #include "interaction/interaction.h"
+#include "platform/platform.h"
 #include "recording/recording.h"
 #include "scene/scene.h"
 
@@ -13,7 +13,12 @@
 #include <cstdlib>
 #include <cstring>
 
-bool messagesOnTerminal = false;
+char recordingPath[RECORDING_PATH_CAPACITY] = "test.txt";
+
+// GLUT's own options that take a value; glutInit removes them with it.
+static bool isGlutOptionWithValue(const char* arg) {
+    return strcmp(arg, "-display") == 0 || strcmp(arg, "-geometry") == 0;
+}
 
 StartOptions parseArguments(int argc, char** argv) {
     StartOptions options = {false, false, nullptr, nullptr, 300, 300, nullptr};
@@ -21,7 +26,13 @@ StartOptions parseArguments(int argc, char** argv) {
         const char* arg = argv[i];
         if (strcmp(arg, "-f") == 0) options.forceFullScreen = true;
         if (i == 0) continue;
-        if (strcmp(arg, "--help") == 0) {
+        if (isGlutOptionWithValue(arg)) {
+            if (i + 1 >= argc) {
+                options.problem = "an option needs a value";
+                break;
+            }
+            i++; // the value is GLUT's, never a recording
+        } else if (strcmp(arg, "--help") == 0) {
             options.showHelp = true;
         } else if (strcmp(arg, "--snapshot") == 0 || strcmp(arg, "--size") == 0) {
             if (i + 1 >= argc) {
@@ -129,6 +140,11 @@ static void openWindow(bool fullScreen) {
     }
 }
 
+// Closing the window ends the process through GLUT, with status 0.
+static void onWindowClose() {
+    traceEvent("exit 0");
+}
+
 static const char* snapshotTarget;
 
 // Snapshot mode: the first frame is written to the file and the program ends.
@@ -136,9 +152,9 @@ static void onSnapshotDisplay() {
     const char* problem = nullptr;
     if (!saveSnapshot(snapshotTarget, &problem)) {
         fprintf(stderr, "quelvist: could not write %s: %s\n", snapshotTarget, problem);
-        exit(2);
+        endProcess(2);
     }
-    exit(0);
+    endProcess(0);
 }
 
 static void takeRecordingArgument(const char* path) {
@@ -146,17 +162,22 @@ static void takeRecordingArgument(const char* path) {
     strcpy(recordingPath, path);
 }
 
+static void stopOnProblem(const StartOptions& options) {
+    if (!options.problem) return;
+    fprintf(stderr, "quelvist: %s (see quelvist --help)\n", options.problem);
+    endProcess(2);
+}
+
 int runViewer(int argc, char** argv) {
+    openTrace();
+    argv = programArguments(argc, argv);
     // Help and mistakes in the arguments are answered before GLUT needs a display.
     StartOptions early = parseArguments(argc, argv);
     if (early.showHelp) {
         printUsage();
-        exit(0);
+        endProcess(0);
     }
-    if (early.problem) {
-        fprintf(stderr, "quelvist: %s (see quelvist --help)\n", early.problem);
-        exit(2);
-    }
+    stopOnProblem(early);
 
     glutInitWarningFunc(onGlutWarning);
     glutInit(&argc, argv);
@@ -164,6 +185,7 @@ int runViewer(int argc, char** argv) {
     glutInitWindowPosition(300, 200);
     glutInitWindowSize(300, 300);
     StartOptions options = parseArguments(argc, argv);
+    stopOnProblem(options);
 
     if (options.snapshotPath) {
         messagesOnTerminal = true;
@@ -191,8 +213,10 @@ int runViewer(int argc, char** argv) {
     glutIdleFunc(onDisplay);
     glutReshapeFunc(onReshape);
     glutKeyboardFunc(onKey);
+    glutKeyboardUpFunc(onKeyUp);
     glutSpecialFunc(onSpecialKey);
     glutMenuStatusFunc(onMenuStatus);
+    glutCloseFunc(onWindowClose);
     glutTimerFunc(TIMER_PERIOD_MS, onTimer, TIMER_TAG);
     initScene();
     glutMainLoop();

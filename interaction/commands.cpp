@@ -1,12 +1,12 @@
 // The numbered commands and the keyboard handlers.
 #include "interaction/interaction.h"
 
+#include "platform/platform.h"
 #include "scene/scene.h"
 
 #include <GL/freeglut.h>
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -65,8 +65,65 @@ void applyCommand(int command) {
     buildCurveList();
 }
 
+void onMenuPick(int value) {
+    applyCommand(value);
+    traceEvent("menu %d", value);
+}
+
 void onSpecialKey(int key, int, int) {
     applyCommand(key);
+    traceEvent("key %s", specialKeyName(key));
+}
+
+const char* specialKeyName(int key) {
+    static const char* const functionKeys[] = {"F1", "F2", "F3", "F4",  "F5",  "F6",
+                                               "F7", "F8", "F9", "F10", "F11", "F12"};
+    if (key >= GLUT_KEY_F1 && key <= GLUT_KEY_F12) return functionKeys[key - GLUT_KEY_F1];
+    switch (key) {
+    case GLUT_KEY_LEFT:
+        return "Left";
+    case GLUT_KEY_UP:
+        return "Up";
+    case GLUT_KEY_RIGHT:
+        return "Right";
+    case GLUT_KEY_DOWN:
+        return "Down";
+    case GLUT_KEY_PAGE_UP:
+        return "Page_Up";
+    case GLUT_KEY_PAGE_DOWN:
+        return "Page_Down";
+    case GLUT_KEY_HOME:
+        return "Home";
+    case GLUT_KEY_END:
+        return "End";
+    case GLUT_KEY_INSERT:
+        return "Insert";
+    default:
+        return "special";
+    }
+}
+
+const char* characterKeyName(unsigned char key, char* buffer, size_t capacity) {
+    switch (key) {
+    case 27:
+        return "Escape";
+    case ' ':
+        return "space";
+    case '\r':
+        return "Return";
+    case '\t':
+        return "Tab";
+    case 8:
+        return "BackSpace";
+    case 127:
+        return "Delete";
+    default:
+        if (key > ' ' && key < 127)
+            snprintf(buffer, capacity, "%c", key);
+        else
+            snprintf(buffer, capacity, "0x%02x", key);
+        return buffer;
+    }
 }
 
 KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
@@ -86,22 +143,12 @@ KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
     }
 }
 
-// Writes the view to the next free quelvist-NNN.png and says which.
-static void saveViewToNewFile() {
-    char name[64];
-    const char* problem = "too many snapshots in this directory";
-    if (nextSnapshotName(name, sizeof name) && saveSnapshot(name, &problem)) {
-        printf("%s\n", name);
-        fflush(stdout);
-    } else {
-        fprintf(stderr, "quelvist: could not write a snapshot: %s\n", problem);
-    }
-}
-
 void onKey(unsigned char key, int, int) {
+    char buffer[8];
     switch (applyKeyEffect(view, key)) {
     case KeyAction::Quit:
-        exit(1);
+        traceEvent("key %s", characterKeyName(key, buffer, sizeof buffer));
+        endProcess(1);
     case KeyAction::RebuildCurves:
         buildCurveList();
         break;
@@ -110,10 +157,18 @@ void onKey(unsigned char key, int, int) {
         buildMenus();
         break;
     case KeyAction::Snapshot:
-        saveViewToNewFile();
+        // The next frame is written to a file. Holding the key writes one:
+        // repeats are ignored until it is let go.
+        snapshotRequested = true;
+        glutIgnoreKeyRepeat(1);
         break;
     case KeyAction::Nothing:
         break;
     }
+    traceEvent("key %s", characterKeyName(key, buffer, sizeof buffer));
     glutPostRedisplay();
+}
+
+void onKeyUp(unsigned char key, int, int) {
+    if (key == 's') glutIgnoreKeyRepeat(0);
 }

@@ -2,7 +2,9 @@
 // menu entries), the character keys, the pop-up menu and the animation timer.
 #pragma once
 
-#include "app/app.h"
+#include "view/view.h"
+
+#include <cstddef>
 
 // Command numbers equal GLUT's function-key codes: F1 is 1 ... F12 is 12.
 constexpr int COMMAND_COUNT = 12;
@@ -16,8 +18,10 @@ constexpr float ANGLE_WRAP_BOUND = 360.0f * 2048;
 
 // GLUT handlers.
 void applyCommand(int command);
+void onMenuPick(int value);
 void onSpecialKey(int key, int x, int y);
 void onKey(unsigned char key, int x, int y);
+void onKeyUp(unsigned char key, int x, int y);
 void onTimer(int value);
 void onMenuStatus(int status, int x, int y);
 
@@ -42,6 +46,11 @@ bool applyTimerStep(ViewState& state, int rowCount);
 const char* menuLabel(const ViewState& state, int value);
 
 float keepAngleInRange(float angle);
+
+// Names of keys as the event trace writes them: "F1".."F12", "Left",
+// "Page_Up"..., "Escape", "space", or the character itself.
+const char* specialKeyName(int key);
+const char* characterKeyName(unsigned char key, char* buffer, size_t capacity);
 
 // Identifiers of the menus of the latest build, for tests: the four
 // submenus in creation order, then the main menu; 0 before the first build.

@@ -19,7 +19,7 @@ const char* pick(uint8_t flag, const char* whenSet, const char* whenClear) {
 }
 
 int createSubmenu(int first, int last) {
-    int id = glutCreateMenu(applyCommand);
+    int id = glutCreateMenu(onMenuPick);
     for (int value = first; value <= last; value++)
         glutAddMenuEntry(menuLabel(view, value), value);
     return id;
@@ -37,7 +37,7 @@ void rebuildNow() {
     menuIds[1] = createSubmenu(6, 8);
     menuIds[2] = createSubmenu(9, 10);
     menuIds[3] = createSubmenu(11, 12);
-    menuIds[4] = glutCreateMenu(applyCommand);
+    menuIds[4] = glutCreateMenu(onMenuPick);
     glutAddSubMenu("Show/Hide", menuIds[0]);
     glutAddSubMenu("Auto Rotate", menuIds[1]);
     glutAddSubMenu("Zoom", menuIds[2]);

@@ -1,22 +1,16 @@
 // Locale-independent decimal conversion with atof's prefix rules.
 #include "recording/recording.h"
 
+#include "platform/platform.h"
+
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
-#include <locale.h>
 
 namespace {
 
 bool isDigit(char c) {
     return static_cast<unsigned char>(c - '0') < 10;
-}
-
-// strtod in the C locale, whatever locale the process has set (GTK sets the
-// user's); only used for the rare values that overflow or underflow.
-double strtodC(const char* text) {
-    static locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
-    return strtod_l(text, nullptr, cLocale);
 }
 
 constexpr double powersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
@@ -35,6 +29,7 @@ double convertSlowly(bool negative, const char* mantissa, const char* end) {
     copy[n] = '\0';
     double value = 0.0;
     auto result = std::from_chars(copy, copy + n, value, std::chars_format::general);
+    // Values that overflow or underflow: strtod's answer (inf, 0, denormals).
     if (result.ec != std::errc()) value = strtodC(copy);
     return value;
 }

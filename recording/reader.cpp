@@ -6,10 +6,11 @@
 // expect. Nothing is allocated per line.
 #include "recording/recording.h"
 
+#include "platform/platform.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
 
 RecordingTable recording;
 
@@ -74,16 +75,14 @@ static void clearRowsAfterCount(RecordingTable& table, int previousCount) {
 }
 
 bool loadRecording(const char* path, RecordingTable& table) {
-    FILE* file = fopen(path, "r");
+    FILE* file = openFile(path, "r");
     if (!file) {
         int previousCount = table.rowCount;
         table.rowCount = 0;
         clearRowsAfterCount(table, previousCount);
         return false;
     }
-    struct stat info;
-    bool readable = fstat(fileno(file), &info) == 0 && !S_ISDIR(info.st_mode) &&
-                    readRecordingStream(file, table);
+    bool readable = isReadableFile(file) && readRecordingStream(file, table);
     fclose(file);
     return readable;
 }

@@ -1,7 +1,7 @@
 // Reading the recording at start-up, and the one fatal error.
 #include "recording/recording.h"
 
-#include "app/dialogs.h"
+#include "platform/platform.h"
 
 #include <cstdlib>
 #include <string>
@@ -16,5 +16,5 @@ void reportUnreadableRecording(const char* path) {
     message += path;
     message += ".";
     showErrorMessage(message.c_str());
-    exit(1);
+    endProcess(1);
 }

@@ -8,7 +8,7 @@
 // 50000; the blocks are compiled again only when what they show changes.
 #include "scene/scene.h"
 
-#include "app/app.h"
+#include "view/view.h"
 #include "recording/recording.h"
 
 #include <GL/gl.h>
@@ -18,7 +18,7 @@ namespace {
 constexpr int BLOCK_ROWS = 512;
 constexpr int BLOCK_COUNT = (RECORDING_CAPACITY + BLOCK_ROWS - 1) / BLOCK_ROWS;
 
-enum Part { LEFT, RIGHT, DIFFERENCE, PARTS };
+enum Part { LEFT, RIGHT, DIFFERENCE_LINES, PARTS };
 
 struct BlockCache {
     unsigned firstList; // PARTS * BLOCK_COUNT names, reserved once
@@ -71,7 +71,7 @@ void compileBlock(int block, float s) {
     // The strips run one row further, to the first row of the next block.
     compilePart(block, LEFT, GL_LINE_STRIP, leftStrip, end + 1, s);
     compilePart(block, RIGHT, GL_LINE_STRIP, rightStrip, end + 1, s);
-    compilePart(block, DIFFERENCE, GL_LINES, differenceLines, end, s);
+    compilePart(block, DIFFERENCE_LINES, GL_LINES, differenceLines, end, s);
 }
 
 // Records calls of the part's finished blocks, then the rows after them. A
@@ -104,6 +104,8 @@ int prepareBlocks(int wanted) {
 
 } // namespace
 
+int curveSampleCount;
+
 void forgetCurveBlocks() {
     cache.compiled = 0;
 }
@@ -121,7 +123,9 @@ void buildCurveList() {
     if (view.showDifference) {
         glColor3f(0.3f, 0.3f, 0.3f);
         glLineWidth(0.5f);
-        recordPart(DIFFERENCE, GL_LINES, differenceLines, blocks, count, s);
+        recordPart(DIFFERENCE_LINES, GL_LINES, differenceLines, blocks, count, s);
     }
     glEndList();
+    const bool anyShown = view.showLeftEye || view.showRightEye || view.showDifference;
+    curveSampleCount = anyShown ? count : 0;
 }

@@ -1,27 +1,24 @@
 // The label drum: a lit, textured bar that shows four strips of images.dat.
 #include "scene/scene.h"
 
-#include "app/app.h"
+#include "platform/platform.h"
+#include "view/view.h"
 
 #include <GL/gl.h>
 
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 #ifndef QUELVIST_DATADIR
 #define QUELVIST_DATADIR "/usr/local/share/quelvist"
 #endif
 
 unsigned drumTexture[2];
+float textTint[3] = {1, 1, 1};
 
 namespace {
 
 unsigned char image[IMAGE_BYTES];
-
-bool exists(const char* path) {
-    return access(path, R_OK) == 0;
-}
 
 bool joinPath(char* out, size_t capacity, const char* dir, const char* name) {
     int n = snprintf(out, capacity, "%s/%s", dir, name);
@@ -32,7 +29,7 @@ bool joinPath(char* out, size_t capacity, const char* dir, const char* name) {
 
 size_t readImageFile(const char* path, unsigned char* buffer) {
     memset(buffer, 255, IMAGE_BYTES);
-    FILE* file = fopen(path, "rb");
+    FILE* file = openFile(path, "rb");
     if (!file) return 0;
     size_t n = fread(buffer, 1, IMAGE_BYTES, file);
     fclose(file);
@@ -41,24 +38,31 @@ size_t readImageFile(const char* path, unsigned char* buffer) {
 
 bool findImageFile(char* out, size_t capacity) {
     const char* name = "images.dat";
-    if (exists(name) && strlen(name) < capacity) {
+    if (fileExists(name) && strlen(name) < capacity) {
         strcpy(out, name);
         return true;
     }
     char exe[4096];
-    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n > 0) {
-        exe[n] = '\0';
-        char* slash = strrchr(exe, '/');
-        if (slash) {
-            *slash = '\0';
-            if (joinPath(out, capacity, exe, name) && exists(out)) return true;
-            // An installed tree moved elsewhere: bin/ beside share/quelvist/.
-            strncat(exe, "/../share/quelvist", sizeof exe - strlen(exe) - 1);
-            if (joinPath(out, capacity, exe, name) && exists(out)) return true;
-        }
+    if (executableDirectory(exe, sizeof exe - 32)) {
+        if (joinPath(out, capacity, exe, name) && fileExists(out)) return true;
+        // An installed tree moved elsewhere: bin/ beside share/quelvist/.
+        strcat(exe, "/../share/quelvist");
+        if (joinPath(out, capacity, exe, name) && fileExists(out)) return true;
     }
-    return joinPath(out, capacity, QUELVIST_DATADIR, name) && exists(out);
+    return joinPath(out, capacity, QUELVIST_DATADIR, name) && fileExists(out);
+}
+
+void setTextTint(const unsigned char* buffer) {
+    // At texture coordinate (0, 1), with repeat wrapping and linear
+    // filtering, the sample is the mean of the four corner texels.
+    const int last = IMAGE_SIZE - 1;
+    const int corners[4][2] = {{0, 0}, {last, 0}, {0, last}, {last, last}};
+    for (int c = 0; c < 3; c++) {
+        int sum = 0;
+        for (const auto& corner : corners)
+            sum += buffer[(corner[1] * IMAGE_SIZE + corner[0]) * 3 + c];
+        textTint[c] = sum / (4 * 255.0f);
+    }
 }
 
 void loadDrumTexture() {
@@ -66,6 +70,7 @@ void loadDrumTexture() {
     char path[4200];
     if (!findImageFile(path, sizeof path)) strcpy(path, "images.dat");
     readImageFile(path, image);
+    setTextTint(image);
     glBindTexture(GL_TEXTURE_2D, drumTexture[0]);
     glTexImage2D(GL_TEXTURE_2D, 0, 3, IMAGE_SIZE, IMAGE_SIZE, 0, GL_RGB, GL_UNSIGNED_BYTE, image);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);

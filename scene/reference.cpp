@@ -1,9 +1,18 @@
 // The frame of reference: the axis cross and the rings of edge markers.
 #include "scene/scene.h"
 
-#include "app/app.h"
+#include "view/view.h"
 
 #include <GL/freeglut.h>
+
+#include <cstring>
+
+void drawText(float x, float y, float z, const char* text, void* font) {
+    glRasterPos3f(x, y, z);
+    size_t length = strlen(text);
+    for (size_t i = 0; i < length; i++)
+        glutBitmapCharacter(font, text[i]);
+}
 
 void buildCrossList() {
     glNewList(LIST_CROSS, GL_COMPILE);

@@ -8,9 +8,17 @@
 // scale and build-up count.
 void buildCurveList();
 
+// The number of samples the latest LIST_CURVES draws (0 with both eyes and
+// the difference lines hidden).
+extern int curveSampleCount;
+
 // Drops the compiled blocks of rows that buildCurveList keeps between builds;
 // needed when the recording has been read anew.
 void forgetCurveBlocks();
+
+// Bitmap text at a raster position: emits only GL commands, so a call made
+// while a list is being compiled is recorded into it.
+void drawText(float x, float y, float z, const char* text, void* font);
 
 // Compiles LIST_CROSS: black axes 20 units long with labels at their ends.
 void buildCrossList();
@@ -41,6 +49,13 @@ size_t readImageFile(const char* path, unsigned char* image);
 // directory the program was built for. Writes the
 // first existing candidate to out and returns true, or false if none exists.
 bool findImageFile(char* out, size_t capacity);
+
+// The colour of the help lines: white tinted by the texel that textured
+// text would take at the current texture coordinate (0, 1) once the drum
+// has been drawn. Bitmap text is drawn untextured in this colour, because
+// some drivers texture each glyph across the image instead.
+extern float textTint[3];
+void setTextTint(const unsigned char* image);
 
 // The texture name that stays bound for the whole run.
 extern unsigned drumTexture[2];

@@ -1,14 +1,19 @@
-// GTK 3 dialogs for Linux. Each dialog is destroyed and GTK's pending events
-// are run before returning, so the dialog has left the screen before the GL
-// window opens or the process ends.
-#include "app/dialogs.h"
-
-#include "app/app.h"
+// Linux: GTK 3 dialogs, POSIX files, /proc/self/exe, strtod_l.
+//
+// Each dialog is destroyed and GTK's pending events are run before
+// returning, so the dialog has left the screen before the GL window opens or
+// the process ends.
+#include "platform/platform.h"
 
 #include <gtk/gtk.h>
 
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -89,4 +94,38 @@ void showErrorMessage(const char* message) {
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
     flushEvents();
+}
+
+char** programArguments(int, char** argv) {
+    return argv;
+}
+
+FILE* openFile(const char* path, const char* mode) {
+    return fopen(path, mode);
+}
+
+bool fileExists(const char* path) {
+    return access(path, F_OK) == 0;
+}
+
+bool isReadableFile(FILE* file) {
+    struct stat info;
+    return fstat(fileno(file), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool executableDirectory(char* out, size_t capacity) {
+    char exe[4096];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) return false;
+    exe[n] = '\0';
+    char* slash = strrchr(exe, '/');
+    if (!slash || static_cast<size_t>(slash - exe) >= capacity) return false;
+    *slash = '\0';
+    strcpy(out, exe);
+    return true;
+}
+
+double strtodC(const char* text) {
+    static locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
+    return strtod_l(text, nullptr, cLocale);
 }

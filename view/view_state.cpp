@@ -1,9 +1,10 @@
-#include "app/app.h"
+// The one view record and its start values.
+#include "view/view.h"
 
 ViewState view;
 int windowWidth;
 int windowHeight;
-char recordingPath[RECORDING_PATH_CAPACITY] = "test.txt";
+bool snapshotRequested;
 
 void resetViewMotion(ViewState& state) {
     state.angleX = -90;
@@ -25,4 +26,8 @@ void setStartView(ViewState& state) {
     state.showCross = 1;
     state.drumAngle = 0;
     resetViewMotion(state);
+}
+
+double viewAspect(int width, int height) {
+    return static_cast<double>(width) / (height > 0 ? height : 1);
 }

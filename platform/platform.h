@@ -1,0 +1,53 @@
+// What differs between the systems the viewer runs on, behind one set of
+// calls: the dialogs, files opened by their path, the executable's folder,
+// locale-free number conversion and the program's arguments. One source file
+// per system (platform_linux.cpp, platform_windows.cpp); process.cpp holds
+// what is the same everywhere: the event trace and the end of the process.
+// Paths are UTF-8 throughout the program.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+// The program's arguments as UTF-8 strings (on Windows rebuilt from the
+// wide command line, so names outside the ANSI code page survive).
+char** programArguments(int argc, char** argv);
+
+// Shows the file-open dialog with path preset as the proposed file. On OK the
+// chosen file's path replaces path (capacity bytes, terminator included) and
+// true is returned; on Cancel path is left as it was.
+bool chooseRecordingFile(char* path, size_t capacity);
+
+// Asks "Do you want to change to fullscreen?"; true for Yes.
+bool askFullScreen();
+
+// Shows message in an "Error" box with an OK button and returns when the user
+// has closed it. The message is shown literally, never used as a format.
+void showErrorMessage(const char* message);
+
+// Dialog texts go to the terminal instead (no one is there to answer them
+// while a snapshot is written).
+extern bool messagesOnTerminal;
+
+// fopen for a UTF-8 path.
+FILE* openFile(const char* path, const char* mode);
+bool fileExists(const char* path);
+// False for a directory, or when the file cannot be examined.
+bool isReadableFile(FILE* file);
+
+// The folder that holds the running executable, without a trailing
+// separator; false when it cannot be found or does not fit.
+bool executableDirectory(char* out, size_t capacity);
+
+// strtod in the C locale, whatever locale the process has set (GTK sets the
+// user's, in which a decimal comma may be expected).
+double strtodC(const char* text);
+
+// The event trace: when the environment variable QUELVIST_TRACE names a
+// file, one line per finished event is appended to it and flushed at once
+// (ready, key, menu, frame, exit); otherwise nothing is written.
+void openTrace();
+void traceEvent(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Traces "exit STATUS" and ends the process with that status.
+[[noreturn]] void endProcess(int status);

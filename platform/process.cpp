@@ -1,0 +1,34 @@
+// What is the same on every system: the event trace and the end of the
+// process.
+#include "platform/platform.h"
+
+#include <cstdarg>
+#include <cstdlib>
+
+bool messagesOnTerminal = false;
+
+namespace {
+
+FILE* traceFile; // null unless QUELVIST_TRACE names a file
+
+} // namespace
+
+void openTrace() {
+    const char* path = getenv("QUELVIST_TRACE");
+    if (path && *path && !traceFile) traceFile = openFile(path, "a");
+}
+
+void traceEvent(const char* format, ...) {
+    if (!traceFile) return;
+    va_list args;
+    va_start(args, format);
+    vfprintf(traceFile, format, args);
+    va_end(args);
+    fputc('\n', traceFile);
+    fflush(traceFile);
+}
+
+void endProcess(int status) {
+    traceEvent("exit %d", status);
+    exit(status);
+}
