@@ -1,6 +1,7 @@
 // One frame of the picture, the projection and bitmap text.
 #include "app/app.h"
 
+#include "interaction/interaction.h"
 #include "platform/platform.h"
 #include "recording/recording.h"
 #include "scene/scene.h"
@@ -66,6 +67,7 @@ void drawPicture() {
 
 void onDisplay() {
     static int frameCount;
+    useViewerWindow();
     if (snapshotRequested) {
         snapshotRequested = false;
         saveViewToNewFile(); // draws the picture it writes

@@ -142,7 +142,7 @@ static void openWindow(bool fullScreen) {
 
 // Closing the window ends the process through GLUT, with status 0.
 static void onWindowClose() {
-    traceEvent("exit 0");
+    traceExit(0);
 }
 
 static const char* snapshotTarget;
@@ -207,6 +207,7 @@ int runViewer(int argc, char** argv) {
         chooseRecordingFile(recordingPath, RECORDING_PATH_CAPACITY);
     bool fullScreen = askFullScreen() || options.forceFullScreen;
     openWindow(fullScreen);
+    viewerWindow = glutGetWindow();
     glClearColor(0.7f, 0.7f, 0.7f, 1.0f);
 
     glutDisplayFunc(onDisplay);

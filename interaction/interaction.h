@@ -25,6 +25,11 @@ void onKeyUp(unsigned char key, int x, int y);
 void onTimer(int value);
 void onMenuStatus(int status, int x, int y);
 
+// Makes the viewer's window GLUT's current one. GLUT calls the idle and
+// timer handlers with whatever window it handled last, a menu's included;
+// drawing or compiling lists there would go to the menu's context.
+void useViewerWindow();
+
 // (Re)creates the pop-up menus from the view's switches and attaches the
 // main menu to the right button, destroying the previous build.
 void buildMenus();

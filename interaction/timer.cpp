@@ -26,8 +26,13 @@ bool applyTimerStep(ViewState& state, int rowCount) {
     return true;
 }
 
+void useViewerWindow() {
+    if (viewerWindow && glutGetWindow() != viewerWindow) glutSetWindow(viewerWindow);
+}
+
 void onTimer(int value) {
     if (value != TIMER_TAG) return;
+    useViewerWindow();
     if (applyTimerStep(view, recording.rowCount)) buildCurveList();
     rebuildPendingMenus();
     glutTimerFunc(TIMER_PERIOD_MS, onTimer, TIMER_TAG);

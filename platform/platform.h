@@ -49,5 +49,8 @@ double strtodC(const char* text);
 void openTrace();
 void traceEvent(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Traces "exit STATUS" (once, whichever way the process ends).
+void traceExit(int status);
+
 // Traces "exit STATUS" and ends the process with that status.
 [[noreturn]] void endProcess(int status);

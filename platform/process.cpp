@@ -28,7 +28,14 @@ void traceEvent(const char* format, ...) {
     fflush(traceFile);
 }
 
-void endProcess(int status) {
+void traceExit(int status) {
+    static bool traced;
+    if (traced) return;
+    traced = true;
     traceEvent("exit %d", status);
+}
+
+void endProcess(int status) {
+    traceExit(status);
     exit(status);
 }

@@ -30,6 +30,9 @@ extern ViewState view;
 extern int windowWidth;
 extern int windowHeight;
 
+// GLUT's number of the viewer's window (0 before it exists).
+extern int viewerWindow;
+
 // Set by the s key; the next frame is written to a new PNG file.
 extern bool snapshotRequested;
 

@@ -5,6 +5,7 @@ ViewState view;
 int windowWidth;
 int windowHeight;
 bool snapshotRequested;
+int viewerWindow;
 
 void resetViewMotion(ViewState& state) {
     state.angleX = -90;

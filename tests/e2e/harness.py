@@ -61,6 +61,25 @@ def viewer_windows():
     return [int(w) for w in ids.split()] if ids else []
 
 
+def menu_windows():
+    ids = xdo("search", "--onlyvisible", "--name", "^freeglut menu$")
+    return [int(w) for w in ids.split()] if ids else []
+
+
+def submenu_in_place():
+    """The submenu's window, once it stands at the right edge of the menu."""
+    windows = sorted((geometry(w) for w in menu_windows()), key=lambda g: g["X"])
+    if len(windows) == 2 and windows[1]["X"] == windows[0]["X"] + windows[0]["WIDTH"]:
+        return windows[1]
+    return None
+
+
+def lit(image, g):
+    """Whether a menu window has painted itself (it is black until then)."""
+    box = (g["X"], g["Y"], g["X"] + g["WIDTH"], g["Y"] + g["HEIGHT"])
+    return image.count(lambda r, g, b: (r, g, b) != (0, 0, 0), box) > g["WIDTH"] * g["HEIGHT"] // 2
+
+
 def geometry(window):
     out = xdo("getwindowgeometry", "--shell", str(window))
     values = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
@@ -81,6 +100,68 @@ def wait_until(predicate, timeout=20.0, step=0.1):
     return None
 
 
+class Trace:
+    """The events the program reports in its QUELVIST_TRACE file: one line
+    per finished event (ready, key, menu, frame, exit)."""
+
+    def __init__(self, path):
+        self.path = path
+        self.lines = []
+        self.offset = 0
+        self.partial = ""
+
+    def read(self):
+        try:
+            with open(self.path) as f:
+                f.seek(self.offset)
+                text = f.read()
+                self.offset = f.tell()
+        except FileNotFoundError:
+            return self.lines
+        text = self.partial + text
+        parts = text.split("\n")
+        self.partial = parts.pop()
+        self.lines.extend(parts)
+        return self.lines
+
+    def find(self, prefix, start=0, count=1):
+        """Index of the count-th line from start that begins with prefix."""
+        seen = 0
+        for i in range(start, len(self.read())):
+            if self.lines[i].startswith(prefix):
+                seen += 1
+                if seen == count:
+                    return i
+        return None
+
+    def wait(self, prefix, start=0, count=1, timeout=60.0):
+        found = None
+        if wait_until(lambda: self.find(prefix, start, count) is not None, timeout, 0.02):
+            found = self.find(prefix, start, count)
+        if found is None:
+            tail = [line for line in self.lines[start:] if not line.startswith("frame")]
+            print(f"trace: no {count} x {prefix!r} after line {start}; events: {tail[-8:]}",
+                  flush=True)
+        return found
+
+    def mark(self):
+        return len(self.read())
+
+    def frame_samples(self, index):
+        return int(self.lines[index].split()[2])
+
+    def wait_frame(self, predicate, start=0, timeout=60.0):
+        """Index of the first frame from start whose sample count satisfies
+        predicate."""
+        def find():
+            for i in range(start, len(self.read())):
+                if self.lines[i].startswith("frame") and predicate(self.frame_samples(i)):
+                    return [i]
+            return None
+        found = wait_until(find, timeout, 0.02)
+        return found[0] if found else None
+
+
 class Viewer:
     """One run of the viewer; dialogs are the visible windows it adds."""
 
@@ -89,8 +170,11 @@ class Viewer:
         # of earlier runs have gone (X may hand their ids out again).
         wait_until(lambda: not viewer_windows(), 10.0)
         self.before = set(visible_windows())
-        self.proc = subprocess.Popen([BINARY, *args], cwd=cwd or DATA,
-                                     env=child_env(**(env_extra or {})),
+        handle, trace_path = tempfile.mkstemp(prefix="quelvist-trace-", suffix=".txt")
+        os.close(handle)
+        self.trace = Trace(trace_path)
+        env = dict(env_extra or {}, QUELVIST_TRACE=trace_path)
+        self.proc = subprocess.Popen([BINARY, *args], cwd=cwd or DATA, env=child_env(**env),
                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         self.window = None
 
@@ -114,26 +198,21 @@ class Viewer:
 
     def answer(self, dialog, *keys):
         xdo("windowfocus", "--sync", str(dialog))
-        time.sleep(0.3)
         xdo("key", *keys)
 
-    def answer_until_gone(self, dialog, *keys, tries=3):
-        """Answers a dialog, again if a busy machine let the keys go astray."""
-        for _ in range(tries):
-            if dialog not in visible_windows():
-                return True
-            self.answer(dialog, *keys)
-            if self.wait_dialog_gone(dialog, 8.0):
-                return True
-        return dialog not in visible_windows()
+    def answer_until_gone(self, dialog, *keys, timeout=30.0):
+        """Answers a dialog and waits until its window has gone."""
+        self.answer(dialog, *keys)
+        return self.wait_dialog_gone(dialog, timeout)
 
-    def wait_window(self, timeout=30.0):
+    def wait_window(self, timeout=60.0):
+        """The viewer's window, once its first frame has been shown."""
         def find():
             windows = viewer_windows()
             return windows[0] if windows else None
         self.window = wait_until(find, timeout)
-        if self.window:
-            time.sleep(1.0)  # first frames
+        if self.window and self.trace.wait("ready", 0, 1, timeout) is None:
+            self.window = None
         return self.window
 
     def start_windowed(self, timeout=30.0):
@@ -170,39 +249,66 @@ class Viewer:
         submenu at position submenu, and moves onto its entry."""
         g = geometry(self.window)
         x, y = g["X"], g["Y"]
+        parent = (x + 40, y + 72 + 25 * submenu)
+        target = (x + 200, y + 72 + 25 * (submenu + entry))
+        # Every submenu has two entries or more: the one beside the target.
+        beside = (target[0], target[1] + (25 if entry == 0 else -25))
         xdo("mousemove", str(x + 30), str(y + 60), "click", "3")
-        time.sleep(0.5)
-        xdo("mousemove", str(x + 40), str(y + 72 + 25 * submenu))
-        time.sleep(0.6)
-        xdo("mousemove", str(x + 200), str(y + 72 + 25 * (submenu + entry)))
-        time.sleep(0.8)
+        wait_until(lambda: len(menu_windows()) >= 1, 30.0)
+        xdo("mousemove", *map(str, parent))
+        wait_until(lambda: submenu_in_place(), 30.0)
+
+        # freeglut paints a menu window when its highlighted entry changes,
+        # but not always when it is mapped: move over the neighbouring
+        # entry and back until both windows show themselves.
+        def painted():
+            xdo("mousemove", *map(str, beside))
+            xdo("mousemove", *map(str, target))
+            image = screenshot(None, "menu")
+            return all(lit(image, geometry(w)) for w in menu_windows())
+        return wait_until(painted, 30.0)
+
+    def pick(self):
+        """Clicks the menu entry under the pointer; returns once the viewer
+        has carried it out and shown a frame after it."""
+        mark = self.trace.mark()
+        xdo("click", "1")
+        self.wait_frames_after(self.trace.wait("menu", mark))
 
     def close_menu(self):
         # A click outside the menu closes it (ESC would reach the viewer and quit).
         g = geometry(self.window)
         xdo("mousemove", str(g["X"] + 150), str(g["Y"] + 290), "click", "1")
-        time.sleep(0.5)
+        wait_until(lambda: not menu_windows(), 30.0)
+
+    def wait_frames_after(self, index, frames=2):
+        """Waits for frames shown after trace line index: the second one
+        was begun after the first had been handed to the X server."""
+        if index is not None:
+            return self.trace.wait("frame", index + 1, frames)
+        return None
 
     def key(self, *keys):
+        """Presses keys in the viewer's window and returns once it has
+        handled all of them and shown a frame after the last."""
+        mark = self.trace.mark()
         xdo("windowfocus", "--sync", str(self.window))
-        xdo("key", "--delay", "60", *keys)
+        xdo("key", *keys)
+        last = self.trace.wait("key", mark, len(keys))
+        if keys[-1] != "Escape":
+            self.wait_frames_after(last)
 
     def shot(self, name):
         return screenshot(self.window, name)
 
-    def settled_shot(self, name, timeout=20.0):
-        """A screenshot once the picture has stopped changing for a second
-        (outside the turning drum): keys sent in a burst have been handled."""
-        time.sleep(1.0)
-        previous = self.shot(name)
+    def shot_when(self, name, predicate, timeout=30.0):
+        """A screenshot once predicate(image) holds (the timer moves the
+        picture on its own), or the last one taken."""
+        image = self.shot(name)
         end = time.time() + timeout
-        while time.time() < end:
-            time.sleep(1.0)
-            current = self.shot(name)
-            if differing(previous, current) == 0:
-                return current
-            previous = current
-        return previous
+        while not predicate(image) and time.time() < end:
+            image = self.shot(name)
+        return image
 
     def wait_exit(self, timeout=10.0):
         try:
@@ -277,8 +383,15 @@ def read_png(path):
 def screenshot(window, name, box=None):
     """Takes a screenshot of a window (or the root) and keeps a PNG of it."""
     target = "root" if window is None else str(window)
-    raw = subprocess.run(["import", "-window", target, "-depth", "8", "ppm:-"],
-                         capture_output=True, check=True).stdout
+    # import fails now and then while a window is being mapped or unmapped.
+    for _ in range(5):
+        result = subprocess.run(["import", "-window", target, "-depth", "8", "ppm:-"],
+                                capture_output=True)
+        if result.returncode == 0:
+            break
+    if result.returncode != 0:
+        raise RuntimeError(f"import failed: {result.stderr[-300:]!r}")
+    raw = result.stdout
     image = read_ppm(raw)
     path = os.path.join(OUT, name + ".png")
     subprocess.run(["convert", "ppm:-", path], input=raw, check=True)
@@ -295,6 +408,17 @@ def ocr(window, name, scale=300, crop=None):
                     path], check=True)
     result = subprocess.run(["tesseract", path, "-", "--psm", "6"], capture_output=True, text=True)
     return " ".join(result.stdout.split())
+
+
+def ocr_until(window, name, expected, crop=None, scale=300, timeout=20.0):
+    """The words of a window (or of the screen's part crop, WxH+X+Y), read
+    again until expected is among them: a window draws itself after it
+    appears."""
+    end = time.time() + timeout
+    words = ocr(window, name, scale, crop)
+    while expected not in words and time.time() < end:
+        words = ocr(window, name, scale, crop)
+    return words
 
 
 def is_blue(r, g, b):

@@ -1,9 +1,7 @@
 """Keys, the right-button menu and the timer on the shipped sample, checked
 on screenshots of the real window."""
-import time
-
 from harness import (Viewer, bounding_box, check, differing, finish, geometry, is_black, is_blue,
-                     is_grey_line, is_marker, is_red, ocr, xdo)
+                     is_grey_line, is_marker, is_red, ocr_until)
 
 
 def is_path(r, g, b):
@@ -36,10 +34,8 @@ check(drum > 1500, f"the drum is drawn at the lower right ({drum} pixels)")
 def toggled(key, name, predicate, what):
     before = v.shot(name + "-before")
     v.key(key)
-    time.sleep(0.5)
     after = v.shot(name + "-after")
     v.key(key)
-    time.sleep(0.5)
     back = v.shot(name + "-back")
     return plot_count(before, predicate), plot_count(after, predicate), plot_count(back, predicate)
 
@@ -58,60 +54,54 @@ check(a < b - 100 and back > a + 100, f"F5 hides and shows the cross ({b}, {a}, 
 # F6 to F8 turn the picture over time; r brings back the start view.
 for key in ("F6", "F7", "F8"):
     v.key(key)
-    time.sleep(0.3)
     first = v.shot(f"06-{key}-a")
-    time.sleep(0.7)
-    second = v.shot(f"06-{key}-b")
+    second = v.shot_when(f"06-{key}-b", lambda image: differing(first, image, PLOT) > 500)
     check(differing(first, second, PLOT) > 500, f"{key} turns the picture")
-    v.key(key)
-    time.sleep(0.2)
-    v.key("r")
-    time.sleep(0.5)
+    v.key(key, "r")
     reset = v.shot(f"06-{key}-reset")
     check(differing(start, reset) == 0, f"r brings back the start view after {key}")
 
 # F9/F10 zoom: the inner ring of markers grows and shrinks about the centre.
 ring = bounding_box(start, is_marker)
 v.key(*["F10"] * 10)
-zoomed_in = bounding_box(v.settled_shot("07-F10"), is_marker)
+zoomed_in = bounding_box(v.shot("07-F10"), is_marker)
 v.key(*["F9"] * 20)
-zoomed_out = bounding_box(v.settled_shot("07-F9"), is_marker)
+zoomed_out = bounding_box(v.shot("07-F9"), is_marker)
 width = lambda box: box[2] - box[0] if box else 0
 check(width(zoomed_in) > width(ring) > width(zoomed_out) > 0,
       f"F10 zooms in, F9 out ({width(ring)}, {width(zoomed_in)}, {width(zoomed_out)})")
 v.key("r")
-time.sleep(0.5)
 
 # F11 stretches torsion (which points away from the viewer at the start, so
 # the paths spread in depth); F12 as often brings the same picture back, and
 # further F12 presses flatten and then mirror it.
 v.key(*["F11"] * 6)
-stretched = v.settled_shot("08-F11")
+stretched = v.shot("08-F11")
 check(differing(start, stretched, PLOT) > 300, "F11 stretches the torsion axis")
 v.key(*["F12"] * 6)
-check(differing(start, v.settled_shot("08-F12-back"), PLOT) == 0, "F12 undoes F11")
+check(differing(start, v.shot("08-F12-back"), PLOT) == 0, "F12 undoes F11")
 v.key("F12", "F12")
-flat = v.settled_shot("08-F12-flat")
+flat = v.shot("08-F12-flat")
 check(differing(start, flat, PLOT) > 100, "F12 twice flattens the paths")
 v.key("r")
-time.sleep(0.5)
 
 # 'A' and 'R' change nothing.
 v.key("A", "R")
-time.sleep(0.5)
 check(differing(start, v.shot("09-A")) == 0, "'A' and 'R' change nothing")
 
-# a grows the paths from nothing.
+# a grows the paths from nothing: the frames report the samples drawn.
+mark = v.trace.mark()
 v.key("a")
-time.sleep(0.2)
+first_frame = v.trace.find("frame", v.trace.find("key a", mark))
 early = v.shot("10-a-early")
-time.sleep(1.5)
+grown = v.trace.wait_frame(lambda samples: samples > 500, first_frame)
 later = v.shot("10-a-later")
 e, l, full = plot_count(early, is_path), plot_count(later, is_path), plot_count(start, is_path)
-check(e < full / 10, f"a starts the paths from the beginning ({e} of {full})")
-check(l > e, f"the paths grow ({e} then {l})")
+check(v.trace.frame_samples(first_frame) <= 50,
+      f"a starts the paths from the beginning ({v.trace.lines[first_frame]!r})")
+check(e < full / 10, f"and draws little of them at first ({e} of {full})")
+check(grown is not None and l > e, f"the paths grow ({e} then {l})")
 v.key("a")
-time.sleep(0.5)
 check(differing(start, v.shot("10-a-off")) == 0, "a again shows the whole paths")
 
 # The menu, opened and picked with clicks.
@@ -119,37 +109,34 @@ wx, wy = geometry(window)["X"], geometry(window)["Y"]
 open_submenu, close_menu = v.open_submenu, v.close_menu
 
 open_submenu(0)
-words = ocr(None, "11-menu-start", crop=f"330x160+{wx + 30}+{wy + 60}")
+words = ocr_until(None, "11-menu-start", crop=f"330x160+{wx + 30}+{wy + 60}", expected="Hide cross (F5)")
 for label in ("Show/Hide", "Auto Rotate", "Zoom", "Torsion", "Hide left eye (F1)",
               "Hide right eye (F2)", "Show differece (F3)", "Hide edges (F4)", "Hide cross (F5)"):
     check(label in words, f"the menu offers {label!r}")
-xdo("click", "1")  # on "Hide left eye (F1)"
-time.sleep(0.6)
+v.pick()  # "Hide left eye (F1)"
 picked = v.shot("11-menu-picked")
 check(plot_count(picked, is_blue) < 5, "picking Hide left eye (F1) hides the blue path")
 open_submenu(0)
-words = ocr(None, "11-menu-again", crop=f"330x160+{wx + 30}+{wy + 60}")
+words = ocr_until(None, "11-menu-again", crop=f"330x160+{wx + 30}+{wy + 60}", expected="Show left eye (F1)")
 check("Show left eye (F1)" in words, f"the entry now reads Show left eye (F1) ({words!r})")
 close_menu()
 v.key("F1")
 
 open_submenu(3)
-words = ocr(None, "12-menu-torsion", crop=f"190x60+{wx + 147}+{wy + 135}")
+words = ocr_until(None, "12-menu-torsion", crop=f"190x60+{wx + 147}+{wy + 135}", expected="Lower torsion (F12)")
 check("Rise torison (F11)" in words and "Lower torsion (F12)" in words,
       f"the Torsion submenu offers F11 and F12 ({words!r})")
-xdo("click", "1")
-time.sleep(0.6)
+v.pick()
 check(differing(start, v.shot("12-menu-rise")) > 100, "Rise torison (F11) stretches torsion")
 v.key("r")
 
 # A function key pressed while the menu is open must not end the program.
 open_submenu(1)
 v.key("F6")
-time.sleep(0.5)
 close_menu()
 check(v.proc.poll() is None, "a key pressed with the menu open leaves the viewer running")
 open_submenu(1)
-words = ocr(None, "13-menu-rotate", crop=f"330x160+{wx + 30}+{wy + 60}")
+words = ocr_until(None, "13-menu-rotate", crop=f"330x160+{wx + 30}+{wy + 60}", expected="Stop rotate about X (F6)")
 check("Stop rotate about X (F6)" in words, f"the labels caught up after the menu closed ({words!r})")
 close_menu()
 

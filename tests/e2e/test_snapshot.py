@@ -3,7 +3,6 @@ import os
 import shutil
 import subprocess
 import tempfile
-import time
 
 from harness import (BINARY, child_env, DATA, Viewer, check, differing, finish, is_blue, is_red, read_png)
 
@@ -53,10 +52,8 @@ window = v.start_windowed()
 check(window is not None, "the viewer starts")
 if window:
     v.key("s")
-    time.sleep(1.0)
     shot = v.shot("s-key-window")
     v.key("s")
-    time.sleep(0.5)
     v.key("Escape")
     v.wait_exit()
     printed = v.proc.stdout.read().split()

@@ -2,12 +2,16 @@
 the window, and the error message for a file that cannot be opened."""
 import os
 import tempfile
-import time
 
-from harness import (Viewer, check, finish, geometry, is_blue, is_red, name_of, ocr,
-                     screenshot, write_recording, xdo)
+from harness import (Viewer, check, finish, geometry, is_blue, is_red, name_of, ocr_until,
+                     screenshot, wait_until, write_recording, xdo)
 
 work = tempfile.mkdtemp(prefix="quelvist-start-")
+
+
+def covers_screen(g):
+    return g if (g["WIDTH"], g["HEIGHT"], g["X"], g["Y"]) == (1280, 1024, 0, 0) else None
+
 
 # Cancel in the file dialog reads test.txt from the working directory (data/).
 v = Viewer()
@@ -15,7 +19,7 @@ dialog = v.wait_dialog()
 check(dialog is not None, "the file dialog opens")
 if dialog:
     check(geometry(dialog)["WIDTH"] > 300, "the file dialog is a real dialog")
-    words = ocr(dialog, "file-dialog")
+    words = ocr_until(dialog, "file-dialog", "Textdateien")
     check("Textdateien" in words, f"the filter is offered ({words[-120:]!r})")
     v.answer(dialog, "Escape")
     v.wait_dialog_gone(dialog)
@@ -23,7 +27,7 @@ if dialog:
     check(question is not None and question != dialog, "the full-screen question follows")
     if question:
         check(name_of(question) == "", "the question has an empty title")
-        words = ocr(question, "question")
+        words = ocr_until(question, "question", "fullscreen?")
         check("Do you want to change to fullscreen?" in words, f"the question's text ({words!r})")
         v.answer(question, "Escape")
         window = v.wait_window()
@@ -59,9 +63,7 @@ v = Viewer(cwd=work)
 dialog = v.wait_dialog()
 if dialog:
     v.answer(dialog, "ctrl+l")
-    time.sleep(0.5)
     xdo("type", "--delay", "20", picked)
-    time.sleep(0.3)
     xdo("key", "Return")
     v.wait_dialog_gone(dialog)
     window = v.start_windowed()
@@ -83,10 +85,8 @@ for args, answer, label in ((["test.txt"], "alt+y", "Yes"), (["-f", "test.txt"],
         window = v.wait_window()
         check(window is not None, f"{label}: a window opens")
         if window:
-            time.sleep(1)
-            g = geometry(window)
-            check((g["WIDTH"], g["HEIGHT"]) == (1280, 1024) and (g["X"], g["Y"]) == (0, 0),
-                  f"{label}: the window covers the screen ({g})")
+            g = wait_until(lambda: covers_screen(geometry(window)), 30.0) or geometry(window)
+            check(covers_screen(g), f"{label}: the window covers the screen ({g})")
             shot = screenshot(None, "fullscreen-" + label.replace(" ", "-"))
             check(shot.count(is_blue) > 500, f"{label}: the paths are drawn full screen")
     v.stop()
@@ -107,7 +107,7 @@ for path, label in (("missing.txt", "missing"), ("Recordings", "directory")):
     check(error is not None, f"{label}: an error dialog opens")
     if error:
         check(name_of(error) == "Error", f"{label}: titled Error ({name_of(error)!r})")
-        words = ocr(error, "error-" + label)
+        words = ocr_until(error, "error-" + label, "Could not open")
         expected = f"Could not open filename {path}."
         check(expected in words, f"{label}: says {expected!r} ({words!r})")
         v.answer(error, "Return")
@@ -127,7 +127,7 @@ if dialog:
     v.answer(question, "Escape")
     v.wait_dialog_gone(question)
     error = v.wait_dialog()
-    words = ocr(error, "error-cancel") if error else ""
+    words = ocr_until(error, "error-cancel", "Could not open") if error else ""
     check("Could not open filename test.txt." in words, f"Cancel falls back to test.txt ({words!r})")
     if error:
         v.answer(error, "Return")
