@@ -48,6 +48,39 @@ TEST(HelpText, ShownInASquareWindowAndNotInANarrowOne) {
     EXPECT_EQ(0, countNotBackground(narrow, 0, y - 30, 270, 300));
 }
 
+// The help lines take one colour: white tinted by the texel at texture
+// coordinate (0, 1), the mean of the image's corners (white when shipped).
+TEST(HelpText, OneColourTheImageCornersTint) {
+    startSceneWith(zeros);
+    const int y = static_cast<int>(projectEyePoint(-30, 25.4f, -50)[1]);
+    auto textColours = [&](const Frame& f) {
+        std::map<std::array<int, 3>, int> colours;
+        for (int row = y - 4; row < 300; row++)
+            for (int x = 0; x < 150; x++)
+                if (!isBackground(f.at(x, row)))
+                    colours[{f.at(x, row).r, f.at(x, row).g, f.at(x, row).b}]++;
+        return colours;
+    };
+    auto shipped = textColours(drawFrame());
+    ASSERT_EQ(1u, shipped.size());
+    EXPECT_EQ((std::array<int, 3>{255, 255, 255}), shipped.begin()->first);
+
+    static unsigned char image[IMAGE_BYTES];
+    const size_t last = IMAGE_SIZE - 1;
+    for (size_t corner : {size_t{0}, last, last * IMAGE_SIZE, last * IMAGE_SIZE + last}) {
+        const bool top = corner >= last * IMAGE_SIZE;
+        image[corner * 3] = top ? 100 : 200;
+        image[corner * 3 + 1] = top ? 50 : 100;
+        image[corner * 3 + 2] = top ? 20 : 40;
+    }
+    setTextTint(image);
+    auto tinted = textColours(drawFrame());
+    memset(image, 255, sizeof image);
+    setTextTint(image);
+    ASSERT_EQ(1u, tinted.size());
+    EXPECT_EQ((std::array<int, 3>{150, 75, 30}), tinted.begin()->first);
+}
+
 TEST(EmptyRecording, StillShowsEverythingButThePaths) {
     startSceneWith("Time\n");
     ASSERT_EQ(0, recording.rowCount);

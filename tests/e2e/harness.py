@@ -298,6 +298,21 @@ class Viewer:
         if keys[-1] != "Escape":
             self.wait_frames_after(last)
 
+    def hold(self, key, until=None, seconds=None):
+        """Holds key down until the viewer has reported it `until` times, or
+        for `seconds` (the time a held key is meant to be held); returns
+        how often the viewer reported it."""
+        mark = self.trace.mark()
+        xdo("windowfocus", "--sync", str(self.window))
+        xdo("keydown", key)
+        if until:
+            self.trace.wait(f"key {key}", mark, until)
+        else:
+            time.sleep(seconds)
+        xdo("keyup", key)
+        self.wait_frames_after(self.trace.mark() - 1)
+        return sum(line == f"key {key}" for line in self.trace.read()[mark:])
+
     def shot(self, name):
         return screenshot(self.window, name)
 

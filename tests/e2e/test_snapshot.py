@@ -3,6 +3,7 @@ import os
 import shutil
 import subprocess
 import tempfile
+import time
 
 from harness import (BINARY, child_env, DATA, Viewer, check, differing, finish, is_blue, is_red, read_png)
 
@@ -36,9 +37,23 @@ r = run("--snapshot", out, "missing.txt")
 check(r.returncode == 1 and r.stderr.strip() == "Could not open filename missing.txt.",
       f"a missing recording: the message on the terminal, status 1 ({r.returncode}, {r.stderr!r})")
 
-for args in (["--snapshot"], ["--snapshot", out], ["--size", "big", sample]):
+# GLUT's own options and their values are GLUT's, wherever they stand; every
+# mistake is a usage error (status 2), never a crash.
+display = os.environ["DISPLAY"]
+for args, status in ((["--snapshot"], 2), (["--snapshot", out], 2), (["--size", "big", sample], 2),
+                     (["--snapshot", out, "-geometry", "400x300"], 2),
+                     (["-geometry", "400x300", "--snapshot", out], 2),
+                     (["--snapshot", out, "-display", display], 2),
+                     (["--snapshot", out, sample, "-display"], 2),
+                     (["-display", display, "--snapshot", out, sample], 0),
+                     (["--snapshot", out, sample, "-geometry", "400x300", "-iconic"], 0)):
+    if os.path.exists(out):
+        os.remove(out)
     r = run(*args)
-    check(r.returncode == 2 and "quelvist:" in r.stderr, f"{args}: a usage error ({r.stderr!r})")
+    if status == 2:
+        check(r.returncode == 2 and "quelvist:" in r.stderr, f"{args}: a usage error ({r.returncode}, {r.stderr!r})")
+    else:
+        check(r.returncode == 0 and read_png(out).width == 300, f"{args}: the snapshot ({r.returncode}, {r.stderr!r})")
 
 no_display = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
 r = run("--help", env=no_display)
@@ -53,11 +68,19 @@ check(window is not None, "the viewer starts")
 if window:
     v.key("s")
     shot = v.shot("s-key-window")
-    v.key("s")
+    # Held down, s writes one file; other keys still repeat. How long the
+    # server takes to repeat a key is read off F9 held first.
+    started = time.time()
+    repeats = v.hold("F9", until=5)
+    repeat_time = time.time() - started
+    check(repeats >= 5, f"a held F9 repeats ({repeats})")
+    v.hold("s", seconds=2 * repeat_time)
+    check(v.hold("F9", until=3) >= 3, "F9 repeats again after s was let go")
     v.key("Escape")
     v.wait_exit()
     printed = v.proc.stdout.read().split()
-    check(printed == ["quelvist-001.png", "quelvist-002.png"], f"s prints the new names ({printed})")
+    check(printed == ["quelvist-001.png", "quelvist-002.png"],
+          f"s prints the new names, one per press ({printed})")
     first = os.path.join(work, "quelvist-001.png")
     if os.path.exists(first):
         saved = read_png(first)
