@@ -66,7 +66,6 @@ void drawPicture() {
 }
 
 void onDisplay() {
-    static int frameCount;
     useViewerWindow();
     if (snapshotRequested) {
         snapshotRequested = false;
@@ -75,7 +74,7 @@ void onDisplay() {
         drawPicture();
     }
     glutSwapBuffers();
-    frameCount++;
-    if (frameCount == 1) traceEvent("ready %d", recording.rowCount);
-    traceEvent("frame %d %d", frameCount, curveSampleCount);
+    framesShown++;
+    if (framesShown == 1) traceEvent("ready %d", recording.rowCount);
+    traceEvent("frame %u %d", framesShown, curveSampleCount);
 }

@@ -10,6 +10,8 @@
 
 namespace {
 
+HeldKey snapshotKey;
+
 void toggle(uint8_t& flag) {
     flag = 1 - flag;
 }
@@ -157,10 +159,8 @@ void onKey(unsigned char key, int, int) {
         buildMenus();
         break;
     case KeyAction::Snapshot:
-        // The next frame is written to a file. Holding the key writes one:
-        // repeats are ignored until it is let go.
-        snapshotRequested = true;
-        glutIgnoreKeyRepeat(1);
+        // The next frame is written to a file; holding the key writes one.
+        if (!isKeyRepeat(snapshotKey, framesShown)) snapshotRequested = true;
         break;
     case KeyAction::Nothing:
         break;
@@ -169,6 +169,12 @@ void onKey(unsigned char key, int, int) {
     glutPostRedisplay();
 }
 
+bool isKeyRepeat(const HeldKey& key, unsigned frame) {
+    return key.released && key.releasedAtFrame == frame;
+}
+
 void onKeyUp(unsigned char key, int, int) {
-    if (key == 's') glutIgnoreKeyRepeat(0);
+    if (key != 's') return;
+    snapshotKey.released = true;
+    snapshotKey.releasedAtFrame = framesShown;
 }

@@ -52,6 +52,17 @@ const char* menuLabel(const ViewState& state, int value);
 
 float keepAngleInRange(float angle);
 
+// A held key repeats as a release and a new press that arrive together,
+// before the next frame; a press is a repeat when its key was let go in the
+// same frame interval. (Asking GLUT to drop repeats does not hold when the
+// program falls behind: a repeat's release handled after the key was truly
+// let go passes as a real one.)
+struct HeldKey {
+    bool released;
+    unsigned releasedAtFrame;
+};
+bool isKeyRepeat(const HeldKey& key, unsigned frame);
+
 // Names of keys as the event trace writes them: "F1".."F12", "Left",
 // "Page_Up"..., "Escape", "space", or the character itself.
 const char* specialKeyName(int key);

@@ -1,42 +1,146 @@
-// Win32 dialogs: the common file-open dialog and message boxes.
-#include "app/dialogs.h"
-
-#include "app/app.h"
+// Windows: the common file dialog and message boxes, files opened by their
+// wide names, GetModuleFileNameW, the CRT's _strtod_l.
+//
+// The program's strings are UTF-8; every call into Windows goes through the
+// wide (W) functions, so names outside the system's ANSI code page (a
+// folder named "Ελληνικά" on a German machine) survive.
+#include "platform/platform.h"
 
 #include <windows.h>
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <io.h>
+#include <locale.h>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+std::wstring widen(const char* text) {
+    int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), n);
+    wide.resize(static_cast<size_t>(n) - 1);
+    return wide;
+}
+
+std::string narrow(const wchar_t* text) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return std::string();
+    std::string utf8(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), n, nullptr, nullptr);
+    utf8.resize(static_cast<size_t>(n) - 1);
+    return utf8;
+}
+
+bool copyInto(char* out, size_t capacity, const std::string& text) {
+    if (text.size() >= capacity) return false;
+    memcpy(out, text.c_str(), text.size() + 1);
+    return true;
+}
+
+// A program built for the GUI has no console of its own; started from a
+// command prompt, it writes to that one (--help, messages of --snapshot).
+void useParentConsole() {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out && out != INVALID_HANDLE_VALUE) return;
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+    freopen("CONOUT$", "w", stdout);
+    freopen("CONOUT$", "w", stderr);
+}
+
+} // namespace
+
+char** programArguments(int, char** argv) {
+    useParentConsole();
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide) return argv;
+    // Kept for the whole run, as argv is.
+    static std::vector<std::string> strings;
+    static std::vector<char*> pointers;
+    for (int i = 0; i < count; i++)
+        strings.push_back(narrow(wide[i]));
+    for (std::string& s : strings)
+        pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    LocalFree(wide);
+    return pointers.data();
+}
 
 bool chooseRecordingFile(char* path, size_t capacity) {
-    OPENFILENAMEA ofn;
+    // The buffer holds as many characters as the program's path buffer.
+    std::vector<wchar_t> file(capacity, L'\0');
+    std::wstring preset = widen(path);
+    if (preset.size() < capacity)
+        memcpy(file.data(), preset.c_str(), preset.size() * sizeof(wchar_t));
+
+    OPENFILENAMEW ofn;
     memset(&ofn, 0, sizeof ofn);
-    ofn.lStructSize = 76; // the layout without the trailing reserved fields
+    // The record's size in this build: 64-bit Windows rejects the 32-bit
+    // layout's 76 and shows no dialog at all.
+    ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = nullptr;
     ofn.hInstance = nullptr;
-    ofn.lpstrFilter = "Textdateien (*.TXT)\0*.txt\0";
+    ofn.lpstrFilter = L"Textdateien (*.TXT)\0*.txt\0";
     ofn.lpstrCustomFilter = nullptr;
     ofn.nFilterIndex = 0;
-    ofn.lpstrFile = path;
+    ofn.lpstrFile = file.data();
     ofn.nMaxFile = static_cast<DWORD>(capacity);
     ofn.lpstrFileTitle = nullptr;
     ofn.nMaxFileTitle = 260;
     ofn.lpstrInitialDir = nullptr;
     ofn.lpstrTitle = nullptr;
     ofn.Flags = 0;
-    ofn.lpstrDefExt = "txt";
-    return GetOpenFileNameA(&ofn) != 0;
+    ofn.lpstrDefExt = L"txt";
+    if (!GetOpenFileNameW(&ofn)) return false;
+    return copyInto(path, capacity, narrow(file.data()));
 }
 
 bool askFullScreen() {
-    return MessageBoxA(nullptr, "Do you want to change to fullscreen?", "", MB_YESNO) == IDYES;
+    return MessageBoxW(nullptr, L"Do you want to change to fullscreen?", L"", MB_YESNO) == IDYES;
 }
 
 void showErrorMessage(const char* message) {
     if (messagesOnTerminal) {
         fprintf(stderr, "%s\n", message);
+        fflush(stderr);
         return;
     }
-    MessageBoxA(nullptr, message, "Error", MB_OK);
+    MessageBoxW(nullptr, widen(message).c_str(), L"Error", MB_OK);
+}
+
+FILE* openFile(const char* path, const char* mode) {
+    return _wfopen(widen(path).c_str(), widen(mode).c_str());
+}
+
+bool fileExists(const char* path) {
+    return GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool isReadableFile(FILE* file) {
+    struct _stat64 info;
+    return _fstat64(_fileno(file), &info) == 0 && !(info.st_mode & _S_IFDIR);
+}
+
+bool executableDirectory(char* out, size_t capacity) {
+    std::vector<wchar_t> exe(32768);
+    DWORD n = GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size()));
+    if (n == 0 || n >= exe.size()) return false;
+    std::string path = narrow(exe.data());
+    size_t slash = path.find_last_of("\\/");
+    if (slash == std::string::npos) return false;
+    return copyInto(out, capacity, path.substr(0, slash));
+}
+
+double strtodC(const char* text) {
+    static _locale_t cLocale = _create_locale(LC_NUMERIC, "C");
+    return _strtod_l(text, nullptr, cLocale);
 }

@@ -75,8 +75,9 @@ static void clearRowsAfterCount(RecordingTable& table, int previousCount) {
 }
 
 bool loadRecording(const char* path, RecordingTable& table) {
-    FILE* file = openFile(path, "r");
-    if (!file) {
+    // Binary on every system: in text mode Windows ends a file at a Ctrl-Z.
+    FILE* file = openFile(path, "rb");
+        if (!file) {
         int previousCount = table.rowCount;
         table.rowCount = 0;
         clearRowsAfterCount(table, previousCount);

@@ -19,7 +19,7 @@ static double decimalAtof(const char* text) {
 }
 
 bool loadRecordingLiterally(const char* path, RecordingTable& table, bool plainAtof) {
-    FILE* file = fopen(path, "r");
+    FILE* file = fopen(path, "rb");
     if (!file) return false;
     readRecordingStreamLiterally(file, table, plainAtof);
     fclose(file);

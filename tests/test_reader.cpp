@@ -1,6 +1,7 @@
 // The recording reader against files the tests write, and against the same
 // rules written out literally with fgets/strtok/atof.
 #include "literal_reader.h"
+#include "platform/platform.h"
 #include "recording/recording.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +13,7 @@
 #include <random>
 #include <functional>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <filesystem>
 
 namespace {
 
@@ -229,7 +229,8 @@ TEST(Reader, RandomNumbersRoundExactlyAsAtof) {
 }
 
 TEST(Reader, SameNumbersUnderAGermanLocale) {
-    ASSERT_NE(nullptr, setlocale(LC_ALL, "de_DE.UTF-8"))
+    // The name on Linux, then on Windows.
+    ASSERT_TRUE(setlocale(LC_ALL, "de_DE.UTF-8") || setlocale(LC_ALL, "German_Germany.1252"))
         << "the de_DE.UTF-8 locale is missing: run tools/setup.sh";
     std::string path = writeFile("german.txt", header + "1.5\t2,5\t-3.25e1\n");
     EXPECT_TRUE(loadRecording(path.c_str(), table));
@@ -303,8 +304,9 @@ TEST(HostileFiles, BytesThatAreNotUtf8) {
 TEST(HostileFiles, PathsOfEveryKind) {
     // A dangling symbolic link cannot be opened.
     std::string link = tempPath("dangling.txt");
-    unlink(link.c_str());
-    ASSERT_EQ(0, symlink("/nonexistent/recording.txt", link.c_str()));
+    std::error_code ignored;
+    std::filesystem::remove(link, ignored);
+    std::filesystem::create_symlink("/nonexistent/recording.txt", link, ignored);
     EXPECT_FALSE(loadRecording(link.c_str(), table));
 
     // '%' in a name is just a character.
@@ -314,14 +316,14 @@ TEST(HostileFiles, PathsOfEveryKind) {
 
     // A path of 4000 characters is used whole.
     std::string dir = ::testing::TempDir() + "quelvist_long";
-    mkdir(dir.c_str(), 0700);
+    std::filesystem::create_directory(dir, ignored);
     while (dir.size() < 3700) {
         dir += "/" + std::string(200, 'd');
-        mkdir(dir.c_str(), 0700);
+        std::filesystem::create_directory(dir, ignored);
     }
     std::string path = dir + "/" + std::string(3990 - dir.size(), 'r') + ".txt";
     ASSERT_EQ(3995u, path.size());
-    FILE* f = fopen(path.c_str(), "w");
+    FILE* f = openFile(path.c_str(), "w");
     ASSERT_NE(nullptr, f);
     fputs("Time\n1\n2\n", f);
     fclose(f);

@@ -33,6 +33,9 @@ extern int windowHeight;
 // GLUT's number of the viewer's window (0 before it exists).
 extern int viewerWindow;
 
+// Frames shown so far.
+extern unsigned framesShown;
+
 // Set by the s key; the next frame is written to a new PNG file.
 extern bool snapshotRequested;
 

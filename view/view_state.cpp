@@ -6,6 +6,7 @@ int windowWidth;
 int windowHeight;
 bool snapshotRequested;
 int viewerWindow;
+unsigned framesShown;
 
 void resetViewMotion(ViewState& state) {
     state.angleX = -90;

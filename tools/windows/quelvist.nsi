@@ -1,0 +1,68 @@
+; The Windows installer: Quelvist into Program Files, with its data, a
+; Start-menu entry, "Open with Quelvist" for .txt files and an uninstaller
+; listed in Add/Remove Programs. /S installs silently.
+; makensis -DVERSION=1.0.0 -DSTAGE=dir -DOUTFILE=setup.exe quelvist.nsi
+Unicode true
+Target amd64-unicode
+!include "MUI2.nsh"
+
+Name "Quelvist ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\Quelvist"
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quelvist"
+!define TXT_VERB_KEY "Software\Classes\SystemFileAssociations\.txt\shell\Quelvist"
+
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+Section "Quelvist"
+  SetRegView 64
+  SetOutPath "$INSTDIR"
+  File "${STAGE}\quelvist.exe"
+  File "${STAGE}\images.dat"
+  File "${STAGE}\test.txt"
+  File "${STAGE}\README.txt"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  ; Started from the Start menu, the program works in its own folder, where
+  ; the sample test.txt is what Cancel in the file dialog opens.
+  CreateDirectory "$SMPROGRAMS\Quelvist"
+  CreateShortcut "$SMPROGRAMS\Quelvist\Quelvist.lnk" "$INSTDIR\quelvist.exe" "" "$INSTDIR\quelvist.exe" 0
+  CreateShortcut "$SMPROGRAMS\Quelvist\Uninstall Quelvist.lnk" "$INSTDIR\uninstall.exe"
+
+  WriteRegStr HKLM "${TXT_VERB_KEY}" "" "Open with Quelvist"
+  WriteRegStr HKLM "${TXT_VERB_KEY}\command" "" '"$INSTDIR\quelvist.exe" "%1"'
+  WriteRegStr HKLM "Software\Classes\Applications\quelvist.exe\shell\open\command" "" '"$INSTDIR\quelvist.exe" "%1"'
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Quelvist"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Quelvist developers"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\quelvist.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "Uninstall"
+  SetRegView 64
+  Delete "$INSTDIR\quelvist.exe"
+  Delete "$INSTDIR\images.dat"
+  Delete "$INSTDIR\test.txt"
+  Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+  Delete "$SMPROGRAMS\Quelvist\Quelvist.lnk"
+  Delete "$SMPROGRAMS\Quelvist\Uninstall Quelvist.lnk"
+  RMDir "$SMPROGRAMS\Quelvist"
+  DeleteRegKey HKLM "${TXT_VERB_KEY}"
+  DeleteRegKey HKLM "Software\Classes\Applications\quelvist.exe"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd
