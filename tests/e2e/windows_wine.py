@@ -1,0 +1,170 @@
+"""The Windows build under Wine: its unit tests, a snapshot equal to the Linux
+build's, one scenario through the dialogs, keys and menu, and the installer.
+Arguments: build-win/ folder, the Linux quelvist, the data folder."""
+import glob
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+WIN = os.path.abspath(sys.argv[1])
+LINUX_BINARY = os.path.abspath(sys.argv[2])
+sys.argv = [sys.argv[0], os.path.join(WIN, "quelvist.exe"), sys.argv[3]]
+
+import harness  # noqa: E402
+from harness import (DATA, Viewer, check, differing, finish, geometry, is_blue, is_red,  # noqa: E402
+                     name_of, ocr_until, read_png, screenshot, wait_until, write_recording, xdo)
+
+WINE = "/usr/lib/wine/wine64"
+work = tempfile.mkdtemp(prefix="quelvist-wine-")
+prefix = os.path.join(work, "prefix")
+os.environ.update(WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+harness.RUNNER = [WINE]
+harness.UNDER_WINE = True
+subprocess.run([WINE, "wineboot", "-i"], capture_output=True, timeout=300)
+
+
+def wine(*args, cwd=None, env=None, timeout=120):
+    return subprocess.run([WINE, *args], cwd=cwd, capture_output=True, text=True, timeout=timeout,
+                          env=env)
+
+
+def errors_of(stderr):
+    """stderr without Wine's and freeglut's remarks about the display."""
+    return [line for line in stderr.splitlines()
+            if line and "CreateDC failed" not in line and "bad '-display'" not in line
+            and not line.startswith("wine:")]
+
+
+# The unit tests, built for Windows.
+r = wine(os.path.join(WIN, "tests", "unit_tests.exe"), cwd=DATA,
+         env=dict(os.environ, QUELVIST_SAMPLE="test.txt", QUELVIST_LARGE_RECORDING="test.txt"))
+check(r.returncode == 0 and "[  PASSED  ]" in r.stdout,
+      f"the unit tests pass under Wine ({r.stdout.strip().splitlines()[-1:]})")
+
+# Both builds draw the same picture, pixel for pixel.
+for size in ("300x300", "640x480"):
+    win_png, linux_png = os.path.join(work, f"win-{size}.png"), os.path.join(work, f"linux-{size}.png")
+    r = wine(os.path.join(WIN, "quelvist.exe"), "--snapshot", win_png, "--size", size, "test.txt",
+             cwd=DATA)
+    subprocess.run([LINUX_BINARY, "--snapshot", linux_png, "--size", size, "test.txt"], cwd=DATA,
+                   env=harness.child_env(), check=True)
+    same = os.path.exists(win_png) and read_png(win_png).data == read_png(linux_png).data
+    check(r.returncode == 0 and same, f"--snapshot {size}: Windows and Linux pixels are equal")
+
+# One run through the dialogs, keys and the menu. Wine hands the keyboard to
+# a window once it has been clicked (the left button does nothing here).
+v = Viewer(cwd=DATA)
+dialog = v.wait_dialog(120)
+check(dialog is not None and name_of(dialog) == "Open", "the file dialog opens")
+if dialog:
+    words = ocr_until(dialog, "wine-file-dialog", "Textdateien")
+    check("Textdateien" in words, f"it offers Textdateien (*.TXT) ({words[-80:]!r})")
+    v.answer_until_gone(dialog, "Escape")
+    question = v.wait_dialog(60)
+    check(question is not None and name_of(question) == "", "the full-screen question follows")
+    if question:
+        words = ocr_until(question, "wine-question", "fullscreen")
+        check("Do you want to change to fullscreen?" in words, f"the question ({words!r})")
+        v.answer_until_gone(question, "n")
+        window = v.wait_window(120)
+        check(window is not None and geometry(window)["WIDTH"] == 300,
+              "No gives the 300x300 window; Cancel read test.txt")
+        if window:
+            check(v.trace.lines[v.trace.find("ready")] == "ready 30000", "30000 samples read")
+            start = v.shot("wine-start")
+            check(start.count(is_blue) > 300 and start.count(is_red) > 300, "both paths drawn")
+            v.key("F1")
+            check(v.shot("wine-F1").count(is_blue) < 5, "F1 hides the left path")
+            v.key("F1")
+            v.key("F10")
+            v.key("F9")
+            check(differing(start, v.shot("wine-zoom")) == 0, "F10 then F9 give the start view")
+            v.key("a")
+            first = v.trace.find("frame", v.trace.find("key a"))
+            check(v.trace.frame_samples(first) <= 50, "a starts the replay from the first samples")
+            v.key("r")
+            check(differing(start, v.shot("wine-reset")) == 0, "r shows the whole paths again")
+            v.open_submenu(0)
+            v.pick()  # "Hide left eye (F1)"
+            check(v.shot("wine-menu").count(is_blue) < 5, "the menu's Hide left eye (F1) works")
+            v.key("Escape")
+            check(v.wait_exit(60) == 1, "ESC ends with status 1")
+v.stop()
+
+# Greek letters in a folder's name: typed into the dialog, and on the
+# command line with -f; Yes and -f give full screen.
+greek = os.path.join(work, "Ελληνικά")
+chinese = os.path.join(work, "数据")
+for folder in (greek, chinese):
+    os.mkdir(folder)
+    write_recording(os.path.join(folder, "Aufnahme.txt"),
+                    [(-5, 0, 0, 1, 5, 0, 0, 1), (-15, 5, 0, 1, 15, 5, 0, 1)])
+for label, args, typed, answer in (("typed Greek path, Yes", [], greek, "y"),
+                                    ("-f with a Chinese path", ["-f", os.path.join(chinese, "Aufnahme.txt")],
+                                     None, "n")):
+    v = Viewer(args, cwd=work)
+    if typed:
+        dialog = v.wait_dialog(120)
+        if dialog:
+            xdo("windowfocus", "--sync", str(dialog))
+            xdo("type", "--delay", "50", "Z:" + typed.replace("/", "\\") + "\\Aufnahme.txt")
+            v.answer_until_gone(dialog, "Return")
+    question = v.wait_dialog(120)
+    if question:
+        v.answer_until_gone(question, answer)
+    window = v.wait_window(120)
+    check(window is not None, f"{label}: the recording opens ({v.trace.read()[:1]})")
+    if window:
+        # Wine shows full screen in a window of its own: the picture's
+        # background reaches the screen's corners.
+        def covers():
+            image = screenshot(None, "wine-" + label.split()[0])
+            corners = [image.at(x, y) for x, y in ((2, 2), (1277, 2), (2, 1021), (1277, 1021))]
+            return image if all(c == (178, 178, 178) for c in corners) else None
+        shot = wait_until(covers, 60.0)
+        check(shot is not None, f"{label}: full screen")
+        shot = shot or screenshot(None, "wine-" + label.split()[0])
+        check(v.trace.lines[v.trace.find("ready")] == "ready 2", f"{label}: its 2 samples read")
+        check(shot.count(is_blue) > 10 and shot.count(is_red) > 10, f"{label}: both paths drawn")
+        v.key("Escape")
+        check(v.wait_exit(60) == 1, f"{label}: ESC ends with status 1")
+    v.stop()
+
+# A missing file: the "Error" box, then status 1.
+v = Viewer(["missing.txt"], cwd=work)
+error = v.error_after_question()
+check(error is not None and name_of(error) == "Error", "a missing file: the Error box")
+if error:
+    words = ocr_until(error, "wine-error", "Could not open")
+    check("Could not open filename missing.txt." in words, f"with its message ({words!r})")
+    v.answer_until_gone(error, "Return")
+    check(v.wait_exit(60) == 1, "and status 1")
+v.stop()
+
+# The installer, silently into a fresh prefix; the installed program, run
+# from another folder, finds its images.dat (the drum equals Linux's).
+setup = glob.glob(os.path.join(WIN, "Quelvist-*-win64-setup.exe"))[0]
+install_env = dict(os.environ, WINEPREFIX=os.path.join(work, "install-prefix"))
+subprocess.run([WINE, "wineboot", "-i"], env=install_env, capture_output=True, timeout=300)
+r = subprocess.run([WINE, setup, "/S"], env=install_env, capture_output=True, timeout=300)
+installed = os.path.join(install_env["WINEPREFIX"], "drive_c", "Program Files", "Quelvist")
+files = sorted(os.listdir(installed)) if os.path.isdir(installed) else []
+check(r.returncode == 0 and {"quelvist.exe", "images.dat", "test.txt", "uninstall.exe"} <= set(files),
+      f"/S installs into Program Files\\Quelvist ({files})")
+reg = subprocess.run([WINE, "reg", "query",
+                      r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quelvist"],
+                     env=install_env, capture_output=True, text=True)
+check("DisplayName" in reg.stdout, "it is listed in Add/Remove Programs")
+elsewhere = os.path.join(work, "elsewhere")
+os.mkdir(elsewhere)
+out = os.path.join(elsewhere, "installed.png")
+r = subprocess.run([WINE, os.path.join(installed, "quelvist.exe"), "--snapshot", out,
+                    os.path.join(installed, "test.txt")], cwd=elsewhere, env=install_env,
+                   capture_output=True, text=True, timeout=120)
+linux_png = os.path.join(work, "linux-300x300.png")
+check(r.returncode == 0 and os.path.exists(out) and read_png(out).data == read_png(linux_png).data,
+      f"the installed program shows the drum from its images.dat ({errors_of(r.stderr)})")
+shutil.rmtree(work, ignore_errors=True)
+finish()
