@@ -16,8 +16,9 @@ PACKAGES=(
   desktop-file-utils dpkg-dev file man-db g++-mingw-w64-x86-64
 )
 
+# Further packages may be named on the command line (tools/windows.sh).
 missing=()
-for p in "${PACKAGES[@]}"; do
+for p in "${PACKAGES[@]}" "$@"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ "${#missing[@]}" -gt 0 ]; then

@@ -11,22 +11,12 @@ cd "$(dirname "$0")/.."
 top=$PWD
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
 
 FREEGLUT=freeglut=3.4.0-1
 LIBPNG=libpng1.6=1.6.39-2+deb12u5
 ZLIB=zlib=1:1.2.13.dfsg-1
 
-packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools cmake wine64 nsis zip dpkg-dev
-          libgtest-dev xz-utils)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  $SUDO apt-get update -q
-  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+bash tools/setup.sh g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 nsis zip dpkg-dev xz-utils
 
 out=$top/build-win
 deps=$out/deps

@@ -86,6 +86,12 @@ if dialog:
             check(v.trace.frame_samples(first) <= 50, "a starts the replay from the first samples")
             v.key("r")
             check(differing(start, v.shot("wine-reset")) == 0, "r shows the whole paths again")
+            v.key("s")
+            saved = os.path.join(DATA, "quelvist-001.png")
+            check(os.path.exists(saved) and differing(read_png(saved), v.shot("wine-s")) == 0,
+                  "s writes the view to quelvist-001.png")
+            if os.path.exists(saved):
+                os.remove(saved)
             v.open_submenu(0)
             v.pick()  # "Hide left eye (F1)"
             check(v.shot("wine-menu").count(is_blue) < 5, "the menu's Hide left eye (F1) works")
