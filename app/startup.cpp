@@ -133,6 +133,8 @@ static void openWindow(bool fullScreen) {
             glutCreateWindow("Quelvist");
             glutPositionWindow(0, 0);
             glutFullScreen();
+        } else {
+            glutSetWindowTitle("Quelvist"); // GLUT names its game-mode window "FREEGLUT"
         }
         glutSetCursor(GLUT_CURSOR_NONE);
     } else {
