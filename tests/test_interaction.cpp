@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -180,4 +181,22 @@ TEST(Projection, AspectOfAWindowWithoutHeight) {
     EXPECT_DOUBLE_EQ(1.5, viewAspect(300, 200));
     EXPECT_DOUBLE_EQ(300.0, viewAspect(300, 0));
     EXPECT_TRUE(std::isfinite(viewAspect(0, 0)));
+}
+
+TEST(Trace, KeyNamesAsXdotoolSendsThem) {
+    char buffer[8];
+    const std::pair<unsigned char, const char*> characters[] = {
+        {27, "Escape"}, {'a', "a"}, {'A', "A"}, {' ', "space"}, {'+', "+"}, {1, "0x01"}};
+    for (auto [key, name] : characters)
+        EXPECT_STREQ(name, characterKeyName(key, buffer, sizeof buffer));
+    EXPECT_STREQ("F1", specialKeyName(1));
+    EXPECT_STREQ("F12", specialKeyName(12));
+    EXPECT_STREQ("Page_Down", specialKeyName(105));
+}
+
+// Auto-repeat: a release and a press in the same frame interval.
+TEST(HeldKey, RepeatOnlyWhenLetGoInTheSameFrame) {
+    EXPECT_FALSE(isKeyRepeat(HeldKey{false, 0}, 0)); // never let go: a first press
+    EXPECT_TRUE(isKeyRepeat(HeldKey{true, 7}, 7));
+    EXPECT_FALSE(isKeyRepeat(HeldKey{true, 7}, 8));
 }
