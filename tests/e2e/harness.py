@@ -255,6 +255,17 @@ class Viewer:
     def open_submenu(self, submenu, entry=0):
         """Opens the right-button menu near the window's top left, then the
         submenu at position submenu, and moves onto its entry."""
+        for _ in range(3):
+            if self.try_submenu(submenu, entry):
+                return True
+            # Now and then freeglut never paints a freshly rebuilt submenu
+            # (its window's visibility is lost); a user closes the menu and
+            # opens it again.
+            print(f"submenu {submenu} stayed unpainted; opening the menu again", flush=True)
+            self.close_menu()
+        return False
+
+    def try_submenu(self, submenu, entry):
         g = geometry(self.window)
         x, y = g["X"], g["Y"]
         parent = (x + 40, y + 72 + 25 * submenu)
@@ -274,7 +285,7 @@ class Viewer:
             xdo("mousemove", *map(str, target))
             image = screenshot(None, "menu")
             return all(lit(image, geometry(w)) for w in menu_windows())
-        return wait_until(painted, 30.0)
+        return wait_until(painted, 8.0)
 
     def pick(self):
         """Clicks the menu entry under the pointer; returns once the viewer
