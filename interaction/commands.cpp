@@ -68,6 +68,7 @@ void applyCommand(int command) {
 }
 
 void onMenuPick(int value) {
+    useViewerWindow();
     applyCommand(value);
     traceEvent("menu %d", value);
 }

@@ -25,9 +25,10 @@ void onKeyUp(unsigned char key, int x, int y);
 void onTimer(int value);
 void onMenuStatus(int status, int x, int y);
 
-// Makes the viewer's window GLUT's current one. GLUT calls the idle and
-// timer handlers with whatever window it handled last, a menu's included;
-// drawing or compiling lists there would go to the menu's context.
+// Makes the viewer's window and its GL context current. GLUT calls the
+// idle, timer and menu handlers with whatever it handled last, a menu's
+// window or context included; drawing or compiling lists there would go to
+// the menu (which then shows black).
 void useViewerWindow();
 
 // (Re)creates the pop-up menus from the view's switches and attaches the

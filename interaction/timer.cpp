@@ -27,7 +27,9 @@ bool applyTimerStep(ViewState& state, int rowCount) {
 }
 
 void useViewerWindow() {
-    if (viewerWindow && glutGetWindow() != viewerWindow) glutSetWindow(viewerWindow);
+    // Always made current again: GLUT can leave a menu's GL context current
+    // while it names the viewer's window as the current one.
+    if (viewerWindow) glutSetWindow(viewerWindow);
 }
 
 void onTimer(int value) {

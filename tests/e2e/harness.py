@@ -265,6 +265,22 @@ class Viewer:
             self.close_menu()
         return False
 
+    def read_submenu(self, submenu, name, crop, expected, entry=0):
+        """Opens a submenu and returns the words read off the screen's part
+        crop (WxH+X+Y) once expected is among them. A menu window that went
+        black again (seen under the sanitizers with both cores busy) is
+        opened anew, as a user would."""
+        words = ""
+        for _ in range(5):
+            self.open_submenu(submenu, entry)
+            words = ocr_until(None, name, expected, crop=crop, timeout=6.0)
+            if expected in words:
+                return words
+            print(f"menu read {words!r}; opening it again", flush=True)
+            self.close_menu()
+        self.open_submenu(submenu, entry)
+        return words
+
     def try_submenu(self, submenu, entry):
         g = geometry(self.window)
         x, y = g["X"], g["Y"]
