@@ -115,7 +115,9 @@ for label, args, typed, answer in (("typed Greek path, Yes", [], greek, "y"),
         dialog = v.wait_dialog(120)
         if dialog:
             xdo("windowfocus", "--sync", str(dialog))
-            xdo("type", "--delay", "50", "Z:" + typed.replace("/", "\\") + "\\Aufnahme.txt")
+            # Slowly: xdotool types a letter outside the keymap by remapping
+            # a spare key, which a busy Wine may read after the next remap.
+            xdo("type", "--delay", "150", "Z:" + typed.replace("/", "\\") + "\\Aufnahme.txt")
             v.answer_until_gone(dialog, "Return")
     question = v.wait_dialog(120)
     if question:
