@@ -5,11 +5,6 @@
 
 #include <cstddef>
 
-// Long enough for any path the system can open; the chosen or given
-// recording's name lands here ("test.txt" until then).
-constexpr size_t RECORDING_PATH_CAPACITY = 32768;
-extern char recordingPath[RECORDING_PATH_CAPACITY];
-
 // The plot's placement in the frame: distance, then the three angles.
 void applyPlotTransform();
 
@@ -20,6 +15,12 @@ struct StartOptions {
     const char* recordingArgument; // first argument not starting with '-', or null
     const char* snapshotPath;      // "--snapshot FILE": draw once, write a PNG, exit
     int width, height;             // "--size WxH" for the window, 300x300 otherwise
+    double from, to;               // "--from", "--to": the Time range read
+    const char* moviePath;         // "--movie FILE": render the replay to a video, exit
+    int fps;                       // "--fps N", 30 otherwise
+    double speed;                  // "--speed X" times real time, 1 otherwise
+    char rotate;                   // "--rotate x|y|z", 0 otherwise
+    bool movieOptionGiven;         // one of --fps, --speed, --rotate
     const char* problem;           // what is wrong with the arguments, or null
 };
 StartOptions parseArguments(int argc, char** argv);
@@ -46,6 +47,27 @@ int runViewer(int argc, char** argv);
 // Sets the OpenGL state and start view, loads the texture, compiles the
 // lists, reads the recording and builds the menus.
 void initScene();
+
+// Movies of the build-up replay, encoded by ffmpeg (QUELVIST_FFMPEG names
+// another program). Draws into the current window, which must have the
+// movie's size; shows its progress on the terminal. On failure returns false
+// with the reason in problem and leaves no file at path.
+struct MovieSettings {
+    const char* path;
+    int fps;
+    double speed; // times real time
+    char rotate;  // 'x', 'y', 'z' or 0
+};
+bool writeMovie(const MovieSettings& movie, const char** problem);
+
+// The movie's schedule: how many frames, and the samples drawn in frame k,
+// for a replay that adds samplesPerFrame samples a frame. The last frame
+// draws all rows.
+long long movieFrameCount(int rowCount, double samplesPerFrame);
+int movieSamplesInFrame(long long frame, int rowCount, double samplesPerFrame);
+
+// The replay's readout is drawn while the replay runs (not in movies).
+extern bool replayReadoutShown;
 
 // Draws the whole picture into the back buffer; onDisplay then shows it.
 void drawPicture();

@@ -9,6 +9,9 @@
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
+#include <cstdio>
+#include <cstring>
+
 void onReshape(int width, int height) {
     windowWidth = width;
     windowHeight = height;
@@ -25,6 +28,62 @@ void applyPlotTransform() {
     glRotatef(view.angleX, 1, 0, 0);
     glRotatef(view.angleY, 0, 1, 0);
     glRotatef(view.angleZ, 0, 0, 1);
+}
+
+bool replayReadoutShown = true;
+
+// Status text at the bottom left, below the paths in the start view. A text
+// wider than the window is broken where its parts are set apart by two
+// spaces or more; lines stack upwards from the bottom. Returns the height
+// for the next text.
+static float drawStatusText(const char* text, float y) {
+    // Where x = -30 at depth 50 lands: the visible half-width there is
+    // 31.85 times the aspect.
+    const double left =
+        windowWidth * (1 - 30 / (31.85 * viewAspect(windowWidth, windowHeight))) / 2;
+    const int room = static_cast<int>(windowWidth - left) - 4;
+    void* font = GLUT_BITMAP_TIMES_ROMAN_10;
+    char lines[4][200];
+    int count = 0;
+    lines[0][0] = '\0';
+    for (const char* part = text; *part && count < 4;) {
+        const char* gap = strstr(part, "  ");
+        const size_t length = gap ? static_cast<size_t>(gap - part) : strlen(part);
+        char* line = lines[count];
+        char joined[200];
+        snprintf(joined, sizeof joined, "%s%s%.*s", line, *line ? "   " : "",
+                 static_cast<int>(length), part);
+        if (*line &&
+            glutBitmapLength(font, reinterpret_cast<const unsigned char*>(joined)) > room) {
+            if (++count == 4) break;
+            snprintf(lines[count], sizeof lines[count], "%.*s", static_cast<int>(length), part);
+        } else {
+            snprintf(line, sizeof lines[count], "%s", joined);
+        }
+        part += length;
+        while (*part == ' ')
+            part++;
+    }
+    if (count < 4 && lines[count][0]) count++;
+    for (int i = count - 1; i >= 0; i--, y += 1.8f)
+        drawText(-30, y, -50, lines[i], font);
+    return y;
+}
+
+// Which part of a long recording is shown, and the replay's readout.
+static void drawStatusLines() {
+    char text[200];
+    float y = -30.5f;
+    if (view.buildUpCount != -1 && replayReadoutShown) {
+        const int count = view.buildUpCount;
+        const float time = recording.rows[count > 0 ? count - 1 : 0].col[0];
+        const int shown = count < recording.rowCount ? count : recording.rowCount;
+        describeReplay(text, sizeof text, view, time, recordingExtent.firstSample + shown,
+                       recordingExtent.selectedSamples, samplesPerSecond(recording));
+        y = drawStatusText(text, y);
+    }
+    if (describeRecordingPage(text, sizeof text, recordingExtent, recording))
+        drawStatusText(text, y);
 }
 
 void drawPicture() {
@@ -62,6 +121,7 @@ void drawPicture() {
              GLUT_BITMAP_TIMES_ROMAN_10);
     drawText(-30, 25.4f, -50, "a - build up lines, r - reset, ESC - exit",
              GLUT_BITMAP_TIMES_ROMAN_10);
+    drawStatusLines();
     glEnable(GL_TEXTURE_2D);
 }
 

@@ -69,12 +69,20 @@ void applyCommand(int command) {
 
 void onMenuPick(int value) {
     useViewerWindow();
-    applyCommand(value);
+    if (isReplayCommand(value))
+        applyReplayCommand(value);
+    else
+        applyCommand(value);
     traceEvent("menu %d", value);
 }
 
 void onSpecialKey(int key, int, int) {
-    applyCommand(key);
+    if (int command = replayCommandForSpecialKey(key)) {
+        const bool shift = glutGetModifiers() & GLUT_ACTIVE_SHIFT;
+        applyReplayCommand(command, shift ? REPLAY_BIG_STEP : 1);
+    } else {
+        applyCommand(key);
+    }
     traceEvent("key %s", specialKeyName(key));
 }
 
@@ -83,7 +91,7 @@ KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
     case 27:
         return KeyAction::Quit;
     case 'a':
-        state.buildUpCount = state.buildUpCount == -1 ? 1 : -1;
+        startOrStopReplay(state);
         return KeyAction::RebuildCurves;
     case 'r':
         resetViewMotion(state);
@@ -97,12 +105,19 @@ KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
 
 void onKey(unsigned char key, int, int) {
     char buffer[8];
+    if (int command = replayCommandForKey(key)) {
+        applyReplayCommand(command);
+        traceEvent("key %s", characterKeyName(key, buffer, sizeof buffer));
+        glutPostRedisplay();
+        return;
+    }
     switch (applyKeyEffect(view, key)) {
     case KeyAction::Quit:
         traceEvent("key %s", characterKeyName(key, buffer, sizeof buffer));
         endProcess(1);
-    case KeyAction::RebuildCurves:
+    case KeyAction::RebuildCurves: // the a key: the Replay menu's label changes too
         buildCurveList();
+        buildMenus();
         break;
     case KeyAction::Reset:
         buildCurveList();

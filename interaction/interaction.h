@@ -39,16 +39,42 @@ void buildMenus();
 // from the timer, outside any menu callback.
 void rebuildPendingMenus();
 
+// The replay's commands, from the keys (a, Space, Left, Right, +, -, t,
+// Page_Down, Page_Up) and the "Replay" menu, whose entries carry these
+// values. Shift with Left or Right steps by REPLAY_BIG_STEP samples.
+enum ReplayCommand {
+    REPLAY_START_STOP = 21,
+    REPLAY_PAUSE,
+    REPLAY_BACK,
+    REPLAY_FORWARD,
+    REPLAY_FASTER,
+    REPLAY_SLOWER,
+    REPLAY_TRAIL,
+    REPLAY_NEXT_PAGE,
+    REPLAY_PREVIOUS_PAGE,
+    REPLAY_LAST = REPLAY_PREVIOUS_PAGE
+};
+constexpr int REPLAY_BIG_STEP = 10;
+bool isReplayCommand(int value);
+int replayCommandForKey(unsigned char key);
+int replayCommandForSpecialKey(int key);
+void applyReplayCommand(int command, int stepSamples = 1);
+
 // Pure effects, callable without GL or GLUT.
 void applyCommandEffect(ViewState& state, int command);
 
 enum class KeyAction { Quit, RebuildCurves, Reset, Snapshot, Nothing };
 KeyAction applyKeyEffect(ViewState& state, unsigned char key);
 
+// A replay command's effect on the view (paging aside); true when the
+// curves must be rebuilt.
+bool applyReplayEffect(ViewState& state, int command, int stepSamples, int rowCount);
+
 // One timer tick; returns true when the curves must be rebuilt.
 bool applyTimerStep(ViewState& state, int rowCount);
 
-// The label of menu entry value (1 to 12) for the given switches.
+// The label of menu entry value (1 to 12, and the replay commands) for the
+// given switches.
 const char* menuLabel(const ViewState& state, int value);
 
 float keepAngleInRange(float angle);
@@ -69,7 +95,7 @@ bool isKeyRepeat(const HeldKey& key, unsigned frame);
 const char* specialKeyName(int key);
 const char* characterKeyName(unsigned char key, char* buffer, size_t capacity);
 
-// Identifiers of the menus of the latest build, for tests: the four
+// Identifiers of the menus of the latest build, for tests: the five
 // submenus in creation order, then the main menu; 0 before the first build.
-constexpr int MENU_COUNT = 5;
+constexpr int MENU_COUNT = 6;
 extern int menuIds[MENU_COUNT];

@@ -40,6 +40,10 @@ const char* characterKeyName(unsigned char key, char* buffer, size_t capacity) {
         return "Escape";
     case ' ':
         return "space";
+    case '+':
+        return "plus";
+    case '-':
+        return "minus";
     case '\r':
         return "Return";
     case '\t':

@@ -2,6 +2,8 @@
 // do, so the whole set is rebuilt whenever a switch may have changed.
 #include "interaction/interaction.h"
 
+#include "recording/recording.h"
+
 #include <GL/freeglut.h>
 
 int menuIds[MENU_COUNT];
@@ -37,11 +39,15 @@ void rebuildNow() {
     menuIds[1] = createSubmenu(6, 8);
     menuIds[2] = createSubmenu(9, 10);
     menuIds[3] = createSubmenu(11, 12);
-    menuIds[4] = glutCreateMenu(onMenuPick);
+    // Paging is offered only for recordings longer than the table.
+    const bool paged = recordingExtent.selectedSamples > RECORDING_CAPACITY;
+    menuIds[4] = createSubmenu(REPLAY_START_STOP, paged ? REPLAY_PREVIOUS_PAGE : REPLAY_TRAIL);
+    menuIds[5] = glutCreateMenu(onMenuPick);
     glutAddSubMenu("Show/Hide", menuIds[0]);
     glutAddSubMenu("Auto Rotate", menuIds[1]);
     glutAddSubMenu("Zoom", menuIds[2]);
     glutAddSubMenu("Torsion", menuIds[3]);
+    glutAddSubMenu("Replay", menuIds[4]);
     glutAttachMenu(GLUT_RIGHT_BUTTON);
 }
 
@@ -73,6 +79,24 @@ const char* menuLabel(const ViewState& s, int value) {
         return "Rise torison (F11)";
     case 12:
         return "Lower torsion (F12)";
+    case REPLAY_START_STOP:
+        return pick(s.buildUpCount != -1, "Stop build-up (a)", "Start build-up (a)");
+    case REPLAY_PAUSE:
+        return pick(s.replayPaused, "Resume (Space)", "Pause (Space)");
+    case REPLAY_BACK:
+        return "Step back (Left)";
+    case REPLAY_FORWARD:
+        return "Step forward (Right)";
+    case REPLAY_FASTER:
+        return "Faster (+)";
+    case REPLAY_SLOWER:
+        return "Slower (-)";
+    case REPLAY_TRAIL:
+        return pick(s.showTrail, "Hide trail (t)", "Show trail (t)");
+    case REPLAY_NEXT_PAGE:
+        return "Next page (PgDn)";
+    case REPLAY_PREVIOUS_PAGE:
+        return "Previous page (PgUp)";
     default:
         return "";
     }

@@ -20,10 +20,7 @@ bool applyTimerStep(ViewState& state, int rowCount) {
     if (state.rotateY) state.angleY = keepAngleInRange(state.angleY + ANGLE_STEP);
     if (state.rotateZ) state.angleZ = keepAngleInRange(state.angleZ + ANGLE_STEP);
     state.drumAngle = keepAngleInRange(state.drumAngle + ANGLE_STEP);
-    if (state.buildUpCount == -1) return false;
-    state.buildUpCount++;
-    if (state.buildUpCount > rowCount) state.buildUpCount = 1;
-    return true;
+    return advanceReplay(state, rowCount);
 }
 
 void useViewerWindow() {

@@ -35,6 +35,22 @@ bool fileExists(const char* path);
 // False for a directory, or when the file cannot be examined.
 bool isReadableFile(FILE* file);
 
+// Deletes a file; renames from to to, replacing a file of that name.
+bool removeFile(const char* path);
+bool replaceFile(const char* from, const char* to);
+
+// A program started with its standard input fed by us through a pipe (the
+// movie's encoder). Its output and errors go where ours go.
+struct ChildProcess {
+    FILE* input;
+    long long id; // the process id, or its handle on Windows
+};
+// Starts arguments[0], looked up on the PATH, with the null-ended arguments.
+// False when it cannot be started (not installed, say).
+bool startChildProcess(const char* const* arguments, ChildProcess& child);
+// Closes the child's input, waits for it to end; true when it exited with 0.
+bool finishChildProcess(ChildProcess& child);
+
 // The folder that holds the running executable, without a trailing
 // separator; false when it cannot be found or does not fit.
 bool executableDirectory(char* out, size_t capacity);

@@ -7,13 +7,20 @@
 
 #include <gtk/gtk.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <csignal>
+#include <fcntl.h>
 #include <locale.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace {
 
@@ -111,6 +118,50 @@ bool fileExists(const char* path) {
 bool isReadableFile(FILE* file) {
     struct stat info;
     return fstat(fileno(file), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool removeFile(const char* path) {
+    return remove(path) == 0;
+}
+
+bool replaceFile(const char* from, const char* to) {
+    return rename(from, to) == 0;
+}
+
+bool startChildProcess(const char* const* arguments, ChildProcess& child) {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) return false;
+    // A child that ends early must show up as a failed write, not kill us.
+    signal(SIGPIPE, SIG_IGN);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[0], 0);
+    pid_t pid = 0;
+    int failed = posix_spawnp(&pid, arguments[0], &actions, nullptr,
+                              const_cast<char* const*>(arguments), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(ends[0]);
+    if (failed) {
+        close(ends[1]);
+        return false;
+    }
+    child.input = fdopen(ends[1], "wb");
+    child.id = pid;
+    if (!child.input) {
+        close(ends[1]);
+        waitpid(pid, nullptr, 0);
+        return false;
+    }
+    return true;
+}
+
+bool finishChildProcess(ChildProcess& child) {
+    fclose(child.input);
+    child.input = nullptr;
+    int status = 0;
+    while (waitpid(static_cast<pid_t>(child.id), &status, 0) < 0)
+        if (errno != EINTR) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 bool executableDirectory(char* out, size_t capacity) {

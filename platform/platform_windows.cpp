@@ -130,6 +130,83 @@ bool isReadableFile(FILE* file) {
     return _fstat64(_fileno(file), &info) == 0 && !(info.st_mode & _S_IFDIR);
 }
 
+bool removeFile(const char* path) {
+    return DeleteFileW(widen(path).c_str()) != 0;
+}
+
+bool replaceFile(const char* from, const char* to) {
+    return MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+// One argument quoted for CommandLineToArgvW's rules: backslashes are
+// literal except before a quote, where they are doubled.
+static void appendQuoted(std::wstring& line, const std::wstring& argument) {
+    line += L'"';
+    size_t backslashes = 0;
+    for (wchar_t c : argument) {
+        if (c == L'\\') {
+            backslashes++;
+            continue;
+        }
+        line.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        line += c;
+    }
+    line.append(backslashes * 2, L'\\');
+    line += L'"';
+}
+
+bool startChildProcess(const char* const* arguments, ChildProcess& child) {
+    std::wstring line;
+    for (const char* const* a = arguments; *a; a++) {
+        if (!line.empty()) line += L' ';
+        appendQuoted(line, widen(*a));
+    }
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return false;
+    SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, 0); // only the child's end is inherited
+    STARTUPINFOW start = {};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = readEnd;
+    start.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    start.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process = {};
+    BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                  nullptr, nullptr, &start, &process);
+    CloseHandle(readEnd);
+    if (!started) {
+        CloseHandle(writeEnd);
+        return false;
+    }
+    CloseHandle(process.hThread);
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(writeEnd), _O_BINARY);
+    child.input = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
+    child.id = reinterpret_cast<long long>(process.hProcess);
+    if (!child.input) {
+        if (fd >= 0)
+            _close(fd);
+        else
+            CloseHandle(writeEnd);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        CloseHandle(process.hProcess);
+        return false;
+    }
+    return true;
+}
+
+bool finishChildProcess(ChildProcess& child) {
+    fclose(child.input);
+    child.input = nullptr;
+    HANDLE process = reinterpret_cast<HANDLE>(child.id);
+    DWORD status = 1;
+    bool ended = WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0 &&
+                 GetExitCodeProcess(process, &status);
+    CloseHandle(process);
+    return ended && status == 0;
+}
+
 bool executableDirectory(char* out, size_t capacity) {
     std::vector<wchar_t> exe(32768);
     DWORD n = GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size()));

@@ -68,33 +68,51 @@ void storeRow(const char* line, RecordingRow& row) {
 
 // Rows from rowCount on are kept zero: they are read in one case (the replay
 // on an empty recording), also when a table is read a second time.
-static void clearRowsAfterCount(RecordingTable& table, int previousCount) {
-    if (previousCount > table.rowCount)
+static void clearRowsAfterCount(RecordingTable& table, int writtenEnd) {
+    if (writtenEnd > table.rowCount)
         memset(&table.rows[table.rowCount], 0,
-               sizeof(RecordingRow) * (previousCount - table.rowCount));
+               sizeof(RecordingRow) * (writtenEnd - table.rowCount));
 }
 
-bool loadRecording(const char* path, RecordingTable& table) {
+bool loadRecording(const char* path, RecordingTable& table, const RecordingSelection& selection,
+                   RecordingExtent* extent) {
     // Binary on every system: in text mode Windows ends a file at a Ctrl-Z.
     FILE* file = openFile(path, "rb");
-        if (!file) {
+    if (!file) {
         int previousCount = table.rowCount;
         table.rowCount = 0;
         clearRowsAfterCount(table, previousCount);
+        if (extent) *extent = {selection.firstSample, 0, 0, 0};
         return false;
     }
-    bool readable = isReadableFile(file) && readRecordingStream(file, table);
+    bool readable = isReadableFile(file) && readRecordingStream(file, table, selection, extent);
     fclose(file);
     return readable;
 }
 
-bool readRecordingStream(FILE* file, RecordingTable& table) {
-    const int previousCount = table.rowCount;
+// An open end of the range keeps every time, infinite ones included.
+static bool selects(const RecordingSelection& selection, float time) {
+    return (selection.from == WHOLE_RECORDING.from || time >= selection.from) &&
+           (selection.to == WHOLE_RECORDING.to || time < selection.to);
+}
+
+// The first field of a line, all that is needed of samples past the table.
+static float firstField(const char* line) {
+    while (*line == '\t')
+        line++;
+    return static_cast<float>(parseDecimalPrefix(line));
+}
+
+bool readRecordingStream(FILE* file, RecordingTable& table, const RecordingSelection& selection,
+                         RecordingExtent* extent) {
+    int writtenEnd = table.rowCount; // rows that may hold data and must end up zero
     table.rowCount = 0;
     BlockReader in = {file, 0, 0, false, false};
     bool headerPending = true;
     bool readAnything = false;
-    while (table.rowCount < RECORDING_CAPACITY) {
+    long long selected = 0;
+    float firstTime = 0, lastTime = 0;
+    for (;;) {
         if (in.filled - in.start < static_cast<size_t>(PIECE) && !in.atEnd) refill(in);
         size_t available = in.filled - in.start;
         if (available == 0) break;
@@ -111,13 +129,28 @@ bool readRecordingStream(FILE* file, RecordingTable& table) {
             // line ends it earlier, as it would for strtok.
             char after = line[length];
             line[length] = '\0';
-            storeRow(line, table.rows[table.rowCount]);
+            float time;
+            bool roomInTable = table.rowCount < RECORDING_CAPACITY;
+            if (roomInTable) {
+                // Parsed in place; kept only when the selection takes it.
+                storeRow(line, table.rows[table.rowCount]);
+                if (table.rowCount >= writtenEnd) writtenEnd = table.rowCount + 1;
+                time = table.rows[table.rowCount].col[0];
+            } else {
+                time = firstField(line);
+            }
             line[length] = after;
-            table.rowCount++;
+            if (selects(selection, time)) {
+                if (selected == 0) firstTime = time;
+                lastTime = time;
+                if (roomInTable && selected >= selection.firstSample) table.rowCount++;
+                selected++;
+            }
         }
         if (length >= 4 && memcmp(line, "Time", 4) == 0) headerPending = false;
     }
-    clearRowsAfterCount(table, previousCount);
+    clearRowsAfterCount(table, writtenEnd);
+    if (extent) *extent = {selection.firstSample, selected, firstTime, lastTime};
     // A file that opened but could not be read at all (a device error, say)
     // is as unreadable as one that did not open.
     return readAnything || !in.failed;

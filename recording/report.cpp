@@ -6,8 +6,11 @@
 #include <cstdlib>
 #include <string>
 
+char recordingPath[RECORDING_PATH_CAPACITY] = "test.txt";
+
 void readRecording(const char* path) {
-    if (!loadRecording(path, recording)) reportUnreadableRecording(path);
+    if (!loadRecording(path, recording, recordingSelection, &recordingExtent))
+        reportUnreadableRecording(path);
 }
 
 void reportUnreadableRecording(const char* path) {

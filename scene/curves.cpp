@@ -74,13 +74,28 @@ void compileBlock(int block, float s) {
     compilePart(block, DIFFERENCE_LINES, GL_LINES, differenceLines, end, s);
 }
 
-// Records calls of the part's finished blocks, then the rows after them. A
-// strip's rest that is only the last block's final row is left out.
-void recordPart(Part part, GLenum mode, EmitRows emit, int blocks, int count, float s) {
+// Records rows first .. count-1: the rows before the first whole block, the
+// calls of the part's finished blocks, then the rows after them. A strip's
+// rest that is only the last block's final row is left out.
+void recordPart(Part part, GLenum mode, EmitRows emit, int first, int blocks, int count, float s) {
+    const bool strip = mode == GL_LINE_STRIP;
+    const int firstBlock = (first + BLOCK_ROWS - 1) / BLOCK_ROWS;
+    if (firstBlock >= blocks) { // too short for a whole block: drawn row by row
+        glBegin(mode);
+        emit(recording.rows, first, count, s);
+        glEnd();
+        return;
+    }
+    const int headEnd = firstBlock * BLOCK_ROWS;
+    if (first < headEnd) {
+        glBegin(mode);
+        emit(recording.rows, first, headEnd + (strip ? 1 : 0), s); // a strip joins the block
+        glEnd();
+    }
     const int tail = blocks * BLOCK_ROWS;
-    for (int b = 0; b < blocks; b++)
+    for (int b = firstBlock; b < blocks; b++)
         glCallList(blockList(b, part));
-    if (mode == GL_LINE_STRIP && blocks > 0 && count - tail <= 1) return;
+    if (strip && count - tail <= 1) return;
     glBegin(mode);
     emit(recording.rows, tail, count, s);
     glEnd();
@@ -112,20 +127,23 @@ void forgetCurveBlocks() {
 
 void buildCurveList() {
     const int count = view.buildUpCount != -1 ? view.buildUpCount : recording.rowCount;
+    // The trail shows only the replay's recent past.
+    const int first =
+        view.showTrail && view.buildUpCount != -1 ? trailStart(recording, count, TRAIL_SECONDS) : 0;
     // A block is finished once the row after it exists (rows past rowCount
     // are only reached when the table is empty: a single row, no block).
     const int blocks = prepareBlocks(count > 0 ? (count - 1) / BLOCK_ROWS : 0);
     const float s = view.torsionScale;
 
     glNewList(LIST_CURVES, GL_COMPILE);
-    if (view.showLeftEye) recordPart(LEFT, GL_LINE_STRIP, leftStrip, blocks, count, s);
-    if (view.showRightEye) recordPart(RIGHT, GL_LINE_STRIP, rightStrip, blocks, count, s);
+    if (view.showLeftEye) recordPart(LEFT, GL_LINE_STRIP, leftStrip, first, blocks, count, s);
+    if (view.showRightEye) recordPart(RIGHT, GL_LINE_STRIP, rightStrip, first, blocks, count, s);
     if (view.showDifference) {
         glColor3f(0.3f, 0.3f, 0.3f);
         glLineWidth(0.5f);
-        recordPart(DIFFERENCE_LINES, GL_LINES, differenceLines, blocks, count, s);
+        recordPart(DIFFERENCE_LINES, GL_LINES, differenceLines, first, blocks, count, s);
     }
     glEndList();
     const bool anyShown = view.showLeftEye || view.showRightEye || view.showDifference;
-    curveSampleCount = anyShown ? count : 0;
+    curveSampleCount = anyShown ? count - first : 0;
 }

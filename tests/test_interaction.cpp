@@ -186,7 +186,8 @@ TEST(Projection, AspectOfAWindowWithoutHeight) {
 TEST(Trace, KeyNamesAsXdotoolSendsThem) {
     char buffer[8];
     const std::pair<unsigned char, const char*> characters[] = {
-        {27, "Escape"}, {'a', "a"}, {'A', "A"}, {' ', "space"}, {'+', "+"}, {1, "0x01"}};
+        {27, "Escape"}, {'a', "a"},     {'A', "A"}, {' ', "space"},
+        {'+', "plus"},  {'-', "minus"}, {1, "0x01"}};
     for (auto [key, name] : characters)
         EXPECT_STREQ(name, characterKeyName(key, buffer, sizeof buffer));
     EXPECT_STREQ("F1", specialKeyName(1));

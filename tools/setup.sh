@@ -14,6 +14,7 @@ PACKAGES=(
   xvfb xauth x11-utils xdotool imagemagick tesseract-ocr tesseract-ocr-eng
   locales python3
   desktop-file-utils dpkg-dev file man-db g++-mingw-w64-x86-64
+  ffmpeg
 )
 
 # Further packages may be named on the command line (tools/windows.sh).

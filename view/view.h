@@ -3,6 +3,7 @@
 // and the fixed numbers of the display lists. Nothing here draws.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Switches hold 0 or 1 and are toggled by storing 1 minus the value.
@@ -22,7 +23,18 @@ struct ViewState {
     float distance;
     float torsionScale;
     int32_t buildUpCount; // -1: every row is drawn; otherwise the number drawn
+    uint8_t replayPaused; // the replay holds its sample while set
+    uint8_t showTrail;    // the replay draws only its last TRAIL_SECONDS
+    int8_t replaySpeed;   // log2 of the samples added per tick, REPLAY_SLOWEST..REPLAY_FASTEST
+    uint8_t replayWait;   // ticks waited so far for the next sample at slow speeds
 };
+
+// The replay's speeds: from one sample every 8 ticks to 256 samples a tick.
+constexpr int REPLAY_SLOWEST = -3;
+constexpr int REPLAY_FASTEST = 8;
+constexpr double TRAIL_SECONDS = 2.0;
+constexpr double TICKS_PER_SECOND = 200; // the 5 ms timer
+constexpr double ANGLE_PER_SECOND = 100; // 0.5 degrees a tick
 
 extern ViewState view;
 
@@ -47,9 +59,32 @@ constexpr unsigned LIST_DRUM = 4;
 // Every field at the value the viewer starts with.
 void setStartView(ViewState& state);
 
-// Angles, rotation, distance, torsion scale and replay back to their start
-// values; the show switches and the drum stay as they are.
+// Angles, rotation, distance, torsion scale and the replay (count, pause,
+// speed) back to their start values; the show switches, the trail and the
+// drum stay as they are.
 void resetViewMotion(ViewState& state);
+
+// The replay's steps, pure, for the keys, the menu and the timer. Each does
+// nothing while the replay is off (buildUpCount -1).
+void startOrStopReplay(ViewState& state);
+void pauseOrResumeReplay(ViewState& state);
+// Moves the paused replay by samples (negative: back), within 1 .. rowCount.
+void stepReplay(ViewState& state, int samples, int rowCount);
+// Doubles (direction 1) or halves (-1) the speed within its bounds.
+void changeReplaySpeed(ViewState& state, int direction);
+// One tick of the running replay: adds the speed's samples; past the last
+// row it shows all of them for one tick, then starts again at 1. Returns
+// true when it took a step (false while paused or waiting at slow speeds).
+bool advanceReplay(ViewState& state, int rowCount);
+
+// "1 sample/tick", "4 samples/tick", "1/8 sample/tick".
+void describeReplaySpeed(char* out, size_t capacity, int speed);
+
+// The readout shown while the replay runs: "t = 12.346 s   sample 6174 of
+// 30000   1 sample/tick = 0.40x real time", "   paused" added while paused;
+// the multiple of real time is left out when samplesPerSecond is 0.
+void describeReplay(char* out, size_t capacity, const ViewState& state, double time,
+                    long long sample, long long samples, double samplesPerSecond);
 
 // The projection's aspect: width over height, with a height of 0 taken as 1
 // so a minimised window keeps a usable projection.

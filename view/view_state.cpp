@@ -18,6 +18,9 @@ void resetViewMotion(ViewState& state) {
     state.distance = 30;
     state.torsionScale = 1;
     state.buildUpCount = -1;
+    state.replayPaused = 0;
+    state.replaySpeed = 0;
+    state.replayWait = 0;
 }
 
 void setStartView(ViewState& state) {
@@ -27,6 +30,7 @@ void setStartView(ViewState& state) {
     state.showEdges = 1;
     state.showCross = 1;
     state.drumAngle = 0;
+    state.showTrail = 0;
     resetViewMotion(state);
 }
 

@@ -1,0 +1,89 @@
+"""A researcher replays a recording longer than the table: pages through it,
+starts the replay, pauses, steps, changes the speed, shows the trail and
+uses the Replay menu; the notice and the readout are read off the screen."""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+from harness import DATA, Viewer, check, finish, geometry, ocr_until
+
+folder = tempfile.mkdtemp(prefix="quelvist-replay-")
+long_recording = os.path.join(folder, "long.txt")
+subprocess.run([sys.executable, os.path.join(os.path.dirname(DATA), "tools", "make_recording.py"),
+                "--rows", "120000", "--seed", "3", "-o", long_recording], check=True)
+
+v = Viewer([long_recording])
+window = v.start_windowed()
+check(window is not None, "the viewer starts on a 120000-sample recording")
+if window is None:
+    v.stop()
+    finish()
+g = geometry(window)
+BOTTOM = f"300x28+{g['X']}+{g['Y'] + 272}"  # the notice and the readout
+
+
+def samples_shown():
+    return v.trace.frame_samples(v.trace.find("frame", v.trace.mark() - 1))
+
+
+def bottom_text(name, expected):
+    """The status lines, read with the paths and the cross hidden (white
+    text over white path starts defeats OCR)."""
+    v.key("F1", "F2", "F5")
+    words = ocr_until(None, name, expected, crop=BOTTOM,
+                      timeout=10.0).replace("—", "-").replace("–", "-")
+    words = re.sub(r" ?- ?", "-", words)
+    v.key("F1", "F2", "F5")
+    return words
+
+
+check(samples_shown() == 50000, "the first 50000 samples are drawn")
+words = bottom_text("20-notice", "of 120000")
+check("1-50000 of 120000 (0.000-99.998 s of 239.998 s" in words, f"a line says which samples are shown ({words!r})")
+v.key("Page_Down")
+words = bottom_text("21-page-2", "50001")
+check("50001-100000 of 120000" in words and samples_shown() == 50000,
+      f"Page Down shows the next samples ({words!r})")
+v.key("Page_Down", "Page_Down")
+words = bottom_text("22-page-3", "100001")
+check("100001-120000 of 120000" in words and samples_shown() == 20000,
+      f"the last page holds the last 20000 and Page Down stops there ({words!r})")
+v.key("Page_Up")
+check(samples_shown() == 50000, "Page Up goes back a page")
+
+# The replay on the second page: fast forward, pause, step, slow down.
+mark = v.trace.mark()
+v.key("a", *["plus"] * 8)
+v.trace.wait_frame(lambda n: 5000 < n < 50000, mark)
+v.key("space")
+paused = samples_shown()
+v.key("Right", "shift+Right", "Left")
+check(samples_shown() == paused + 10, f"paused at {paused}, Right, Shift+Right and Left step to "
+      f"{paused + 10} ({samples_shown()})")
+v.key(*["minus"] * 6)
+number = 50000 + paused + 10
+words = bottom_text("23-readout", f"sample {number}")
+# At 500 Hz: sample n is at (n - 1) / 500 s; 4 samples every 5 ms are 1.6 times real time.
+check(f"{(number - 1) / 500:.3f}" in words and f"{number} of 120000" in words
+      and "1.60x real time" in words and "paused" in words,
+      f"the readout names the time, the sample, the count and the speed ({words!r})")
+v.key("t")
+trail = samples_shown()
+check(990 <= trail <= 1000, f"the trail shows the last 2 seconds: {trail} samples at 500 Hz")
+v.key("t", "space")
+check(v.trace.wait_frame(lambda n: n > paused + 10, v.trace.mark()) is not None,
+      "Space resumes the replay")
+
+wx, wy = g["X"], g["Y"]
+words = v.read_submenu(4, "24-menu-replay", f"200x240+{wx + 130}+{wy + 160}", "Previous page")
+for label in ("Stop build-up (a)", "Pause (Space)", "Step back (Left)", "Step forward (Right)",
+              "Faster (+)", "Slower (-)", "Show trail (t)", "Next page (PgDn)",
+              "Previous page (PgUp)"):
+    check(label in words, f"the Replay menu offers {label!r}")
+v.pick()  # the first entry: stop the build-up
+check(samples_shown() == 50000, "Stop build-up (a) shows the whole page again")
+
+v.stop()
+finish()

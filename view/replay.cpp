@@ -1,0 +1,71 @@
+// The build-up replay's controls: start, pause, step, speed.
+#include "view/view.h"
+
+#include <cstdio>
+
+void startOrStopReplay(ViewState& state) {
+    state.buildUpCount = state.buildUpCount == -1 ? 1 : -1;
+    state.replayPaused = 0;
+    state.replayWait = 0;
+}
+
+void pauseOrResumeReplay(ViewState& state) {
+    if (state.buildUpCount == -1) return;
+    state.replayPaused = 1 - state.replayPaused;
+}
+
+void stepReplay(ViewState& state, int samples, int rowCount) {
+    if (state.buildUpCount == -1 || !state.replayPaused) return;
+    long long count = static_cast<long long>(state.buildUpCount) + samples;
+    if (count > rowCount) count = rowCount;
+    if (count < 1) count = 1;
+    state.buildUpCount = static_cast<int32_t>(count);
+}
+
+void changeReplaySpeed(ViewState& state, int direction) {
+    int speed = state.replaySpeed + direction;
+    if (speed < REPLAY_SLOWEST) speed = REPLAY_SLOWEST;
+    if (speed > REPLAY_FASTEST) speed = REPLAY_FASTEST;
+    state.replaySpeed = static_cast<int8_t>(speed);
+    state.replayWait = 0;
+}
+
+bool advanceReplay(ViewState& state, int rowCount) {
+    if (state.buildUpCount == -1 || state.replayPaused) return false;
+    int samples = 1;
+    if (state.replaySpeed >= 0) {
+        samples = 1 << state.replaySpeed;
+    } else if (++state.replayWait < (1 << -state.replaySpeed)) {
+        return false;
+    }
+    state.replayWait = 0;
+    // The whole recording is shown for one tick before the replay starts again.
+    if (state.buildUpCount >= rowCount)
+        state.buildUpCount = 1;
+    else
+        state.buildUpCount =
+            rowCount - state.buildUpCount < samples ? rowCount : state.buildUpCount + samples;
+    return true;
+}
+
+void describeReplaySpeed(char* out, size_t capacity, int speed) {
+    if (speed < 0)
+        snprintf(out, capacity, "1/%d sample/tick", 1 << -speed);
+    else
+        snprintf(out, capacity, "%d sample%s/tick", 1 << speed, speed ? "s" : "");
+}
+
+void describeReplay(char* out, size_t capacity, const ViewState& state, double time,
+                    long long sample, long long samples, double samplesPerSecond) {
+    char speed[32];
+    describeReplaySpeed(speed, sizeof speed, state.replaySpeed);
+    int n = snprintf(out, capacity, "t = %.3f s   sample %lld of %lld   %s", time, sample, samples,
+                     speed);
+    const double perTick =
+        state.replaySpeed >= 0 ? (1 << state.replaySpeed) : 1.0 / (1 << -state.replaySpeed);
+    if (samplesPerSecond > 0 && n >= 0 && static_cast<size_t>(n) < capacity)
+        n += snprintf(out + n, capacity - n, " = %.2fx real time",
+                      perTick * TICKS_PER_SECOND / samplesPerSecond);
+    if (state.replayPaused && n >= 0 && static_cast<size_t>(n) < capacity)
+        snprintf(out + n, capacity - n, "   paused");
+}
