@@ -9,6 +9,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -16,14 +17,23 @@
 
 namespace {
 
+// The first row of a 2-second trail ending at row n-1, found from the end.
+int trailFrom(int n) {
+    int first = n - 1;
+    while (first > 0 && recording.rows[n - 1].col[0] - recording.rows[first - 1].col[0] < 2.0)
+        first--;
+    return first;
+}
+
 // The curve list written out in one piece, straight from the table.
 void buildCurveListInOnePiece() {
     glNewList(LIST_CURVES, GL_COMPILE);
     int n = view.buildUpCount != -1 ? view.buildUpCount : recording.rowCount;
+    const int from = view.showTrail && view.buildUpCount != -1 ? trailFrom(n) : 0;
     float s = view.torsionScale;
     if (view.showLeftEye) {
         glBegin(GL_LINE_STRIP);
-        for (int i = 0; i < n; i++) {
+        for (int i = from; i < n; i++) {
             const float* c = recording.rows[i].col;
             glColor3f(1 - c[7], 1 - c[7], 1);
             glVertex3f(c[3], s * c[5], c[4]);
@@ -32,7 +42,7 @@ void buildCurveListInOnePiece() {
     }
     if (view.showRightEye) {
         glBegin(GL_LINE_STRIP);
-        for (int i = 0; i < n; i++) {
+        for (int i = from; i < n; i++) {
             const float* c = recording.rows[i].col;
             glColor3f(1, 1 - c[14], 1 - c[14]);
             glVertex3f(c[10], s * c[12], c[11]);
@@ -43,7 +53,7 @@ void buildCurveListInOnePiece() {
         glColor3f(0.3f, 0.3f, 0.3f);
         glLineWidth(0.5f);
         glBegin(GL_LINES);
-        for (int i = 0; i < n; i++) {
+        for (int i = from; i < n; i++) {
             const float* c = recording.rows[i].col;
             glVertex3f(c[3], s * c[5], c[4]);
             glVertex3f(c[10], s * c[12], c[11]);
@@ -101,6 +111,36 @@ TEST(Replay, BlocksDrawTheSamePictureAsOnePiece) {
     for (int command : {1, 11, 11, 2, 12, 3, 1, 2}) {
         applyCommandEffect(view, command);
         expectSameAsOnePiece("after command " + std::to_string(command));
+    }
+}
+
+// Samples far apart, so that a segment lost or doubled where a trail meets
+// a block shows.
+std::string jumpyRecording(int rows) {
+    std::string text = "Time\n";
+    char line[200];
+    for (int i = 0; i < rows; i++) {
+        const double a = i * 2.4;
+        snprintf(line, sizeof line, "%.3f\t0\t0\t%.3f\t%.3f\t%.3f\t0\t0.5\t0\t0\t%.3f\t%.3f\t1\t0\t0.5\n",
+                 i / 500.0, 15 * cos(a), 15 * sin(a), 3 * sin(a * 0.7), 14 * cos(a + 1),
+                 14 * sin(a + 1));
+        text += line;
+    }
+    return text;
+}
+
+TEST(Replay, TrailDrawsTheLastTwoSecondsAsOnePieceWould) {
+    startSceneWith(jumpyRecording(3000));
+    drawFrame();
+    view.showTrail = 1;
+    for (int difference : {0, 1}) {
+        view.showDifference = difference;
+        // The trail starts before any whole block, inside one, on a block's first row.
+        for (int count : {1, 600, 1000, 1001, 1025, 1512, 1537, 1538, 3000}) {
+            view.buildUpCount = count;
+            expectSameAsOnePiece("trail to " + std::to_string(count) + " difference " +
+                                 std::to_string(difference));
+        }
     }
 }
 
