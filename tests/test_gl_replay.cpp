@@ -121,9 +121,9 @@ std::string jumpyRecording(int rows) {
     char line[200];
     for (int i = 0; i < rows; i++) {
         const double a = i * 2.4;
-        snprintf(line, sizeof line, "%.3f\t0\t0\t%.3f\t%.3f\t%.3f\t0\t0.5\t0\t0\t%.3f\t%.3f\t1\t0\t0.5\n",
-                 i / 500.0, 15 * cos(a), 15 * sin(a), 3 * sin(a * 0.7), 14 * cos(a + 1),
-                 14 * sin(a + 1));
+        snprintf(line, sizeof line,
+                 "%.3f\t0\t0\t%.3f\t%.3f\t%.3f\t0\t0.5\t0\t0\t%.3f\t%.3f\t1\t0\t0.5\n", i / 500.0,
+                 15 * cos(a), 15 * sin(a), 3 * sin(a * 0.7), 14 * cos(a + 1), 14 * sin(a + 1));
         text += line;
     }
     return text;

@@ -201,3 +201,94 @@ TEST(HeldKey, RepeatOnlyWhenLetGoInTheSameFrame) {
     EXPECT_TRUE(isKeyRepeat(HeldKey{true, 7}, 7));
     EXPECT_FALSE(isKeyRepeat(HeldKey{true, 7}, 8));
 }
+
+// The replay's controls as the keys and the Replay menu apply them.
+TEST(Replay, PauseStepSpeedAndTrail) {
+    ViewState s = started();
+    struct Step {
+        int command;
+        int stepSamples;
+        int32_t count; // buildUpCount afterwards
+        uint8_t paused;
+        int8_t speed;
+    };
+    const Step steps[] = {
+        {REPLAY_PAUSE, 1, -1, 0, 0},      // nothing to pause while the replay is off
+        {REPLAY_FORWARD, 1, -1, 0, 0},    // nor to step
+        {REPLAY_START_STOP, 1, 1, 0, 0},  //
+        {REPLAY_FORWARD, 1, 1, 0, 0},     // steps only while paused
+        {REPLAY_PAUSE, 1, 1, 1, 0},       //
+        {REPLAY_FORWARD, 10, 11, 1, 0},   // Shift+Right
+        {REPLAY_BACK, 1, 10, 1, 0},       //
+        {REPLAY_BACK, 10, 1, 1, 0},       // never below 1
+        {REPLAY_FORWARD, 10, 11, 1, 0},   //
+        {REPLAY_FORWARD, 10, 20, 1, 0},   // nor past the last row (20 rows)
+        {REPLAY_FASTER, 1, 20, 1, 1},     //
+        {REPLAY_SLOWER, 1, 20, 1, 0},     //
+        {REPLAY_PAUSE, 1, 20, 0, 0},      //
+        {REPLAY_START_STOP, 1, -1, 0, 0}, // off, and not paused when started again
+    };
+    for (const Step& step : steps) {
+        applyReplayEffect(s, step.command, step.stepSamples, 20);
+        EXPECT_EQ(step.count, s.buildUpCount) << "after command " << step.command;
+        EXPECT_EQ(step.paused, s.replayPaused) << "after command " << step.command;
+        EXPECT_EQ(step.speed, s.replaySpeed) << "after command " << step.command;
+    }
+    for (int i = 0; i < 20; i++)
+        changeReplaySpeed(s, 1);
+    EXPECT_EQ(REPLAY_FASTEST, s.replaySpeed);
+    for (int i = 0; i < 20; i++)
+        changeReplaySpeed(s, -1);
+    EXPECT_EQ(REPLAY_SLOWEST, s.replaySpeed);
+    EXPECT_FALSE(applyReplayEffect(s, REPLAY_TRAIL, 1, 8)); // the full plot has no trail
+    EXPECT_EQ(1, s.showTrail);
+    resetViewMotion(s);
+    EXPECT_EQ(0, s.replaySpeed);
+    EXPECT_EQ(1, s.showTrail); // a display switch, kept like the show switches
+}
+
+TEST(Replay, TicksAtEachSpeed) {
+    struct Case {
+        int speed;
+        int32_t from;
+        int ticks;
+        int32_t to;
+    };
+    const Case cases[] = {
+        {0, 1, 5, 6},         // one sample a tick, as without the controls
+        {-3, 1, 7, 1},        // one sample every 8 ticks
+        {-3, 1, 8, 2},        //
+        {8, 1, 2, 513},       // 256 a tick
+        {8, 49900, 1, 50000}, // the whole recording for one tick...
+        {8, 49900, 2, 1},     // ...then from the start
+    };
+    for (const Case& c : cases) {
+        ViewState s = started();
+        s.buildUpCount = c.from;
+        s.replaySpeed = static_cast<int8_t>(c.speed);
+        for (int i = 0; i < c.ticks; i++)
+            applyTimerStep(s, 50000);
+        EXPECT_EQ(c.to, s.buildUpCount) << "speed " << c.speed << " from " << c.from;
+    }
+    ViewState s = started();
+    s.buildUpCount = 5;
+    s.replayPaused = 1;
+    EXPECT_FALSE(applyTimerStep(s, 50000));
+    EXPECT_EQ(5, s.buildUpCount);
+}
+
+TEST(Replay, Readout) {
+    ViewState s = started();
+    s.buildUpCount = 6174;
+    char text[200];
+    describeReplay(text, sizeof text, s, 12.346, 6174, 30000, 500);
+    EXPECT_STREQ("t = 12.346 s   sample 6174 of 30000   1 sample/tick = 0.40x real time", text);
+    s.replaySpeed = -3;
+    s.replayPaused = 1;
+    describeReplay(text, sizeof text, s, 1, 2, 3, 500);
+    EXPECT_STREQ("t = 1.000 s   sample 2 of 3   1/8 sample/tick = 0.05x real time   paused", text);
+    s.replaySpeed = 2;
+    s.replayPaused = 0;
+    describeReplay(text, sizeof text, s, 0, 1, 1, 0); // a Time column that does not advance
+    EXPECT_STREQ("t = 0.000 s   sample 1 of 1   4 samples/tick", text);
+}

@@ -14,6 +14,8 @@
 #include <functional>
 #include <string>
 #include <filesystem>
+#include <limits>
+#include <vector>
 
 namespace {
 
@@ -331,4 +333,69 @@ TEST(HostileFiles, PathsOfEveryKind) {
     EXPECT_EQ(2, table.rowCount);
     // The same path cut at 259 characters would name nothing.
     EXPECT_FALSE(loadRecording(path.substr(0, 259).c_str(), table));
+}
+
+// A file longer than the table is read a page at a time; the whole file is
+// counted, and the notice says which part the table holds.
+TEST(Paging, PagesThroughALongRecording) {
+    const char* path = getenv("QUELVIST_LARGE_RECORDING"); // 120000 samples at 500 Hz
+    ASSERT_TRUE(path);
+    struct Page {
+        long long start;
+        int rows;
+        float firstTime, lastTime;
+        long long next, previous;
+    };
+    const Page pages[] = {{0, 50000, 0.0f, 99.998f, 50000, 0},
+                          {50000, 50000, 100.0f, 199.998f, 100000, 0},
+                          {100000, 20000, 200.0f, 239.998f, 100000, 50000}};
+    for (const Page& page : pages) {
+        RecordingExtent extent;
+        RecordingSelection selection = WHOLE_RECORDING;
+        selection.firstSample = page.start;
+        ASSERT_TRUE(loadRecording(path, table, selection, &extent));
+        EXPECT_EQ(page.rows, table.rowCount) << page.start;
+        EXPECT_EQ(120000, extent.selectedSamples);
+        EXPECT_EQ(page.firstTime, table.rows[0].col[0]) << page.start;
+        EXPECT_EQ(page.lastTime, table.rows[table.rowCount - 1].col[0]) << page.start;
+        if (table.rowCount < RECORDING_CAPACITY) { // the row after stays zero
+            EXPECT_EQ(0.0f, table.rows[table.rowCount].col[0]);
+        }
+        EXPECT_EQ(page.next, neighbourPageStart(extent, 1));
+        EXPECT_EQ(page.previous, neighbourPageStart(extent, -1));
+    }
+    RecordingExtent extent;
+    loadRecording(path, table, WHOLE_RECORDING, &extent);
+    char text[200];
+    EXPECT_TRUE(describeRecordingPage(text, sizeof text, extent, table));
+    EXPECT_STREQ(
+        "samples 1-50000 of 120000 (0.000-99.998 s of 239.998 s)  PgDn/PgUp: next/previous", text);
+    loadRecording(path, table, {10.0, 20.0, 0}, &extent);
+    EXPECT_FALSE(describeRecordingPage(text, sizeof text, extent, table)); // a range that fits
+    EXPECT_STREQ("", text);
+}
+
+// --from and --to keep the samples whose Time lies in [from, to), in file order.
+TEST(Paging, TimeRangeKeepsSamplesInside) {
+    const std::string path =
+        writeFile("range.txt", header + "1\t11\n3\t33\n2\t22\n5\t55\n4,5\t45\n\n-1\t-11\ninf\t9\n");
+    struct Case {
+        double from, to;
+        std::vector<float> values; // column 1 of the rows kept
+    };
+    const double none = std::numeric_limits<double>::infinity();
+    const Case cases[] = {{2, 5, {33, 22, 45}},
+                          {-none, 3, {11, 22, 0, -11, 9}}, // "inf" reads as 0 from "i"
+                          {4.5, none, {55, 45}},
+                          {100, 200, {}}};
+    for (const Case& c : cases) {
+        RecordingExtent extent;
+        ASSERT_TRUE(loadRecording(path.c_str(), table, {c.from, c.to, 0}, &extent));
+        ASSERT_EQ(static_cast<int>(c.values.size()), table.rowCount) << c.from << " " << c.to;
+        for (int i = 0; i < table.rowCount; i++)
+            EXPECT_EQ(c.values[i], table.rows[i].col[1]) << c.from << " row " << i;
+        EXPECT_EQ(table.rowCount, extent.selectedSamples);
+        for (int i = table.rowCount; i < 8; i++)
+            EXPECT_EQ(0.0f, table.rows[i].col[1]); // rows read and dropped are cleared
+    }
 }
