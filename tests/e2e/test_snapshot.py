@@ -46,7 +46,13 @@ for args, status in ((["--snapshot"], 2), (["--snapshot", out], 2), (["--size", 
                      (["--snapshot", out, "-display", display], 2),
                      (["--snapshot", out, sample, "-display"], 2),
                      (["-display", display, "--snapshot", out, sample], 0),
-                     (["--snapshot", out, sample, "-geometry", "400x300", "-iconic"], 0)):
+                     (["--snapshot", out, sample, "-geometry", "400x300", "-iconic"], 0),
+                     (["--movie", "m.mp4"], 2), (["--fps", "30", sample], 2),
+                     (["--movie", "m.mp4", "--fps", "0", sample], 2),
+                     (["--movie", "m.mp4", "--rotate", "w", sample], 2),
+                     (["--movie", "m.mp4", "--size", "301x300", sample], 2),
+                     (["--snapshot", out, "--from", "5", "--to", "5", sample], 2),
+                     (["--snapshot", out, "--from", "2,5", "--to", "4", sample], 0)):
     if os.path.exists(out):
         os.remove(out)
     r = run(*args)

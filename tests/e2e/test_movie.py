@@ -1,0 +1,80 @@
+"""A movie of the build-up replay for a talk: --movie with its options, the
+file checked with ffprobe, its last frame against --snapshot, and the
+failures that must leave no file behind."""
+import os
+import subprocess
+import sys
+import tempfile
+
+from harness import BINARY, DATA, check, child_env, differing, finish, read_png
+
+work = tempfile.mkdtemp(prefix="quelvist-movie-")
+recording = os.path.join(work, "short.txt")  # 1500 samples at 500 Hz: 3 s
+subprocess.run([sys.executable, os.path.join(os.path.dirname(DATA), "tools", "make_recording.py"),
+                "--rows", "1500", "--seed", "4", "-o", recording], check=True)
+
+
+def run(*args, **env):
+    return subprocess.run([BINARY, *args], cwd=work, capture_output=True, text=True, timeout=300,
+                          env=child_env(**env))
+
+
+def probe(path):
+    """Frame count, width, height and pixel format of a movie's video."""
+    r = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0",
+                        "-show_entries", "stream=nb_read_frames,width,height,pix_fmt", "-of",
+                        "default=noprint_wrappers=1", path], capture_output=True, text=True)
+    fields = dict(line.split("=", 1) for line in r.stdout.split())
+    return (int(fields.get("nb_read_frames", 0)), int(fields.get("width", 0)),
+            int(fields.get("height", 0)), fields.get("pix_fmt"))
+
+
+def frame(path, index, name):
+    png = os.path.join(work, name)
+    subprocess.run(["ffmpeg", "-v", "error", "-y", "-i", path, "-vf", f"select=eq(n\\,{index})",
+                    "-frames:v", "1", png], check=True)
+    return read_png(png)
+
+
+def far_apart(a, b, box):
+    """Pixels of box that differ by more than the encoder's rounding of thin lines."""
+    x0, y0, x1, y1 = box
+    return sum(1 for y in range(y0, y1) for x in range(x0, x1)
+               if max(abs(p - q) for p, q in zip(a.at(x, y), b.at(x, y))) > 60)
+
+
+# 10 frames a second at real time: 50 samples a frame, 1499 / 50 -> 30 steps and the first frame.
+movie = os.path.join(work, "talk.mp4")
+r = run("--movie", movie, "--fps", "10", "--size", "320x240", recording)
+check(r.returncode == 0 and os.path.exists(movie), f"--movie exits 0 ({r.returncode}, {r.stderr[-300:]!r})")
+check("frame 31 of 31" in r.stderr, "its progress is shown on the terminal")
+check(probe(movie) == (31, 320, 240, "yuv420p"), f"31 frames of 320x240 in yuv420p ({probe(movie)})")
+snapshot = os.path.join(work, "end.png")
+run("--snapshot", snapshot, "--size", "320x240", recording)
+end, first, still = frame(movie, 30, "last.png"), frame(movie, 0, "first.png"), read_png(snapshot)
+plot = (0, 0, 320, 175)  # above the drum, which turns in the movie
+near, far = far_apart(end, still, plot), far_apart(first, still, plot)
+check(near < 100 and far > 5 * near, f"the last frame is the snapshot ({near} pixels differ; "
+      f"{far} in the first frame)")
+
+# A time range, twice real time, turning about z: 500 samples, 100 a frame.
+turning = os.path.join(work, "turning.mp4")
+r = run("--movie", turning, "--fps", "10", "--speed", "2", "--rotate", "z", "--from", "1",
+        "--to", "2", recording)
+check(r.returncode == 0 and probe(turning)[:3] == (6, 300, 300),
+      f"--from, --to and --speed set the frames ({r.returncode}, {probe(turning)})")
+check(differing(frame(turning, 1, "turn-1.png"), frame(turning, 5, "turn-5.png")) > 500,
+      "--rotate turns the view")
+
+# Failures: a clear message, status 2, and no file that looks like a movie.
+for name, env, target in (("no ffmpeg", {"QUELVIST_FFMPEG": os.path.join(work, "no-ffmpeg")},
+                           os.path.join(work, "none.mp4")),
+                          ("ffmpeg fails", {}, os.path.join(work, "no-such-folder", "none.mp4")),
+                          ("unknown format", {}, os.path.join(work, "none.unknown"))):
+    r = run("--movie", target, recording, **env)
+    left = [f for f in os.listdir(os.path.dirname(target)) if f.startswith("none")] \
+        if os.path.isdir(os.path.dirname(target)) else []
+    check(r.returncode == 2 and f"could not write {target}" in r.stderr and not left,
+          f"{name}: status 2, a message, no file ({r.returncode}, {r.stderr[-200:]!r}, {left})")
+
+finish()
