@@ -157,6 +157,14 @@ class Trace:
     def frame_samples(self, index):
         return int(self.lines[index].split()[2])
 
+    def latest_samples(self):
+        """The samples the curves drew in the latest frame reported."""
+        lines = self.read()
+        for i in range(len(lines) - 1, -1, -1):
+            if lines[i].startswith("frame"):
+                return self.frame_samples(i)
+        return None
+
     def wait_frame(self, predicate, start=0, timeout=60.0):
         """Index of the first frame from start whose sample count satisfies
         predicate."""

@@ -24,10 +24,6 @@ g = geometry(window)
 BOTTOM = f"300x28+{g['X']}+{g['Y'] + 272}"  # the notice and the readout
 
 
-def samples_shown():
-    return v.trace.frame_samples(v.trace.find("frame", v.trace.mark() - 1))
-
-
 def bottom_text(name, expected):
     """The status lines, read with the paths and the cross hidden (white
     text over white path starts defeats OCR)."""
@@ -39,29 +35,29 @@ def bottom_text(name, expected):
     return words
 
 
-check(samples_shown() == 50000, "the first 50000 samples are drawn")
+check(v.trace.latest_samples() == 50000, "the first 50000 samples are drawn")
 words = bottom_text("20-notice", "of 120000")
 check("1-50000 of 120000 (0.000-99.998 s of 239.998 s" in words, f"a line says which samples are shown ({words!r})")
 v.key("Page_Down")
 words = bottom_text("21-page-2", "50001")
-check("50001-100000 of 120000" in words and samples_shown() == 50000,
+check("50001-100000 of 120000" in words and v.trace.latest_samples() == 50000,
       f"Page Down shows the next samples ({words!r})")
 v.key("Page_Down", "Page_Down")
 words = bottom_text("22-page-3", "100001")
-check("100001-120000 of 120000" in words and samples_shown() == 20000,
+check("100001-120000 of 120000" in words and v.trace.latest_samples() == 20000,
       f"the last page holds the last 20000 and Page Down stops there ({words!r})")
 v.key("Page_Up")
-check(samples_shown() == 50000, "Page Up goes back a page")
+check(v.trace.latest_samples() == 50000, "Page Up goes back a page")
 
 # The replay on the second page: fast forward, pause, step, slow down.
 mark = v.trace.mark()
 v.key("a", *["plus"] * 8)
 v.trace.wait_frame(lambda n: 5000 < n < 50000, mark)
 v.key("space")
-paused = samples_shown()
+paused = v.trace.latest_samples()
 v.key("Right", "shift+Right", "Left")
-check(samples_shown() == paused + 10, f"paused at {paused}, Right, Shift+Right and Left step to "
-      f"{paused + 10} ({samples_shown()})")
+check(v.trace.latest_samples() == paused + 10, f"paused at {paused}, Right, Shift+Right and Left step to "
+      f"{paused + 10} ({v.trace.latest_samples()})")
 v.key(*["minus"] * 6)
 number = 50000 + paused + 10
 words = bottom_text("23-readout", f"sample {number}")
@@ -70,7 +66,7 @@ check(f"{(number - 1) / 500:.3f}" in words and f"{number} of 120000" in words
       and "1.60x real time" in words and "paused" in words,
       f"the readout names the time, the sample, the count and the speed ({words!r})")
 v.key("t")
-trail = samples_shown()
+trail = v.trace.latest_samples()
 check(990 <= trail <= 1000, f"the trail shows the last 2 seconds: {trail} samples at 500 Hz")
 v.key("t", "space")
 check(v.trace.wait_frame(lambda n: n > paused + 10, v.trace.mark()) is not None,
@@ -83,7 +79,7 @@ for label in ("Stop build-up (a)", "Pause (Space)", "Step back (Left)", "Step fo
               "Previous page (PgUp)"):
     check(label in words, f"the Replay menu offers {label!r}")
 v.pick()  # the first entry: stop the build-up
-check(samples_shown() == 50000, "Stop build-up (a) shows the whole page again")
+check(v.trace.latest_samples() == 50000, "Stop build-up (a) shows the whole page again")
 
 v.stop()
 finish()

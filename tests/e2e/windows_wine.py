@@ -38,20 +38,31 @@ def errors_of(stderr):
 
 
 # The unit tests, built for Windows.
+large = os.path.join(os.path.dirname(LINUX_BINARY), "tests", "large_recording.txt")
 r = wine(os.path.join(WIN, "tests", "unit_tests.exe"), cwd=DATA,
-         env=dict(os.environ, QUELVIST_SAMPLE="test.txt", QUELVIST_LARGE_RECORDING="test.txt"))
+         env=dict(os.environ, QUELVIST_SAMPLE="test.txt",
+                  QUELVIST_LARGE_RECORDING="Z:" + large.replace("/", "\\")))
 check(r.returncode == 0 and "[  PASSED  ]" in r.stdout,
       f"the unit tests pass under Wine ({r.stdout.strip().splitlines()[-1:]})")
 
-# Both builds draw the same picture, pixel for pixel.
-for size in ("300x300", "640x480"):
-    win_png, linux_png = os.path.join(work, f"win-{size}.png"), os.path.join(work, f"linux-{size}.png")
-    r = wine(os.path.join(WIN, "quelvist.exe"), "--snapshot", win_png, "--size", size, "test.txt",
-             cwd=DATA)
-    subprocess.run([LINUX_BINARY, "--snapshot", linux_png, "--size", size, "test.txt"], cwd=DATA,
-                   env=harness.child_env(), check=True)
+# Both builds draw the same picture, pixel for pixel, of a time range too.
+for size, extra in (("300x300", []), ("640x480", []), ("300x300", ["--from", "10", "--to", "20,5"])):
+    name = size + "-".join(extra)
+    win_png, linux_png = os.path.join(work, f"win-{name}.png"), os.path.join(work, f"linux-{name}.png")
+    r = wine(os.path.join(WIN, "quelvist.exe"), "--snapshot", win_png, "--size", size, *extra,
+             "test.txt", cwd=DATA)
+    subprocess.run([LINUX_BINARY, "--snapshot", linux_png, "--size", size, *extra, "test.txt"],
+                   cwd=DATA, env=harness.child_env(), check=True)
     same = os.path.exists(win_png) and read_png(win_png).data == read_png(linux_png).data
-    check(r.returncode == 0 and same, f"--snapshot {size}: Windows and Linux pixels are equal")
+    check(r.returncode == 0 and same, f"--snapshot {size} {extra}: Windows and Linux pixels are equal")
+
+# A movie without ffmpeg on the PATH: the message, status 2, no file.
+movie = os.path.join(work, "talk.mp4")
+r = wine(os.path.join(WIN, "quelvist.exe"), "--movie", "Z:" + movie.replace("/", "\\"), "test.txt",
+         cwd=DATA, env=dict(os.environ, QUELVIST_FFMPEG="no-ffmpeg-here"))
+check(r.returncode == 2 and "ffmpeg could not be started" in r.stderr and
+      not [f for f in os.listdir(work) if f.startswith("talk")],
+      f"--movie without ffmpeg: status 2 and a message ({r.returncode}, {r.stderr[-200:]!r})")
 
 # One run through the dialogs, keys and the menu. Wine hands the keyboard to
 # a window once it has been clicked (the left button does nothing here).
@@ -84,6 +95,16 @@ if dialog:
             v.key("a")
             first = v.trace.find("frame", v.trace.find("key a"))
             check(v.trace.frame_samples(first) <= 50, "a starts the replay from the first samples")
+            v.key("plus", "plus", "plus")
+            v.trace.wait_frame(lambda n: n > 1200, v.trace.mark())
+            v.key("space")
+            paused = v.trace.latest_samples()
+            v.key("Right", "Right", "t")
+            trail = v.trace.latest_samples()
+            check(990 <= trail <= 1000, f"paused, stepped, the trail shows 2 seconds ({trail})")
+            v.key("t")
+            check(v.trace.latest_samples() == paused + 2,
+                  f"Space pauses, Right steps ({paused} + 2)")
             v.key("r")
             check(differing(start, v.shot("wine-reset")) == 0, "r shows the whole paths again")
             v.key("s")
