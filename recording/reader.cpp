@@ -129,10 +129,12 @@ bool readRecordingStream(FILE* file, RecordingTable& table, const RecordingSelec
             // line ends it earlier, as it would for strtok.
             char after = line[length];
             line[length] = '\0';
+            // Rows before the page and past the table need only their time.
             float time;
-            bool roomInTable = table.rowCount < RECORDING_CAPACITY;
-            if (roomInTable) {
-                // Parsed in place; kept only when the selection takes it.
+            const bool toTable =
+                table.rowCount < RECORDING_CAPACITY && selected >= selection.firstSample;
+            if (toTable) {
+                // Parsed in place; kept only when the range takes it.
                 storeRow(line, table.rows[table.rowCount]);
                 if (table.rowCount >= writtenEnd) writtenEnd = table.rowCount + 1;
                 time = table.rows[table.rowCount].col[0];
@@ -143,7 +145,7 @@ bool readRecordingStream(FILE* file, RecordingTable& table, const RecordingSelec
             if (selects(selection, time)) {
                 if (selected == 0) firstTime = time;
                 lastTime = time;
-                if (roomInTable && selected >= selection.firstSample) table.rowCount++;
+                if (toTable) table.rowCount++;
                 selected++;
             }
         }
