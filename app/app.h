@@ -21,6 +21,7 @@ struct StartOptions {
     double speed;                  // "--speed X" times real time, 1 otherwise
     char rotate;                   // "--rotate x|y|z", 0 otherwise
     bool movieOptionGiven;         // one of --fps, --speed, --rotate
+    bool gaps;                     // "--gaps": paths broken at missing samples from the start
     const char* problem;           // what is wrong with the arguments, or null
 };
 StartOptions parseArguments(int argc, char** argv);
@@ -47,6 +48,9 @@ int runViewer(int argc, char** argv);
 // Sets the OpenGL state and start view, loads the texture, compiles the
 // lists, reads the recording and builds the menus.
 void initScene();
+
+// --gaps: the start view breaks the paths at missing samples.
+extern bool gapsAtStart;
 
 // Movies of the build-up replay, encoded by ffmpeg (QUELVIST_FFMPEG names
 // another program). Draws into the current window, which must have the

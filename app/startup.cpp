@@ -93,6 +93,8 @@ StartOptions parseArguments(int argc, char** argv) {
             if (options.problem) break;
         } else if (strcmp(arg, "--help") == 0) {
             options.showHelp = true;
+        } else if (strcmp(arg, "--gaps") == 0) {
+            options.gaps = true;
         } else if (arg[0] != '-' && !options.recordingArgument) {
             options.recordingArgument = arg;
         }
@@ -113,7 +115,7 @@ StartOptions parseArguments(int argc, char** argv) {
 }
 
 void printUsage() {
-    fputs("Usage: quelvist [-f] [--from SECONDS] [--to SECONDS] [RECORDING]\n"
+    fputs("Usage: quelvist [-f] [--gaps] [--from SECONDS] [--to SECONDS] [RECORDING]\n"
           "       quelvist --snapshot FILE.png [--size WIDTHxHEIGHT] RECORDING\n"
           "       quelvist --movie FILE.mp4 [--fps N] [--speed X] [--size WxH]\n"
           "                [--rotate x|y|z] RECORDING\n"
@@ -128,6 +130,8 @@ void printUsage() {
           "                      PNG and exit, asking nothing\n"
           "  --size WxH          the window size for --snapshot and --movie\n"
           "                      (default 300x300)\n"
+          "  --gaps              break each path where its eye's sample is missing\n"
+          "                      (horizontal, vertical and torsion all 0), as key g\n"
           "  --from SECONDS      read only samples whose Time is SECONDS or later\n"
           "  --to SECONDS        read only samples whose Time is before SECONDS\n"
           "  --movie FILE        render the build-up replay from the first to the\n"
@@ -149,12 +153,17 @@ void printUsage() {
           "  +, -       replay twice as fast, half as fast\n"
           "  t          show only the replay's last 2 seconds (trail) on/off\n"
           "  PgDn/PgUp  next/previous 50000 samples of a longer recording\n"
+          "  g          break the paths at missing samples (blinks) on/off\n"
+          "  1, 2, 3    front view (the start view), top view, side view\n"
           "  r          reset the view\n"
           "  s          save the view as quelvist-NNN.png in the working directory\n"
           "  ESC        quit\n"
+          "Drag with the left mouse button to turn the plot, turn the wheel to zoom.\n"
           "The right mouse button opens a menu with the same commands.\n",
           stdout);
 }
+
+bool gapsAtStart;
 
 void initScene() {
     // A directional light fixed relative to the viewer: set while the
@@ -168,6 +177,7 @@ void initScene() {
     glEnable(GL_CULL_FACE);
     glGenLists(4); // the lists use the fixed numbers 1 to 4
     setStartView(view);
+    view.showGaps = gapsAtStart;
     glEnable(GL_TEXTURE_2D);
     glShadeModel(GL_SMOOTH);
     loadDrumTexture();
@@ -266,6 +276,7 @@ int runViewer(int argc, char** argv) {
     StartOptions options = parseArguments(argc, argv);
     stopOnProblem(options);
 
+    gapsAtStart = options.gaps;
     recordingSelection.from = options.from;
     recordingSelection.to = options.to;
     if (options.snapshotPath || options.moviePath) {
@@ -299,6 +310,8 @@ int runViewer(int argc, char** argv) {
     glutKeyboardFunc(onKey);
     glutKeyboardUpFunc(onKeyUp);
     glutSpecialFunc(onSpecialKey);
+    glutMouseFunc(onMouse);
+    glutMotionFunc(onMotion);
     glutMenuStatusFunc(onMenuStatus);
     glutCloseFunc(onWindowClose);
     glutTimerFunc(TIMER_PERIOD_MS, onTimer, TIMER_TAG);

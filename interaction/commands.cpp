@@ -56,6 +56,9 @@ void applyCommandEffect(ViewState& state, int command) {
     case 12:
         state.torsionScale -= 0.5f;
         break;
+    case COMMAND_GAPS:
+        toggle(state.showGaps);
+        break;
     default:
         break;
     }
@@ -98,6 +101,13 @@ KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
         return KeyAction::Reset;
     case 's':
         return KeyAction::Snapshot;
+    case 'g':
+        return KeyAction::Gaps;
+    case '1':
+    case '2':
+    case '3':
+        setPresetView(state, key - '0');
+        return KeyAction::Nothing;
     default:
         return KeyAction::Nothing;
     }
@@ -126,6 +136,9 @@ void onKey(unsigned char key, int, int) {
     case KeyAction::Snapshot:
         // The next frame is written to a file; holding the key writes one.
         if (!isKeyRepeat(snapshotKey, framesShown)) snapshotRequested = true;
+        break;
+    case KeyAction::Gaps:
+        applyCommand(COMMAND_GAPS);
         break;
     case KeyAction::Nothing:
         break;

@@ -7,7 +7,9 @@
 #include <cstddef>
 
 // Command numbers equal GLUT's function-key codes: F1 is 1 ... F12 is 12.
+// The gaps switch (key g, no function key) is command 13.
 constexpr int COMMAND_COUNT = 12;
+constexpr int COMMAND_GAPS = 13;
 constexpr int TIMER_TAG = 2;
 constexpr int TIMER_PERIOD_MS = 5;
 constexpr float ANGLE_STEP = 0.5f;
@@ -23,6 +25,8 @@ void onSpecialKey(int key, int x, int y);
 void onKey(unsigned char key, int x, int y);
 void onKeyUp(unsigned char key, int x, int y);
 void onTimer(int value);
+void onMouse(int button, int state, int x, int y);
+void onMotion(int x, int y);
 void onMenuStatus(int status, int x, int y);
 
 // Makes the viewer's window and its GL context current. GLUT calls the
@@ -63,7 +67,7 @@ void applyReplayCommand(int command, int stepSamples = 1);
 // Pure effects, callable without GL or GLUT.
 void applyCommandEffect(ViewState& state, int command);
 
-enum class KeyAction { Quit, RebuildCurves, Reset, Snapshot, Nothing };
+enum class KeyAction { Quit, RebuildCurves, Reset, Snapshot, Gaps, Nothing };
 KeyAction applyKeyEffect(ViewState& state, unsigned char key);
 
 // A replay command's effect on the view (paging aside); true when the

@@ -36,6 +36,7 @@ void rebuildNow() {
         id = 0;
     }
     menuIds[0] = createSubmenu(1, 5);
+    glutAddMenuEntry(menuLabel(view, COMMAND_GAPS), COMMAND_GAPS);
     menuIds[1] = createSubmenu(6, 8);
     menuIds[2] = createSubmenu(9, 10);
     menuIds[3] = createSubmenu(11, 12);
@@ -79,6 +80,8 @@ const char* menuLabel(const ViewState& s, int value) {
         return "Rise torison (F11)";
     case 12:
         return "Lower torsion (F12)";
+    case COMMAND_GAPS:
+        return pick(s.showGaps, "Hide gaps (g)", "Show gaps (g)");
     case REPLAY_START_STOP:
         return pick(s.buildUpCount != -1, "Stop build-up (a)", "Start build-up (a)");
     case REPLAY_PAUSE:

@@ -23,7 +23,7 @@ enum Part { LEFT, RIGHT, DIFFERENCE_LINES, PARTS };
 struct BlockCache {
     unsigned firstList; // PARTS * BLOCK_COUNT names, reserved once
     int compiled;       // blocks 0 .. compiled-1 are up to date
-    uint8_t showLeftEye, showRightEye, showDifference;
+    uint8_t showLeftEye, showRightEye, showDifference, showGaps;
     float torsionScale;
 };
 BlockCache cache;
@@ -32,36 +32,59 @@ unsigned blockList(int block, Part part) {
     return cache.firstList + block * PARTS + part;
 }
 
-void leftStrip(const RecordingRow* rows, int first, int end, float s) {
+// A sample is missing for an eye when its three positions are exactly 0 (a
+// blink or lost tracking, as exports write it).
+bool missing(const float* c, int firstColumn) {
+    return c[firstColumn] == 0 && c[firstColumn + 1] == 0 && c[firstColumn + 2] == 0;
+}
+
+// With gaps on, a missing sample ends the strip and a new one starts after
+// it. A present sample between two missing ones is left out: a strip of one
+// vertex draws nothing, but some drivers compile it into a dot.
+bool gapAt(const RecordingRow* rows, int i, int first, int end, int column) {
+    const float* c = rows[i].col;
+    if (missing(c, column)) {
+        glEnd();
+        glBegin(GL_LINE_STRIP);
+        return true;
+    }
+    return !(i > first && !missing(rows[i - 1].col, column)) &&
+           !(i + 1 < end && !missing(rows[i + 1].col, column));
+}
+
+void leftStrip(const RecordingRow* rows, int first, int end, float s, bool gaps) {
     for (int i = first; i < end; i++) {
         const float* c = rows[i].col;
+        if (gaps && gapAt(rows, i, first, end, 3)) continue;
         glColor3f(1 - c[7], 1 - c[7], 1);
         glVertex3f(c[3], s * c[5], c[4]);
     }
 }
 
-void rightStrip(const RecordingRow* rows, int first, int end, float s) {
+void rightStrip(const RecordingRow* rows, int first, int end, float s, bool gaps) {
     for (int i = first; i < end; i++) {
         const float* c = rows[i].col;
+        if (gaps && gapAt(rows, i, first, end, 10)) continue;
         glColor3f(1, 1 - c[14], 1 - c[14]);
         glVertex3f(c[10], s * c[12], c[11]);
     }
 }
 
-void differenceLines(const RecordingRow* rows, int first, int end, float s) {
+void differenceLines(const RecordingRow* rows, int first, int end, float s, bool gaps) {
     for (int i = first; i < end; i++) {
         const float* c = rows[i].col;
+        if (gaps && (missing(c, 3) || missing(c, 10))) continue;
         glVertex3f(c[3], s * c[5], c[4]);
         glVertex3f(c[10], s * c[12], c[11]);
     }
 }
 
-using EmitRows = void (*)(const RecordingRow* rows, int first, int end, float s);
+using EmitRows = void (*)(const RecordingRow* rows, int first, int end, float s, bool gaps);
 
 void compilePart(int block, Part part, GLenum mode, EmitRows emit, int end, float s) {
     glNewList(blockList(block, part), GL_COMPILE);
     glBegin(mode);
-    emit(recording.rows, block * BLOCK_ROWS, end, s);
+    emit(recording.rows, block * BLOCK_ROWS, end, s, cache.showGaps);
     glEnd();
     glEndList();
 }
@@ -82,14 +105,15 @@ void recordPart(Part part, GLenum mode, EmitRows emit, int first, int blocks, in
     const int firstBlock = (first + BLOCK_ROWS - 1) / BLOCK_ROWS;
     if (firstBlock >= blocks) { // too short for a whole block: drawn row by row
         glBegin(mode);
-        emit(recording.rows, first, count, s);
+        emit(recording.rows, first, count, s, cache.showGaps);
         glEnd();
         return;
     }
     const int headEnd = firstBlock * BLOCK_ROWS;
     if (first < headEnd) {
         glBegin(mode);
-        emit(recording.rows, first, headEnd + (strip ? 1 : 0), s); // a strip joins the block
+        // A strip joins the block.
+        emit(recording.rows, first, headEnd + (strip ? 1 : 0), s, cache.showGaps);
         glEnd();
     }
     const int tail = blocks * BLOCK_ROWS;
@@ -97,7 +121,7 @@ void recordPart(Part part, GLenum mode, EmitRows emit, int first, int blocks, in
         glCallList(blockList(b, part));
     if (strip && count - tail <= 1) return;
     glBegin(mode);
-    emit(recording.rows, tail, count, s);
+    emit(recording.rows, tail, count, s, cache.showGaps);
     glEnd();
 }
 
@@ -105,11 +129,13 @@ void recordPart(Part part, GLenum mode, EmitRows emit, int first, int blocks, in
 int prepareBlocks(int wanted) {
     if (!cache.firstList) cache.firstList = glGenLists(PARTS * BLOCK_COUNT);
     if (cache.showLeftEye != view.showLeftEye || cache.showRightEye != view.showRightEye ||
-        cache.showDifference != view.showDifference || cache.torsionScale != view.torsionScale) {
+        cache.showDifference != view.showDifference || cache.showGaps != view.showGaps ||
+        cache.torsionScale != view.torsionScale) {
         cache.compiled = 0;
         cache.showLeftEye = view.showLeftEye;
         cache.showRightEye = view.showRightEye;
         cache.showDifference = view.showDifference;
+        cache.showGaps = view.showGaps;
         cache.torsionScale = view.torsionScale;
     }
     for (; cache.compiled < wanted; cache.compiled++)

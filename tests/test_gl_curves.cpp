@@ -220,3 +220,73 @@ TEST(CurvesFrame, InfiniteAndHugeSamplesLeaveTheRestDrawn) {
     }
     EXPECT_TRUE(found) << "the last segment is still drawn";
 }
+
+// Blinks and lost tracking (all three positions 0): with gaps on, each eye's
+// path breaks there and no grey line joins a missing sample.
+TEST(Curves, GapsBreakThePathsAtMissingSamples) {
+    const std::vector<Sample> rows = {
+        {-5, 4, 1, 0, 6, -3, 2, 0},  {0, 0, 0, 0, 4, -4, 1, 0}, // left eye lost
+        {5, 6, -1, 0, 2, -6, -2, 0}, {0, 0, 0, 0, 0, 0, 0, 0},  // a blink
+        {3, 2, 1, 0, 1, 1, 1, 0},    {4, 3, 2, 0, 0, 0, 0, 0},  // right eye lost
+        {6, 1, 0, 0, 2, 2, 2, 0},
+    };
+    startSceneWith(recordingText(rows));
+    applyCommand(3); // the difference lines
+    auto origin = projectPlotPoint(0, 0, 0);
+    struct Case {
+        int gapsKeyPresses, strips, grey;
+        bool reachesOrigin;
+    };
+    // Off: 6 + 6 segments and 7 grey lines, some through the origin. On: left
+    // A | C | E-F-G, right A-B-C | E | G: 2 + 2 segments; grey at A, C, E, G.
+    for (const Case& c : {Case{0, 12, 7, true}, Case{1, 4, 4, false}}) {
+        if (c.gapsKeyPresses) onKey('g', 0, 0);
+        loadPlotMatrices();
+        int strips = 0, grey = 0;
+        bool reachesOrigin = false;
+        for (const auto& item : feedbackOf(LIST_CURVES)) {
+            if (item.token != GL_LINE_TOKEN && item.token != GL_LINE_RESET_TOKEN) continue;
+            (std::fabs(item.vertices[0][3] - 0.3f) < 0.01f ? grey : strips)++;
+            for (const auto& v : item.vertices)
+                reachesOrigin = reachesOrigin || (std::fabs(v[0] - origin[0]) < 0.01 &&
+                                                  std::fabs(v[1] - origin[1]) < 0.01);
+        }
+        EXPECT_EQ(c.strips, strips) << "gaps " << c.gapsKeyPresses;
+        EXPECT_EQ(c.grey, grey) << "gaps " << c.gapsKeyPresses;
+        EXPECT_EQ(c.reachesOrigin, reachesOrigin) << "gaps " << c.gapsKeyPresses;
+    }
+    EXPECT_EQ(1, view.showGaps);
+    EXPECT_STREQ("Hide gaps (g)", menuLabel(view, COMMAND_GAPS));
+}
+
+// Keys 1, 2, 3: in each view two axes lie in the screen plane and the third
+// points at the viewer, so a point on it lands on the window's centre; the
+// path is drawn where the independent projection puts it.
+TEST(CurvesFrame, PresetViewsShowTwoAxesInTheScreenPlane) {
+    std::vector<Sample> rows = {{4, 4, 4, 1, 0, 0, 0, 1}, {8, 8, 8, 1, 0, 0, 0, 1}};
+    startSceneWith(recordingText(rows));
+    applyCommand(2); // the left path alone, pure blue
+    applyCommand(5); // no cross
+    applyCommand(9); // zoomed out: distance 30.5 is kept by every preset
+    struct Preset {
+        unsigned char key;
+        double towardViewer[3]; // horizontal, torsion, vertical
+    };
+    for (const Preset& p :
+         {Preset{'2', {0, 0, 8}}, Preset{'3', {8, 0, 0}}, Preset{'1', {0, 8, 0}}}) {
+        onKey(p.key, 0, 0);
+        EXPECT_EQ(30.5f, view.distance);
+        auto centre = projectPlotPoint(p.towardViewer[0], p.towardViewer[1], p.towardViewer[2]);
+        EXPECT_NEAR(150, centre[0], 1e-6) << p.key;
+        EXPECT_NEAR(150, centre[1], 1e-6) << p.key;
+        Frame frame = drawFrame();
+        auto mid = projectPlotPoint(6, 6, 6);
+        bool blue = false;
+        for (int dx = -1; dx <= 1; dx++)
+            for (int dy = -1; dy <= 1; dy++) {
+                Rgb got = frame.at(static_cast<int>(mid[0]) + dx, static_cast<int>(mid[1]) + dy);
+                blue = blue || (got.r == 0 && got.g == 0 && got.b == 255);
+            }
+        EXPECT_TRUE(blue) << "the path's midpoint in view " << p.key;
+    }
+}

@@ -59,7 +59,7 @@ TEST(Commands, ZoomAndTorsionHaveNoLimits) {
 
 TEST(Commands, OtherNumbersChangeNothing) {
     ViewState s = started();
-    for (int c : {0, 13, 100, 101, 102, 103, 104, 105, -1})
+    for (int c : {0, 14, 100, 101, 102, 103, 104, 105, -1})
         applyCommandEffect(s, c);
     ViewState fresh = started();
     EXPECT_EQ(0, memcmp(&s, &fresh, sizeof s));

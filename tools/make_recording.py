@@ -62,8 +62,29 @@ def gaze_path(rows, rng):
         h, v = max(-19, min(19, h)), max(-19, min(19, v))
 
 
-def write(path, rows, seed):
+def blink_plan(rows, per_minute, seed):
+    """Sample ranges in which the tracker lost an eye: (first, end, eyes) with
+    eyes "LR" for a blink, "L" or "R" for one eye lost. A separate random
+    stream, so that files without blinks stay as they were."""
+    rng = random.Random(seed + 1000)
+    plan, i = [], 0
+    while per_minute > 0:
+        i += int(rng.expovariate(per_minute / 60) * RATE) + 1
+        n = int(rng.uniform(0.1, 0.25) * RATE)
+        if i + n >= rows:
+            break
+        plan.append((i, i + n, "LR" if rng.random() < 0.8 else rng.choice("LR")))
+        i += n
+    return plan
+
+
+def lost(plan, i, eye):
+    return any(first <= i < end and eye in eyes for first, end, eyes in plan)
+
+
+def write(path, rows, seed, blinks=0.0):
     rng = random.Random(seed)
+    plan = blink_plan(rows, blinks, seed)
     with open(path, "w", newline="\n") as out:
         out.write("VOG Export\tversion 2.4\n")
         out.write("Subject:\tP07\n")
@@ -98,6 +119,11 @@ def write(path, rows, seed):
                 comma(rh, 3), comma(rv, 3), comma(tr, 3),
                 comma(0.95 + rng.uniform(0, 0.05), 2), comma(progress, 4),
             ]
+            # Lost samples: exports write 0, some write text that reads as 0.
+            for eye, columns in (("L", (3, 4, 5, 6)), ("R", (9, 10, 11, 12))):
+                if lost(plan, i, eye):
+                    for c in columns:
+                        fields[c] = "0" if eye == "L" else "NaN"
             out.write("\t".join(fields) + "\n")
 
 
@@ -107,8 +133,10 @@ def main():
     parser.add_argument("-o", "--output", default="data/test.txt")
     parser.add_argument("--rows", type=int, default=30000)
     parser.add_argument("--seed", type=int, default=7)
+    parser.add_argument("--blinks", type=float, default=0.0,
+                        help="blinks and losses of one eye per minute (default none)")
     args = parser.parse_args()
-    write(args.output, args.rows, args.seed)
+    write(args.output, args.rows, args.seed, args.blinks)
 
 
 if __name__ == "__main__":

@@ -27,6 +27,7 @@ struct ViewState {
     uint8_t showTrail;    // the replay draws only its last TRAIL_SECONDS
     int8_t replaySpeed;   // log2 of the samples added per tick, REPLAY_SLOWEST..REPLAY_FASTEST
     uint8_t replayWait;   // ticks waited so far for the next sample at slow speeds
+    uint8_t showGaps;     // each eye's path is broken where its sample is missing
 };
 
 // The replay's speeds: from one sample every 8 ticks to 256 samples a tick.
@@ -85,6 +86,16 @@ void describeReplaySpeed(char* out, size_t capacity, int speed);
 // the multiple of real time is left out when samplesPerSecond is 0.
 void describeReplay(char* out, size_t capacity, const ViewState& state, double time,
                     long long sample, long long samples, double samplesPerSecond);
+
+// Dragging with the left button: horizontal movement turns the plot about
+// the data's vertical axis (angleZ), vertical movement about the screen's
+// horizontal axis (angleX).
+constexpr float DRAG_DEGREES_PER_PIXEL = 0.5f;
+void turnByDrag(ViewState& state, int dx, int dy);
+
+// Keys 1, 2, 3: the front (start), top and side views. Only the angles
+// change; distance, torsion scale and switches stay.
+void setPresetView(ViewState& state, int preset);
 
 // The projection's aspect: width over height, with a height of 0 taken as 1
 // so a minimised window keeps a usable projection.

@@ -31,9 +31,25 @@ void setStartView(ViewState& state) {
     state.showCross = 1;
     state.drumAngle = 0;
     state.showTrail = 0;
+    state.showGaps = 0;
     resetViewMotion(state);
 }
 
 double viewAspect(int width, int height) {
     return static_cast<double>(width) / (height > 0 ? height : 1);
+}
+
+void turnByDrag(ViewState& state, int dx, int dy) {
+    // The side facing the viewer follows the pointer, as if grabbed.
+    state.angleZ -= DRAG_DEGREES_PER_PIXEL * dx;
+    state.angleX += DRAG_DEGREES_PER_PIXEL * dy;
+}
+
+void setPresetView(ViewState& state, int preset) {
+    // angleX, angleY, angleZ of the front, top and side views.
+    static const float presets[3][3] = {{-90, 180, 0}, {0, 180, 0}, {-90, 180, 90}};
+    if (preset < 1 || preset > 3) return;
+    state.angleX = presets[preset - 1][0];
+    state.angleY = presets[preset - 1][1];
+    state.angleZ = presets[preset - 1][2];
 }

@@ -1,0 +1,42 @@
+// The mouse: the left button turns the plot by dragging, the wheel zooms
+// (freeglut reports its notches as buttons 3 and 4 when no wheel handler is
+// registered, on X11 and Windows alike). The right button is the menu's.
+#include "interaction/interaction.h"
+
+#include "platform/platform.h"
+
+#include <GL/freeglut.h>
+
+namespace {
+
+constexpr int WHEEL_AWAY = 3;   // away from the user: zoom in, as F10
+constexpr int WHEEL_TOWARD = 4; // toward the user: zoom out, as F9
+
+struct Drag {
+    bool active;
+    int x, y;
+};
+Drag drag;
+
+} // namespace
+
+void onMouse(int button, int state, int x, int y) {
+    if (button == GLUT_LEFT_BUTTON) {
+        drag = {state == GLUT_DOWN, x, y};
+        return;
+    }
+    if ((button == WHEEL_AWAY || button == WHEEL_TOWARD) && state == GLUT_DOWN) {
+        useViewerWindow();
+        applyCommand(button == WHEEL_AWAY ? 10 : 9);
+        traceEvent("wheel %s", button == WHEEL_AWAY ? "away" : "toward");
+    }
+}
+
+void onMotion(int x, int y) {
+    if (!drag.active) return;
+    const int dx = x - drag.x, dy = y - drag.y;
+    turnByDrag(view, dx, dy);
+    drag.x = x;
+    drag.y = y;
+    traceEvent("drag %d %d", dx, dy);
+}
