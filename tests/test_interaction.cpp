@@ -11,6 +11,7 @@ namespace {
 
 ViewState started() {
     ViewState s;
+    memset(&s, 0, sizeof s); // padding too: states are compared with memcmp
     setStartView(s);
     return s;
 }

@@ -107,6 +107,15 @@ if dialog:
                   f"Space pauses, Right steps ({paused} + 2)")
             v.key("r")
             check(differing(start, v.shot("wine-reset")) == 0, "r shows the whole paths again")
+            mark = v.trace.mark()
+            xdo("mousemove", "--window", str(window), "150", "150", "mousedown", "1",
+                "mousemove", "--window", str(window), "190", "150", "mouseup", "1")
+            v.trace.wait("drag", mark)
+            xdo("click", "4")
+            v.wait_frames_after(v.trace.wait("wheel away", mark))
+            check(differing(start, v.shot("wine-drag")) > 100, "a drag turns and the wheel zooms")
+            v.key("1", "F9")
+            check(differing(start, v.shot("wine-front")) == 0, "1 and F9 give the start view back")
             v.key("s")
             saved = os.path.join(DATA, "quelvist-001.png")
             check(os.path.exists(saved) and differing(read_png(saved), v.shot("wine-s")) == 0,
