@@ -392,6 +392,18 @@ class Viewer:
         wait_until(lambda: not self.new_windows() and not viewer_windows(), 10.0)
 
 
+def viewer_or_finish(args, what):
+    """Starts the viewer windowed on args; ends the test run if it does not
+    open (nothing else can be checked then)."""
+    v = Viewer(args)
+    window = v.start_windowed()
+    check(window is not None, what)
+    if window is None:
+        v.stop()
+        finish()
+    return v, window
+
+
 class Image:
     def __init__(self, width, height, data):
         self.width, self.height, self.data = width, height, data

@@ -1,6 +1,6 @@
 """Keys, the right-button menu and the timer on the shipped sample, checked
 on screenshots of the real window."""
-from harness import (Viewer, bounding_box, check, differing, finish, geometry, is_black, is_blue,
+from harness import (bounding_box, check, differing, finish, geometry, is_black, is_blue, viewer_or_finish,
                      is_grey_line, is_marker, is_red)
 
 
@@ -15,12 +15,7 @@ def plot_count(image, predicate):
     return image.count(predicate, PLOT) - image.count(predicate, (180, 225, 300, 300))
 
 
-v = Viewer(["test.txt"])
-window = v.start_windowed()
-check(window is not None, "the viewer starts on test.txt")
-if window is None:
-    v.stop()
-    finish()
+v, window = viewer_or_finish(["test.txt"], "the viewer starts on test.txt")
 
 start = v.shot("00-start")
 check(plot_count(start, is_blue) > 300 and plot_count(start, is_red) > 300, "both paths drawn")

@@ -2,14 +2,9 @@
 the plot about its vertical axis, which stays on the window's centre line; a
 vertical drag tips it; key 1 brings the front view back; the wheel zooms as
 F10 and F9 do."""
-from harness import Viewer, check, differing, finish, is_black, wait_until, xdo
+from harness import check, differing, finish, is_black, viewer_or_finish, wait_until, xdo
 
-v = Viewer(["test.txt"])
-window = v.start_windowed()
-check(window is not None, "the viewer starts on test.txt")
-if window is None:
-    v.stop()
-    finish()
+v, window = viewer_or_finish(["test.txt"], "the viewer starts on test.txt")
 
 
 def drag(dx, dy):

@@ -7,19 +7,14 @@ import subprocess
 import sys
 import tempfile
 
-from harness import DATA, Viewer, check, finish, geometry, ocr_until
+from harness import DATA, check, finish, geometry, ocr_until, viewer_or_finish
 
 folder = tempfile.mkdtemp(prefix="quelvist-replay-")
 long_recording = os.path.join(folder, "long.txt")
 subprocess.run([sys.executable, os.path.join(os.path.dirname(DATA), "tools", "make_recording.py"),
                 "--rows", "120000", "--seed", "3", "-o", long_recording], check=True)
 
-v = Viewer([long_recording])
-window = v.start_windowed()
-check(window is not None, "the viewer starts on a 120000-sample recording")
-if window is None:
-    v.stop()
-    finish()
+v, window = viewer_or_finish([long_recording], "the viewer starts on a 120000-sample recording")
 g = geometry(window)
 BOTTOM = f"300x28+{g['X']}+{g['Y'] + 272}"  # the notice and the readout
 
