@@ -96,7 +96,7 @@ void drawPicture() {
     glEnable(GL_LINE_SMOOTH);
     glLineWidth(1.1f);
     glColor3f(1, 1, 1);
-    glCallList(LIST_CURVES);
+    drawCurves();
     glDisable(GL_LINE_SMOOTH);
     // The cross keeps the width the curves left: 0.5 with difference lines.
     if (view.showCross) glCallList(LIST_CROSS);

@@ -133,6 +133,26 @@ void frameWhole(benchmark::State& state) {
         glFinish();
     }
 }
+// The whole frame while the view turns, with a flush after every N blocks
+// of 512 rows (0: the curve list in one go, as before flushing).
+void frameTurning(benchmark::State& state) {
+    loadRows(static_cast<int>(state.range(0)));
+    resize(static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
+    setStartView(view);
+    curveBlocksPerFlush = static_cast<int>(state.range(3));
+    buildCurveList();
+    for (auto _ : state) {
+        view.angleZ += ANGLE_STEP;
+        onDisplay();
+        glFinish();
+    }
+    curveBlocksPerFlush = DEFAULT_BLOCKS_PER_FLUSH;
+}
+BENCHMARK(frameTurning)
+    ->ArgsProduct({{50000}, {300}, {300}, {0, 1, 2, 4, 16}})
+    ->ArgsProduct({{50000}, {1920}, {1080}, {0, 1, 2, 4, 16}})
+    ->Unit(benchmark::kMillisecond);
+
 BENCHMARK(frameWhole)
     ->Args({5000, 300, 300})
     ->Args({50000, 300, 300})

@@ -97,37 +97,78 @@ void compileBlock(int block, float s) {
     compilePart(block, DIFFERENCE_LINES, GL_LINES, differenceLines, end, s);
 }
 
-// Records rows first .. count-1: the rows before the first whole block, the
-// calls of the part's finished blocks, then the rows after them. A strip's
-// rest that is only the last block's final row is left out.
-void recordPart(Part part, GLenum mode, EmitRows emit, int first, int blocks, int count, float s) {
+// What a build draws of one part: a list of the rows before its first whole
+// block, calls of the blocks firstBlock .. blocks-1, a list of the rows after.
+struct PartPlan {
+    bool shown;
+    int firstBlock, blocks;
+};
+PartPlan plan[PARTS];
+
+unsigned headList(Part part) {
+    return cache.firstList + PARTS * BLOCK_COUNT + 2 * part;
+}
+
+unsigned tailList(Part part) {
+    return headList(part) + 1;
+}
+
+void emitRows(GLenum mode, EmitRows emit, int first, int end, float s) {
+    glBegin(mode);
+    emit(recording.rows, first, end, s, cache.showGaps);
+    glEnd();
+}
+
+// Plans rows first .. count-1 of a part and compiles its head and tail. A
+// strip's tail that is only the last block's final row is left out.
+void preparePart(Part part, GLenum mode, EmitRows emit, int first, int blocks, int count, float s) {
     const bool strip = mode == GL_LINE_STRIP;
     const int firstBlock = (first + BLOCK_ROWS - 1) / BLOCK_ROWS;
+    plan[part] = {true, firstBlock, blocks};
+    glNewList(headList(part), GL_COMPILE);
     if (firstBlock >= blocks) { // too short for a whole block: drawn row by row
-        glBegin(mode);
-        emit(recording.rows, first, count, s, cache.showGaps);
-        glEnd();
+        plan[part].blocks = firstBlock;
+        emitRows(mode, emit, first, count, s);
+        glEndList();
+        glNewList(tailList(part), GL_COMPILE);
+        glEndList();
         return;
     }
     const int headEnd = firstBlock * BLOCK_ROWS;
-    if (first < headEnd) {
-        glBegin(mode);
-        // A strip joins the block.
-        emit(recording.rows, first, headEnd + (strip ? 1 : 0), s, cache.showGaps);
-        glEnd();
-    }
+    // A strip's head joins the block.
+    if (first < headEnd) emitRows(mode, emit, first, headEnd + (strip ? 1 : 0), s);
+    glEndList();
     const int tail = blocks * BLOCK_ROWS;
-    for (int b = firstBlock; b < blocks; b++)
+    glNewList(tailList(part), GL_COMPILE);
+    if (!strip || count - tail > 1) emitRows(mode, emit, tail, count, s);
+    glEndList();
+}
+
+// Software renderers keep every segment of a frame until it is flushed: a
+// flush now and then bounds that memory and time (it changes no pixel).
+void callPart(Part part, int blocksPerFlush) {
+    const PartPlan& p = plan[part];
+    glCallList(headList(part));
+    for (int b = p.firstBlock; b < p.blocks; b++) {
         glCallList(blockList(b, part));
-    if (strip && count - tail <= 1) return;
-    glBegin(mode);
-    emit(recording.rows, tail, count, s, cache.showGaps);
-    glEnd();
+        if (blocksPerFlush && (b - p.firstBlock + 1) % blocksPerFlush == 0) glFlush();
+    }
+    glCallList(tailList(part));
+}
+
+void callCurves(int blocksPerFlush) {
+    if (plan[LEFT].shown) callPart(LEFT, blocksPerFlush);
+    if (plan[RIGHT].shown) callPart(RIGHT, blocksPerFlush);
+    if (plan[DIFFERENCE_LINES].shown) {
+        glColor3f(0.3f, 0.3f, 0.3f);
+        glLineWidth(0.5f);
+        callPart(DIFFERENCE_LINES, blocksPerFlush);
+    }
 }
 
 // Brings blocks 0 .. wanted-1 up to date and returns wanted.
 int prepareBlocks(int wanted) {
-    if (!cache.firstList) cache.firstList = glGenLists(PARTS * BLOCK_COUNT);
+    if (!cache.firstList) cache.firstList = glGenLists(PARTS * BLOCK_COUNT + 2 * PARTS);
     if (cache.showLeftEye != view.showLeftEye || cache.showRightEye != view.showRightEye ||
         cache.showDifference != view.showDifference || cache.showGaps != view.showGaps ||
         cache.torsionScale != view.torsionScale) {
@@ -146,6 +187,14 @@ int prepareBlocks(int wanted) {
 } // namespace
 
 int curveSampleCount;
+int curveBlocksPerFlush = DEFAULT_BLOCKS_PER_FLUSH;
+
+void drawCurves() {
+    if (curveBlocksPerFlush > 0)
+        callCurves(curveBlocksPerFlush);
+    else
+        glCallList(LIST_CURVES);
+}
 
 void forgetCurveBlocks() {
     cache.compiled = 0;
@@ -161,14 +210,14 @@ void buildCurveList() {
     const int blocks = prepareBlocks(count > 0 ? (count - 1) / BLOCK_ROWS : 0);
     const float s = view.torsionScale;
 
+    for (PartPlan& p : plan)
+        p.shown = false;
+    if (view.showLeftEye) preparePart(LEFT, GL_LINE_STRIP, leftStrip, first, blocks, count, s);
+    if (view.showRightEye) preparePart(RIGHT, GL_LINE_STRIP, rightStrip, first, blocks, count, s);
+    if (view.showDifference)
+        preparePart(DIFFERENCE_LINES, GL_LINES, differenceLines, first, blocks, count, s);
     glNewList(LIST_CURVES, GL_COMPILE);
-    if (view.showLeftEye) recordPart(LEFT, GL_LINE_STRIP, leftStrip, first, blocks, count, s);
-    if (view.showRightEye) recordPart(RIGHT, GL_LINE_STRIP, rightStrip, first, blocks, count, s);
-    if (view.showDifference) {
-        glColor3f(0.3f, 0.3f, 0.3f);
-        glLineWidth(0.5f);
-        recordPart(DIFFERENCE_LINES, GL_LINES, differenceLines, first, blocks, count, s);
-    }
+    callCurves(0);
     glEndList();
     const bool anyShown = view.showLeftEye || view.showRightEye || view.showDifference;
     curveSampleCount = anyShown ? count - first : 0;

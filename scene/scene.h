@@ -8,6 +8,13 @@
 // scale and build-up count.
 void buildCurveList();
 
+// Draws what LIST_CURVES holds, calling its blocks of 512 rows one by one
+// with a flush after every curveBlocksPerFlush of them (0: LIST_CURVES
+// itself, in one go). The frame draws the curves through this.
+constexpr int DEFAULT_BLOCKS_PER_FLUSH = 1;
+extern int curveBlocksPerFlush;
+void drawCurves();
+
 // The number of samples the latest LIST_CURVES draws (0 with both eyes and
 // the difference lines hidden).
 extern int curveSampleCount;
