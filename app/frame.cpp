@@ -87,17 +87,9 @@ static void drawStatusLines() {
 }
 
 void drawPicture() {
-    glClear(GL_COLOR_BUFFER_BIT);
-
     glPushMatrix();
     applyPlotTransform();
-    glColor3f(0.5f, 1.0f, 0.5f);
-    if (view.showEdges) glCallList(LIST_EDGES);
-    glEnable(GL_LINE_SMOOTH);
-    glLineWidth(1.1f);
-    glColor3f(1, 1, 1);
-    drawCurves();
-    glDisable(GL_LINE_SMOOTH);
+    drawEdgesAndCurves(); // clears the frame first, or draws the kept picture
     // The cross keeps the width the curves left: 0.5 with difference lines.
     if (view.showCross) glCallList(LIST_CROSS);
     glPopMatrix();

@@ -270,7 +270,7 @@ int runViewer(int argc, char** argv) {
 
     glutInitWarningFunc(onGlutWarning);
     glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowPosition(300, 200);
     glutInitWindowSize(300, 300);
     StartOptions options = parseArguments(argc, argv);

@@ -38,36 +38,47 @@ bool missing(const float* c, int firstColumn) {
     return c[firstColumn] == 0 && c[firstColumn + 1] == 0 && c[firstColumn + 2] == 0;
 }
 
-// With gaps on, a missing sample ends the strip and a new one starts after
-// it. A present sample between two missing ones is left out: a strip of one
-// vertex draws nothing, but some drivers compile it into a dot.
-bool gapAt(const RecordingRow* rows, int i, int first, int end, int column) {
-    const float* c = rows[i].col;
-    if (missing(c, column)) {
-        glEnd();
-        glBegin(GL_LINE_STRIP);
-        return true;
+// One eye's strip. With gaps on, a missing sample ends the strip and a new
+// one starts after it; a present sample between two missing ones is left
+// out, and no strip is left empty: renderers draw a strip of one vertex as a
+// dot, and some join the strips around an empty one when compiling a list.
+void eyeStrip(const RecordingRow* rows, int first, int end, float s, bool gaps, int column,
+              bool left) {
+    bool begun = false;  // a vertex was given since the strip began
+    bool broken = false; // a missing sample came after it
+    for (int i = first; i < end; i++) {
+        const float* c = rows[i].col;
+        if (gaps) {
+            if (missing(c, column)) {
+                broken = true;
+                continue;
+            }
+            const bool joined = (i > first && !missing(rows[i - 1].col, column)) ||
+                                (i + 1 < end && !missing(rows[i + 1].col, column));
+            if (!joined) continue;
+            if (broken && begun) {
+                glEnd();
+                glBegin(GL_LINE_STRIP);
+                begun = false;
+            }
+            broken = false;
+        }
+        const float shade = c[column == 3 ? 7 : 14];
+        if (left)
+            glColor3f(1 - shade, 1 - shade, 1);
+        else
+            glColor3f(1, 1 - shade, 1 - shade);
+        glVertex3f(c[column], s * c[column + 2], c[column + 1]);
+        begun = true;
     }
-    return !(i > first && !missing(rows[i - 1].col, column)) &&
-           !(i + 1 < end && !missing(rows[i + 1].col, column));
 }
 
 void leftStrip(const RecordingRow* rows, int first, int end, float s, bool gaps) {
-    for (int i = first; i < end; i++) {
-        const float* c = rows[i].col;
-        if (gaps && gapAt(rows, i, first, end, 3)) continue;
-        glColor3f(1 - c[7], 1 - c[7], 1);
-        glVertex3f(c[3], s * c[5], c[4]);
-    }
+    eyeStrip(rows, first, end, s, gaps, 3, true);
 }
 
 void rightStrip(const RecordingRow* rows, int first, int end, float s, bool gaps) {
-    for (int i = first; i < end; i++) {
-        const float* c = rows[i].col;
-        if (gaps && gapAt(rows, i, first, end, 10)) continue;
-        glColor3f(1, 1 - c[14], 1 - c[14]);
-        glVertex3f(c[10], s * c[12], c[11]);
-    }
+    eyeStrip(rows, first, end, s, gaps, 10, false);
 }
 
 void differenceLines(const RecordingRow* rows, int first, int end, float s, bool gaps) {
@@ -114,6 +125,8 @@ unsigned tailList(Part part) {
 }
 
 void emitRows(GLenum mode, EmitRows emit, int first, int end, float s) {
+    // A strip of one vertex draws nothing (some renderers draw a dot).
+    if (mode == GL_LINE_STRIP && end - first < 2) return;
     glBegin(mode);
     emit(recording.rows, first, end, s, cache.showGaps);
     glEnd();
@@ -156,14 +169,31 @@ void callPart(Part part, int blocksPerFlush) {
     glCallList(tailList(part));
 }
 
+// Each part is drawn at a depth of its own, nearer than the parts before
+// it: with the depth test on, rows added later to an earlier part then stay
+// under the later parts, as if everything had been drawn again in order.
+// Without the depth test the depths change nothing.
+void atLayer(Part part) {
+    const double depth = 0.75 - 0.25 * static_cast<int>(part);
+    glDepthRange(depth, depth);
+}
+
 void callCurves(int blocksPerFlush) {
-    if (plan[LEFT].shown) callPart(LEFT, blocksPerFlush);
-    if (plan[RIGHT].shown) callPart(RIGHT, blocksPerFlush);
+    if (plan[LEFT].shown) {
+        atLayer(LEFT);
+        callPart(LEFT, blocksPerFlush);
+    }
+    if (plan[RIGHT].shown) {
+        atLayer(RIGHT);
+        callPart(RIGHT, blocksPerFlush);
+    }
     if (plan[DIFFERENCE_LINES].shown) {
+        atLayer(DIFFERENCE_LINES);
         glColor3f(0.3f, 0.3f, 0.3f);
         glLineWidth(0.5f);
         callPart(DIFFERENCE_LINES, blocksPerFlush);
     }
+    glDepthRange(0, 1);
 }
 
 // Brings blocks 0 .. wanted-1 up to date and returns wanted.
@@ -187,6 +217,7 @@ int prepareBlocks(int wanted) {
 } // namespace
 
 int curveSampleCount;
+CurveContent curveContent;
 int curveBlocksPerFlush = DEFAULT_BLOCKS_PER_FLUSH;
 
 void drawCurves() {
@@ -198,6 +229,29 @@ void drawCurves() {
 
 void forgetCurveBlocks() {
     cache.compiled = 0;
+    curveContent.version++;
+}
+
+void drawCurveRows(int keptCount, int count) {
+    const CurveContent& c = curveContent; // as the list was built
+    const float s = c.torsionScale;
+    // A strip's new segments start at the last row drawn before.
+    const int from = keptCount > 0 ? keptCount - 1 : 0;
+    if (c.showLeftEye && count - from > 1) {
+        atLayer(LEFT);
+        emitRows(GL_LINE_STRIP, leftStrip, from, count, s);
+    }
+    if (c.showRightEye && count - from > 1) {
+        atLayer(RIGHT);
+        emitRows(GL_LINE_STRIP, rightStrip, from, count, s);
+    }
+    if (c.showDifference) {
+        atLayer(DIFFERENCE_LINES);
+        glColor3f(0.3f, 0.3f, 0.3f);
+        glLineWidth(0.5f);
+        if (count > keptCount) emitRows(GL_LINES, differenceLines, keptCount, count, s);
+    }
+    glDepthRange(0, 1);
 }
 
 void buildCurveList() {
@@ -219,6 +273,19 @@ void buildCurveList() {
     glNewList(LIST_CURVES, GL_COMPILE);
     callCurves(0);
     glEndList();
+    // Anything but more rows at the end makes the curves another picture.
+    const CurveContent& was = curveContent;
+    if (was.first != first || was.showLeftEye != view.showLeftEye ||
+        was.showRightEye != view.showRightEye || was.showDifference != view.showDifference ||
+        was.showGaps != view.showGaps || was.torsionScale != s || count < was.count)
+        curveContent.version++;
+    curveContent.first = first;
+    curveContent.count = count;
+    curveContent.showLeftEye = view.showLeftEye;
+    curveContent.showRightEye = view.showRightEye;
+    curveContent.showDifference = view.showDifference;
+    curveContent.showGaps = view.showGaps;
+    curveContent.torsionScale = s;
     const bool anyShown = view.showLeftEye || view.showRightEye || view.showDifference;
     curveSampleCount = anyShown ? count - first : 0;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 // Compiles LIST_CURVES from the recording and the view's switches, torsion
 // scale and build-up count.
@@ -14,6 +15,32 @@ void buildCurveList();
 constexpr int DEFAULT_BLOCKS_PER_FLUSH = 1;
 extern int curveBlocksPerFlush;
 void drawCurves();
+
+// Draws rows keptCount-1 .. count-1 of the shown curves directly, each
+// part at its depth: what a picture of keptCount rows lacks for count rows.
+void drawCurveRows(int keptCount, int count);
+
+// Clears the frame (or restores the picture kept from the last frame) and
+// draws the edge markers and the curves under the plot transform. While
+// the view stays as it was and the rows drawn only grow, the kept picture
+// is restored and only the new rows are drawn on it, with the depth buffer
+// keeping each curve part under the later ones: the pixels are those of a
+// full redraw. Anything else draws everything anew.
+void drawEdgesAndCurves();
+
+// Drops the kept picture: the next frame draws everything anew.
+void forgetKeptPicture();
+
+// What the latest LIST_CURVES holds: rows first .. count-1 with these
+// switches. The version changes whenever the list shows anything but more
+// rows than before (another recording or page included).
+struct CurveContent {
+    unsigned version;
+    int first, count;
+    uint8_t showLeftEye, showRightEye, showDifference, showGaps;
+    float torsionScale;
+};
+extern CurveContent curveContent;
 
 // The number of samples the latest LIST_CURVES draws (0 with both eyes and
 // the difference lines hidden).
