@@ -174,7 +174,8 @@ BENCHMARK(sceneStartUp)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 // The replay in GLUT's own loop: the idle handler draws frames while the
 // 5 ms timer advances the replay; reports ticks and frames per second, from
-// the start of the replay or from 2000 rows before its end (long paths).
+// the start of the replay or from 2000 rows before its end (long paths), in
+// a window of the given size.
 int framesDrawn = 0;
 void countedDisplay() {
     onDisplay();
@@ -184,7 +185,7 @@ void countedDisplay() {
 void replayLoop(benchmark::State& state) {
     const int rows = static_cast<int>(state.range(0));
     loadRows(rows);
-    resize(300, 300);
+    resize(static_cast<int>(state.range(2)), static_cast<int>(state.range(3)));
     setStartView(view);
     glutDisplayFunc(countedDisplay);
     static bool timerArmed = false; // the timer re-arms itself: one chain only
@@ -213,11 +214,12 @@ void replayLoop(benchmark::State& state) {
     view.buildUpCount = -1;
 }
 BENCHMARK(replayLoop)
-    ->Args({1000, 0})
-    ->Args({10000, 0})
-    ->Args({50000, 0})
-    ->Args({10000, 1})
-    ->Args({50000, 1})
+    ->Args({1000, 0, 300, 300})
+    ->Args({10000, 0, 300, 300})
+    ->Args({50000, 0, 300, 300})
+    ->Args({10000, 1, 300, 300})
+    ->Args({50000, 1, 300, 300})
+    ->Args({50000, 1, 1920, 1080})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 

@@ -29,6 +29,15 @@ const char* specialKeyName(int key) {
         return "End";
     case GLUT_KEY_INSERT:
         return "Insert";
+    // freeglut reports the modifier keys themselves too.
+    case GLUT_KEY_SHIFT_L:
+        return "Shift_L";
+    case GLUT_KEY_SHIFT_R:
+        return "Shift_R";
+    case GLUT_KEY_CTRL_L:
+        return "Control_L";
+    case GLUT_KEY_ALT_L:
+        return "Alt_L";
     default:
         return "special";
     }

@@ -194,6 +194,7 @@ TEST(Trace, KeyNamesAsXdotoolSendsThem) {
     EXPECT_STREQ("F1", specialKeyName(1));
     EXPECT_STREQ("F12", specialKeyName(12));
     EXPECT_STREQ("Page_Down", specialKeyName(105));
+    EXPECT_STREQ("Shift_L", specialKeyName(0x70)); // freeglut reports modifiers too
 }
 
 // Auto-repeat: a release and a press in the same frame interval.
