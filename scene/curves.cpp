@@ -13,6 +13,9 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
+#include <initializer_list>
+
 namespace {
 
 constexpr int BLOCK_ROWS = 512;
@@ -232,11 +235,45 @@ void forgetCurveBlocks() {
     curveContent.version++;
 }
 
-void drawCurveRows(int keptCount, int count) {
+// Widens box (x0, y0, x1, y1 in window pixels) by where rows first .. end-1
+// of the shown eyes land; false when one lies behind the eye (a box cannot
+// be told then).
+static bool boxOfRows(int first, int end, float s, int box[4]) {
+    double mv[16], p[16];
+    GLint viewport[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, mv);
+    glGetDoublev(GL_PROJECTION_MATRIX, p);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    for (int i = first; i < end; i++) {
+        const float* c = recording.rows[i].col;
+        for (int column : {3, 10}) {
+            const double v[4] = {c[column], s * c[column + 2], c[column + 1], 1};
+            double eye[4], clip[4];
+            for (int r = 0; r < 4; r++)
+                eye[r] = mv[r] * v[0] + mv[4 + r] * v[1] + mv[8 + r] * v[2] + mv[12 + r] * v[3];
+            for (int r = 0; r < 4; r++)
+                clip[r] =
+                    p[r] * eye[0] + p[4 + r] * eye[1] + p[8 + r] * eye[2] + p[12 + r] * eye[3];
+            if (clip[3] < 1e-6) return false;
+            const double x = viewport[0] + (clip[0] / clip[3] + 1) * viewport[2] / 2;
+            const double y = viewport[1] + (clip[1] / clip[3] + 1) * viewport[3] / 2;
+            if (x < box[0]) box[0] = static_cast<int>(std::floor(x));
+            if (y < box[1]) box[1] = static_cast<int>(std::floor(y));
+            if (x > box[2]) box[2] = static_cast<int>(std::ceil(x));
+            if (y > box[3]) box[3] = static_cast<int>(std::ceil(y));
+        }
+    }
+    return true;
+}
+
+bool drawCurveRows(int keptCount, int count, int box[4]) {
     const CurveContent& c = curveContent; // as the list was built
     const float s = c.torsionScale;
     // A strip's new segments start at the last row drawn before.
     const int from = keptCount > 0 ? keptCount - 1 : 0;
+    box[0] = box[1] = 1 << 30;
+    box[2] = box[3] = -(1 << 30);
+    const bool boxed = count <= from || boxOfRows(from, count, s, box);
     if (c.showLeftEye && count - from > 1) {
         atLayer(LEFT);
         emitRows(GL_LINE_STRIP, leftStrip, from, count, s);
@@ -252,6 +289,7 @@ void drawCurveRows(int keptCount, int count) {
         if (count > keptCount) emitRows(GL_LINES, differenceLines, keptCount, count, s);
     }
     glDepthRange(0, 1);
+    return boxed;
 }
 
 void buildCurveList() {

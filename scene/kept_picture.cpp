@@ -8,6 +8,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -33,11 +34,30 @@ bool drawnAsNow() {
            a.distance == b.distance && a.showEdges == b.showEdges;
 }
 
-void keep(int count) {
-    kept.pixels.resize(static_cast<size_t>(windowWidth) * windowHeight * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, windowWidth, windowHeight, BGRA, GL_UNSIGNED_BYTE, kept.pixels.data());
+// Reads the back buffer into the kept picture: all of it, or only the part
+// box (x0, y0, x1, y1) that new rows can have changed.
+void keep(int count, const int* box) {
+    const int margin = 3; // smoothed lines reach past their end points
+    int x0 = 0, y0 = 0, x1 = windowWidth, y1 = windowHeight;
+    if (box) {
+        x0 = std::max(0, box[0] - margin);
+        y0 = std::max(0, box[1] - margin);
+        x1 = std::min(windowWidth, box[2] + margin + 1);
+        y1 = std::min(windowHeight, box[3] + margin + 1);
+    } else {
+        kept.pixels.resize(static_cast<size_t>(windowWidth) * windowHeight * 4);
+    }
+    if (x0 < x1 && y0 < y1) {
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glPixelStorei(GL_PACK_ROW_LENGTH, windowWidth);
+        glPixelStorei(GL_PACK_SKIP_PIXELS, x0);
+        glPixelStorei(GL_PACK_SKIP_ROWS, y0);
+        glReadBuffer(GL_BACK);
+        glReadPixels(x0, y0, x1 - x0, y1 - y0, BGRA, GL_UNSIGNED_BYTE, kept.pixels.data());
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+        glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+        glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+    }
     kept.valid = true;
     kept.view = view;
     kept.width = windowWidth;
@@ -100,11 +120,10 @@ void drawEdgesAndCurves() {
         glDepthFunc(GL_LEQUAL);
         glEnable(GL_DEPTH_TEST);
     }
-    if (growing)
-        drawCurveRows(kept.count, count);
-    else
-        drawCurves();
+    int box[4];
+    const bool boxed = growing && drawCurveRows(kept.count, count, box);
+    if (!growing) drawCurves();
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_LINE_SMOOTH);
-    if (keeping && (!growing || count > kept.count)) keep(count);
+    if (keeping && (!growing || count > kept.count)) keep(count, boxed ? box : nullptr);
 }

@@ -18,7 +18,9 @@ void drawCurves();
 
 // Draws rows keptCount-1 .. count-1 of the shown curves directly, each
 // part at its depth: what a picture of keptCount rows lacks for count rows.
-void drawCurveRows(int keptCount, int count);
+// box receives the window pixels their points land on (x0, y0, x1, y1);
+// false when that cannot be told (a point behind the eye).
+bool drawCurveRows(int keptCount, int count, int box[4]);
 
 // Clears the frame (or restores the picture kept from the last frame) and
 // draws the edge markers and the curves under the plot transform. While
