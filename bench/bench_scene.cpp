@@ -139,6 +139,7 @@ void frameTurning(benchmark::State& state) {
     loadRows(static_cast<int>(state.range(0)));
     resize(static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
     setStartView(view);
+    view.rotateZ = 1;
     curveBlocksPerFlush = static_cast<int>(state.range(3));
     buildCurveList();
     for (auto _ : state) {

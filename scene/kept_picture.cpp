@@ -101,8 +101,10 @@ void drawEdgesAndCurves() {
     const int count = curveContent.count;
     // The trail drops old rows, and drawing the list in one go is the
     // reference the pictures are compared with: both draw everything.
+    // While the view turns by itself no picture could be used again.
+    const bool turning = view.rotateX || view.rotateY || view.rotateZ;
     const bool keeping = curveBlocksPerFlush > 0 && hasDepthBuffer() && curveContent.first == 0 &&
-                         windowWidth > 0 && windowHeight > 0;
+                         !turning && windowWidth > 0 && windowHeight > 0;
     const bool growing = keeping && drawnAsNow();
     if (growing) {
         restore();

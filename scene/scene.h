@@ -12,7 +12,7 @@ void buildCurveList();
 // Draws what LIST_CURVES holds, calling its blocks of 512 rows one by one
 // with a flush after every curveBlocksPerFlush of them (0: LIST_CURVES
 // itself, in one go). The frame draws the curves through this.
-constexpr int DEFAULT_BLOCKS_PER_FLUSH = 1;
+constexpr int DEFAULT_BLOCKS_PER_FLUSH = 16;
 extern int curveBlocksPerFlush;
 void drawCurves();
 
