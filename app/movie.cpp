@@ -38,6 +38,10 @@ void placeFrame(long long frame, const MovieSettings& movie, int rows, double sa
     // The timer turns the drum and the view 0.5 degrees every 5 ms.
     const double turn = std::fmod(frame * ANGLE_PER_SECOND / movie.fps, 360.0);
     view.drumAngle = static_cast<float>(turn);
+    // A turning view is drawn anew every frame, without keeping a picture.
+    view.rotateX = movie.rotate == 'x';
+    view.rotateY = movie.rotate == 'y';
+    view.rotateZ = movie.rotate == 'z';
     if (movie.rotate == 'x') view.angleX = static_cast<float>(-90 - turn);
     if (movie.rotate == 'y') view.angleY = static_cast<float>(180 + turn);
     if (movie.rotate == 'z') view.angleZ = static_cast<float>(turn);
