@@ -101,7 +101,7 @@ if dialog:
             paused = v.trace.latest_samples()
             v.key("Right", "Right", "t")
             trail = v.trace.latest_samples()
-            check(990 <= trail <= 1000, f"paused, stepped, the trail shows 2 seconds ({trail})")
+            check(995 <= trail <= 1001, f"paused, stepped, the trail shows 2 seconds ({trail})")
             v.key("t")
             check(v.trace.latest_samples() == paused + 2,
                   f"Space pauses, Right steps ({paused} + 2)")
