@@ -46,7 +46,8 @@ void saveViewToNewFile();
 int runViewer(int argc, char** argv);
 
 // Sets the OpenGL state and start view, loads the texture, compiles the
-// lists, reads the recording and builds the menus.
+// lists and reads the recording. The viewer's menus are built after its
+// first frame.
 void initScene();
 
 // --gaps: the start view breaks the paths at missing samples.

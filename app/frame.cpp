@@ -127,6 +127,9 @@ void onDisplay() {
     }
     glutSwapBuffers();
     framesShown++;
-    if (framesShown == 1) traceEvent("ready %d", recording.rowCount);
+    if (framesShown == 1) {
+        buildMenus(); // see initScene
+        traceEvent("ready %d", recording.rowCount);
+    }
     traceEvent("frame %u %d", framesShown, curveSampleCount);
 }

@@ -187,7 +187,10 @@ void initScene() {
     readRecording(recordingPath);
     forgetCurveBlocks();
     buildCurveList();
-    buildMenus();
+    // The menus come after the first frame (onDisplay): freeglut opens a
+    // window with a GL context of its own for every menu, which took a
+    // quarter of the start-up, and nobody can open a menu before then.
+    // Snapshots and movies need none.
 }
 
 // The window title doubles as the game-mode string, which names no mode;
