@@ -13,6 +13,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 
@@ -255,8 +256,12 @@ static bool boxOfRows(int first, int end, float s, int box[4]) {
                 clip[r] =
                     p[r] * eye[0] + p[4 + r] * eye[1] + p[8 + r] * eye[2] + p[12 + r] * eye[3];
             if (clip[3] < 1e-6) return false;
-            const double x = viewport[0] + (clip[0] / clip[3] + 1) * viewport[2] / 2;
-            const double y = viewport[1] + (clip[1] / clip[3] + 1) * viewport[3] / 2;
+            // Kept within a little of the window: a point near the eye's
+            // plane lands far outside it.
+            const double x = std::clamp(viewport[0] + (clip[0] / clip[3] + 1) * viewport[2] / 2,
+                                        -16.0, viewport[2] + 16.0);
+            const double y = std::clamp(viewport[1] + (clip[1] / clip[3] + 1) * viewport[3] / 2,
+                                        -16.0, viewport[3] + 16.0);
             if (x < box[0]) box[0] = static_cast<int>(std::floor(x));
             if (y < box[1]) box[1] = static_cast<int>(std::floor(y));
             if (x > box[2]) box[2] = static_cast<int>(std::ceil(x));
