@@ -65,7 +65,7 @@ check(r.returncode == 2 and "ffmpeg could not be started" in r.stderr and
       f"--movie without ffmpeg: status 2 and a message ({r.returncode}, {r.stderr[-200:]!r})")
 
 # One run through the dialogs, keys and the menu. Wine hands the keyboard to
-# a window once it has been clicked (the left button does nothing here).
+# a window once it has been clicked (a left click without moving turns nothing).
 v = Viewer(cwd=DATA)
 dialog = v.wait_dialog(120)
 check(dialog is not None and name_of(dialog) == "Open", "the file dialog opens")
