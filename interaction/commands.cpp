@@ -115,20 +115,14 @@ KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
 
 void onKey(unsigned char key, int, int) {
     char buffer[8];
-    if (int command = replayCommandForKey(key)) {
-        applyReplayCommand(command);
-        traceEvent("key %s", characterKeyName(key, buffer, sizeof buffer));
-        glutPostRedisplay();
-        return;
-    }
-    switch (applyKeyEffect(view, key)) {
+    const int replayCommand = replayCommandForKey(key);
+    const KeyAction action = replayCommand ? KeyAction::Nothing : applyKeyEffect(view, key);
+    if (replayCommand) applyReplayCommand(replayCommand);
+    switch (action) {
     case KeyAction::Quit:
         traceEvent("key %s", characterKeyName(key, buffer, sizeof buffer));
         endProcess(1);
     case KeyAction::RebuildCurves: // the a key: the Replay menu's label changes too
-        buildCurveList();
-        buildMenus();
-        break;
     case KeyAction::Reset:
         buildCurveList();
         buildMenus();
