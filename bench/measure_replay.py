@@ -16,7 +16,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 sys.argv = [sys.argv[0], sys.argv[1] if len(sys.argv) > 1 else "build/quelvist",
             os.path.join(HERE, "..", "data")]
-from harness import BINARY, DATA, Viewer, child_env, xdo  # noqa: E402
+from harness import BINARY, DATA, Viewer, child_env, geometry, xdo  # noqa: E402
 
 
 def recording(rows):
@@ -35,21 +35,24 @@ def rate(v, seconds, per_tick):
     return (last - first) / per_tick / (end - start), first, last
 
 
-v = Viewer([recording(50000)])
-if v.start_windowed() is None:
-    sys.exit("the viewer did not start")
-v.key("a")
-ticks, first, last = rate(v, 3, 1)
-print(f"50000 samples, replay from {first} to {last}: {ticks:.0f} ticks/s")
-v.key(*["plus"] * 8)  # 256 samples a tick, to reach the end
-v.trace.wait_frame(lambda n: n > 47000, v.trace.mark(), timeout=600)
-v.key("space", *["minus"] * 8)
-v.key("space")
-ticks, first, last = rate(v, 5, 1)
-print(f"50000 samples, replay from {first} to {last}: {ticks:.1f} ticks/s")
-v.key("Escape")
-v.wait_exit()
-v.stop()
+for size in ("300x300", "1920x1080"):
+    v = Viewer(["-geometry", f"{size}+0+0", recording(50000)])
+    if v.start_windowed() is None:
+        sys.exit("the viewer did not start")
+    shown = geometry(v.window)
+    size = f"{shown['WIDTH']}x{shown['HEIGHT']}"  # as the window manager gave it
+    v.key("a")
+    ticks, first, last = rate(v, 3, 1)
+    print(f"{size}, 50000 samples, replay from {first} to {last}: {ticks:.0f} ticks/s")
+    v.key(*["plus"] * 8)  # 256 samples a tick, to reach the end
+    v.trace.wait_frame(lambda n: n > 47000, v.trace.mark(), timeout=600)
+    v.key("space", *["minus"] * 8)
+    v.key("space")
+    ticks, first, last = rate(v, 5, 1)
+    print(f"{size}, 50000 samples, replay from {first} to {last}: {ticks:.1f} ticks/s")
+    v.key("Escape")
+    v.wait_exit()
+    v.stop()
 
 v = Viewer([recording(300000)])
 if v.start_windowed() is None:

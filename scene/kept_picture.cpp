@@ -9,11 +9,8 @@
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <vector>
 
 namespace {
-
-constexpr GLenum BGRA = 0x80E1; // GL_BGRA(_EXT): the renderers' own byte order
 
 struct KeptPicture {
     bool valid;
@@ -21,9 +18,20 @@ struct KeptPicture {
     int width, height;
     unsigned curveVersion;
     int count; // rows drawn
-    std::vector<unsigned char> pixels;
+    // Kept in a texture: copying into it and drawing it back stay inside the
+    // renderer, where glReadPixels + glDrawPixels would upload the whole
+    // picture again every frame.
+    GLuint texture;
+    int textureWidth, textureHeight; // powers of two, as GL 1.1 wants
 };
 KeptPicture kept;
+
+int powerOfTwoAtLeast(int n) {
+    int p = 1;
+    while (p < n)
+        p *= 2;
+    return p;
+}
 
 bool drawnAsNow() {
     const ViewState& a = kept.view;
@@ -34,7 +42,30 @@ bool drawnAsNow() {
            a.distance == b.distance && a.showEdges == b.showEdges;
 }
 
-// Reads the back buffer into the kept picture: all of it, or only the part
+// A texture large enough for the window, made anew when it is not; false
+// when the renderer has none that large.
+bool textureFitsWindow() {
+    static GLint largest = 0;
+    if (largest == 0) glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    const int w = powerOfTwoAtLeast(windowWidth);
+    const int h = powerOfTwoAtLeast(windowHeight);
+    if (w > largest || h > largest) return false;
+    if (kept.texture == 0) glGenTextures(1, &kept.texture);
+    if (w == kept.textureWidth && h == kept.textureHeight) return true;
+    glPushAttrib(GL_TEXTURE_BIT); // the drum's texture stays bound
+    glBindTexture(GL_TEXTURE_2D, kept.texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+    glPopAttrib();
+    kept.textureWidth = w;
+    kept.textureHeight = h;
+    return true;
+}
+
+// Copies the back buffer into the kept picture: all of it, or only the part
 // box (x0, y0, x1, y1) that new rows can have changed.
 void keep(int count, const int* box) {
     const int margin = 3; // smoothed lines reach past their end points
@@ -44,19 +75,13 @@ void keep(int count, const int* box) {
         y0 = std::max(0, box[1] - margin);
         x1 = std::min(windowWidth, box[2] + margin + 1);
         y1 = std::min(windowHeight, box[3] + margin + 1);
-    } else {
-        kept.pixels.resize(static_cast<size_t>(windowWidth) * windowHeight * 4);
     }
     if (x0 < x1 && y0 < y1) {
-        glPixelStorei(GL_PACK_ALIGNMENT, 4);
-        glPixelStorei(GL_PACK_ROW_LENGTH, windowWidth);
-        glPixelStorei(GL_PACK_SKIP_PIXELS, x0);
-        glPixelStorei(GL_PACK_SKIP_ROWS, y0);
+        glPushAttrib(GL_TEXTURE_BIT); // the drum's texture stays bound
+        glBindTexture(GL_TEXTURE_2D, kept.texture);
         glReadBuffer(GL_BACK);
-        glReadPixels(x0, y0, x1 - x0, y1 - y0, BGRA, GL_UNSIGNED_BYTE, kept.pixels.data());
-        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-        glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
-        glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, x0, y0, x0, y0, x1 - x0, y1 - y0);
+        glPopAttrib();
     }
     kept.valid = true;
     kept.view = view;
@@ -66,23 +91,40 @@ void keep(int count, const int* box) {
     kept.count = count;
 }
 
-// Draws the kept picture over the whole back buffer, untextured.
+// Draws the kept picture over the whole back buffer: one quad, each pixel
+// centre on its texel's centre, the texel replacing the colour.
 void restore() {
+    glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_CURRENT_BIT);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
-    glDisable(GL_TEXTURE_2D);
-    glRasterPos2f(-1, -1); // the window's lower left corner
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glDrawPixels(kept.width, kept.height, BGRA, GL_UNSIGNED_BYTE, kept.pixels.data());
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
     glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, kept.texture);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    const float s = static_cast<float>(kept.width) / kept.textureWidth;
+    const float t = static_cast<float>(kept.height) / kept.textureHeight;
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex2f(-1, -1);
+    glTexCoord2f(s, 0);
+    glVertex2f(1, -1);
+    glTexCoord2f(s, t);
+    glVertex2f(1, 1);
+    glTexCoord2f(0, t);
+    glVertex2f(-1, 1);
+    glEnd();
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
+    glPopAttrib();
 }
 
 bool hasDepthBuffer() {
@@ -104,7 +146,7 @@ void drawEdgesAndCurves() {
     // While the view turns by itself no picture could be used again.
     const bool turning = view.rotateX || view.rotateY || view.rotateZ;
     const bool keeping = curveBlocksPerFlush > 0 && hasDepthBuffer() && curveContent.first == 0 &&
-                         !turning && windowWidth > 0 && windowHeight > 0;
+                         !turning && windowWidth > 0 && windowHeight > 0 && textureFitsWindow();
     const bool growing = keeping && drawnAsNow();
     if (growing) {
         restore();
