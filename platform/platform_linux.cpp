@@ -1,5 +1,9 @@
 // Linux: GTK 3 dialogs, POSIX files, /proc/self/exe, strtod_l.
 //
+// GTK is opened with dlopen when the first dialog is shown: snapshots and
+// movies never show one, and its sixty-odd libraries would cost them a good
+// part of their start-up. Its header is used for the types only.
+//
 // Each dialog is destroyed and GTK's pending events are run before
 // returning, so the dialog has left the screen before the GL window opens or
 // the process ends.
@@ -13,9 +17,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <csignal>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <locale.h>
 #include <spawn.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,21 +30,74 @@ extern char** environ;
 
 namespace {
 
+#define GTK_FUNCTIONS(X)                                                                           \
+    X(gtk_init_check)                                                                              \
+    X(gtk_events_pending)                                                                          \
+    X(gtk_main_iteration)                                                                          \
+    X(gtk_file_chooser_dialog_new)                                                                 \
+    X(gtk_file_filter_new)                                                                         \
+    X(gtk_file_filter_set_name)                                                                    \
+    X(gtk_file_filter_add_custom)                                                                  \
+    X(gtk_file_chooser_add_filter)                                                                 \
+    X(gtk_file_chooser_set_current_folder)                                                         \
+    X(gtk_file_chooser_set_filename)                                                               \
+    X(gtk_file_chooser_get_filename)                                                               \
+    X(gtk_dialog_run)                                                                              \
+    X(gtk_widget_destroy)                                                                          \
+    X(gtk_message_dialog_new)                                                                      \
+    X(gtk_window_set_title)                                                                        \
+    X(g_get_current_dir)                                                                           \
+    X(g_build_filename)                                                                            \
+    X(g_file_test)                                                                                 \
+    X(g_free)
+
+struct GtkFunctions {
+#define GTK_DECLARE(name) decltype(&::name) name;
+    GTK_FUNCTIONS(GTK_DECLARE)
+#undef GTK_DECLARE
+};
+GtkFunctions gtk;
+
+bool loadGtk() {
+    void* library = dlopen("libgtk-3.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (!library) return false;
+#define GTK_RESOLVE(name)                                                                          \
+    gtk.name = reinterpret_cast<decltype(gtk.name)>(dlsym(library, #name));                        \
+    if (!gtk.name) return false;
+    GTK_FUNCTIONS(GTK_RESOLVE)
+#undef GTK_RESOLVE
+    return gtk.gtk_init_check(nullptr, nullptr);
+}
+
+// Without GTK (not installed, or no display) no dialog can be shown; the
+// terminal is told once why.
 bool ensureGtk() {
-    static bool ready = gtk_init_check(nullptr, nullptr);
+    static bool ready = loadGtk();
+    static bool told = false;
+    if (!ready && !told) {
+        const char* why = dlerror();
+        fprintf(stderr, "Dialogs need GTK 3 and a display (%s)\n",
+                why ? why : "GTK could not start");
+        told = true;
+    }
     return ready;
 }
 
 void flushEvents() {
-    while (gtk_events_pending())
-        gtk_main_iteration();
+    while (gtk.gtk_events_pending())
+        gtk.gtk_main_iteration();
 }
 
 gboolean matchesTxt(const GtkFileFilterInfo* info, gpointer) {
     const char* name = info->display_name ? info->display_name : info->filename;
     if (!name) return FALSE;
     size_t length = strlen(name);
-    return length >= 4 && g_ascii_strcasecmp(name + length - 4, ".txt") == 0;
+    return length >= 4 && strcasecmp(name + length - 4, ".txt") == 0;
+}
+
+// GTK's checked casts would need GObject linked; the widgets are known.
+template <typename T> T* as(GtkWidget* widget) {
+    return reinterpret_cast<T*>(widget);
 }
 
 } // namespace
@@ -46,33 +105,34 @@ gboolean matchesTxt(const GtkFileFilterInfo* info, gpointer) {
 bool chooseRecordingFile(char* path, size_t capacity) {
     if (!ensureGtk()) return false;
     GtkWidget* dialog =
-        gtk_file_chooser_dialog_new("Open", nullptr, GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
-                                    GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
-    GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-    GtkFileFilter* filter = gtk_file_filter_new();
-    gtk_file_filter_set_name(filter, "Textdateien (*.TXT)");
-    gtk_file_filter_add_custom(filter, GTK_FILE_FILTER_DISPLAY_NAME, matchesTxt, nullptr, nullptr);
-    gtk_file_chooser_add_filter(chooser, filter);
+        gtk.gtk_file_chooser_dialog_new("Open", nullptr, GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
+                                        GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+    GtkFileChooser* chooser = as<GtkFileChooser>(dialog);
+    GtkFileFilter* filter = gtk.gtk_file_filter_new();
+    gtk.gtk_file_filter_set_name(filter, "Textdateien (*.TXT)");
+    gtk.gtk_file_filter_add_custom(filter, GTK_FILE_FILTER_DISPLAY_NAME, matchesTxt, nullptr,
+                                   nullptr);
+    gtk.gtk_file_chooser_add_filter(chooser, filter);
     // The proposed file is selected in the working directory, so that Open
     // (or Return) takes it at once.
-    gchar* cwd = g_get_current_dir();
-    gtk_file_chooser_set_current_folder(chooser, cwd);
-    gchar* proposed = g_build_filename(cwd, path, nullptr);
-    if (g_file_test(proposed, G_FILE_TEST_IS_REGULAR))
-        gtk_file_chooser_set_filename(chooser, proposed);
-    g_free(proposed);
-    g_free(cwd);
+    gchar* cwd = gtk.g_get_current_dir();
+    gtk.gtk_file_chooser_set_current_folder(chooser, cwd);
+    gchar* proposed = gtk.g_build_filename(cwd, path, nullptr);
+    if (gtk.g_file_test(proposed, G_FILE_TEST_IS_REGULAR))
+        gtk.gtk_file_chooser_set_filename(chooser, proposed);
+    gtk.g_free(proposed);
+    gtk.g_free(cwd);
 
     bool chosen = false;
-    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
-        gchar* name = gtk_file_chooser_get_filename(chooser);
+    if (gtk.gtk_dialog_run(as<GtkDialog>(dialog)) == GTK_RESPONSE_ACCEPT) {
+        gchar* name = gtk.gtk_file_chooser_get_filename(chooser);
         if (name && strlen(name) < capacity) {
             strcpy(path, name);
             chosen = true;
         }
-        g_free(name);
+        gtk.g_free(name);
     }
-    gtk_widget_destroy(dialog);
+    gtk.gtk_widget_destroy(dialog);
     flushEvents();
     return chosen;
 }
@@ -80,26 +140,26 @@ bool chooseRecordingFile(char* path, size_t capacity) {
 bool askFullScreen() {
     if (!ensureGtk()) return false;
     GtkWidget* dialog =
-        gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_YES_NO,
-                               "%s", "Do you want to change to fullscreen?");
-    gtk_window_set_title(GTK_WINDOW(dialog), "");
-    bool yes = gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_YES;
-    gtk_widget_destroy(dialog);
+        gtk.gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_YES_NO,
+                                   "%s", "Do you want to change to fullscreen?");
+    gtk.gtk_window_set_title(as<GtkWindow>(dialog), "");
+    bool yes = gtk.gtk_dialog_run(as<GtkDialog>(dialog)) == GTK_RESPONSE_YES;
+    gtk.gtk_widget_destroy(dialog);
     flushEvents();
     return yes;
 }
 
 void showErrorMessage(const char* message) {
-    if (messagesOnTerminal) {
+    // Without a dialog the message still reaches the user.
+    if (messagesOnTerminal || !ensureGtk()) {
         fprintf(stderr, "%s\n", message);
         return;
     }
-    if (!ensureGtk()) return;
-    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
-                                               GTK_BUTTONS_OK, "%s", message);
-    gtk_window_set_title(GTK_WINDOW(dialog), "Error");
-    gtk_dialog_run(GTK_DIALOG(dialog));
-    gtk_widget_destroy(dialog);
+    GtkWidget* dialog = gtk.gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
+                                                   GTK_BUTTONS_OK, "%s", message);
+    gtk.gtk_window_set_title(as<GtkWindow>(dialog), "Error");
+    gtk.gtk_dialog_run(as<GtkDialog>(dialog));
+    gtk.gtk_widget_destroy(dialog);
     flushEvents();
 }
 

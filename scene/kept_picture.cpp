@@ -9,8 +9,11 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
+
+constexpr GLenum BGRA = 0x80E1; // GL_BGRA(_EXT): the renderers' own byte order
 
 struct KeptPicture {
     bool valid;
@@ -18,9 +21,8 @@ struct KeptPicture {
     int width, height;
     unsigned curveVersion;
     int count; // rows drawn
-    // Kept in a texture: copying into it and drawing it back stay inside the
-    // renderer, where glReadPixels + glDrawPixels would upload the whole
-    // picture again every frame.
+    // Kept in a texture: drawing it back stays inside the renderer, where
+    // glDrawPixels would upload the whole picture again every frame.
     GLuint texture;
     int textureWidth, textureHeight; // powers of two, as GL 1.1 wants
 };
@@ -54,7 +56,7 @@ bool textureFitsWindow() {
     if (w == kept.textureWidth && h == kept.textureHeight) return true;
     glPushAttrib(GL_TEXTURE_BIT); // the drum's texture stays bound
     glBindTexture(GL_TEXTURE_2D, kept.texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, BGRA, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
@@ -77,10 +79,19 @@ void keep(int count, const int* box) {
         y1 = std::min(windowHeight, box[3] + margin + 1);
     }
     if (x0 < x1 && y0 < y1) {
+        // Through memory: on llvmpipe glCopyTexSubImage2D is a blit whose
+        // shader takes 30 ms to compile on first use; this takes about 1 ms
+        // for a whole 300x300 frame, and far less for a box.
+        const int w = x1 - x0, h = y1 - y0;
+        static std::vector<unsigned char> pixels;
+        pixels.resize(static_cast<size_t>(w) * h * 4);
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glReadBuffer(GL_BACK);
+        glReadPixels(x0, y0, w, h, BGRA, GL_UNSIGNED_BYTE, pixels.data());
         glPushAttrib(GL_TEXTURE_BIT); // the drum's texture stays bound
         glBindTexture(GL_TEXTURE_2D, kept.texture);
-        glReadBuffer(GL_BACK);
-        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, x0, y0, x0, y0, x1 - x0, y1 - y0);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, x0, y0, w, h, BGRA, GL_UNSIGNED_BYTE, pixels.data());
         glPopAttrib();
     }
     kept.valid = true;
