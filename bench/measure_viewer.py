@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Measures the real viewer: the time from process start to the first frame
-(with --snapshot, which draws the first frame, writes it and exits, asking
-nothing), and the peak resident memory of a running viewer with 50000 rows
-while it turns and replays. Needs an X server in DISPLAY (xvfb-run works).
+"""Measures the real viewer: the time from process start to exit with
+--snapshot (which draws the first frame, writes it and exits, asking nothing)
+and its peak resident memory, next to a bare freeglut program, and the peak
+resident memory of a running viewer with 50000 rows while it turns and
+replays. Needs an X server in DISPLAY (xvfb-run works).
 
     xvfb-run -a -s "-screen 0 1280x1024x24" bench/measure_viewer.py build/quelvist
 """
@@ -23,15 +24,38 @@ if not os.path.exists(big):
     subprocess.run([sys.executable, os.path.join(HERE, "..", "tools", "make_recording.py"),
                     "--rows", "50000", "-o", big], check=True)
 
-for rows, path in ((30000, os.path.join(HERE, "..", "data", "test.txt")), (50000, big)):
-    times = []
-    for _ in range(10):
-        start = time.perf_counter()
-        subprocess.run([BINARY, "--snapshot", "/tmp/quelvist-first-frame.png", path], check=True,
-                       env=dict(os.environ, NO_AT_BRIDGE="1"))
-        times.append((time.perf_counter() - start) * 1000)
-    print(f"start to first frame written, {rows} rows: median {statistics.median(times):.0f} ms "
-          f"(min {min(times):.0f}, max {max(times):.0f}, 10 runs)")
+empty = "/tmp/quelvist-bench-empty.txt"
+open(empty, "w").close()
+bare = os.path.join(os.path.dirname(BINARY), "bench", "bare_freeglut")
+
+
+def run(command):
+    """Wall time in ms and peak resident memory in KB of one run."""
+    start = time.perf_counter()
+    process = subprocess.Popen(command, env=dict(os.environ, NO_AT_BRIDGE="1"))
+    _, status, usage = os.wait4(process.pid, 0)
+    if status != 0:
+        sys.exit(f"{command} failed")
+    return (time.perf_counter() - start) * 1000, usage.ru_maxrss
+
+
+# Start to exit, the first frame drawn and written, asking nothing; runs of the
+# cases interleaved, so that a change in the machine's load touches them alike.
+cases = [("bare freeglut program", [bare])]
+for name, path in (("empty recording", empty), ("30000 samples", os.path.join(HERE, "..", "data", "test.txt")),
+                   ("50000 samples", big)):
+    for size in ("300x300", "1920x1080"):
+        cases.append((f"{name}, {size}",
+                      [BINARY, "--snapshot", "/tmp/quelvist-first-frame.png", "--size", size, path]))
+runs = {name: [] for name, _ in cases}
+for _ in range(11):
+    for name, command in cases:
+        runs[name].append(run(command))
+for name, _ in cases:
+    times = [t for t, _ in runs[name]]
+    peak = max(m for _, m in runs[name])
+    print(f"{name}: start to exit median {statistics.median(times):.0f} ms "
+          f"(min {min(times):.0f}, max {max(times):.0f}, 11 runs), peak RSS {peak} KB")
 
 
 def memory(pid):

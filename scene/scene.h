@@ -11,8 +11,10 @@ void buildCurveList();
 
 // Draws what LIST_CURVES holds, calling its blocks of 512 rows one by one
 // with a flush after every curveBlocksPerFlush of them (0: LIST_CURVES
-// itself, in one go). The frame draws the curves through this.
-constexpr int DEFAULT_BLOCKS_PER_FLUSH = 16;
+// itself, in one go). The frame draws the curves through this. Every 2048
+// rows on llvmpipe: as fast as every 8192 while turning, a first frame 20 ms
+// sooner and two thirds of the renderer's memory.
+constexpr int DEFAULT_BLOCKS_PER_FLUSH = 4;
 extern int curveBlocksPerFlush;
 void drawCurves();
 
