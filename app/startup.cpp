@@ -285,6 +285,7 @@ int runViewer(int argc, char** argv) {
     if (options.snapshotPath || options.moviePath) {
         // Nothing is asked: no one may be there to answer.
         messagesOnTerminal = true;
+        pictureKeeping = options.moviePath != nullptr; // a snapshot is one frame
         snapshotTarget = options.snapshotPath;
         movieTarget = {options.moviePath, options.fps, options.speed, options.rotate};
         takeRecordingArgument(options.recordingArgument);

@@ -9,6 +9,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -24,11 +25,19 @@ struct KeptPicture {
     // Kept in a texture: drawing it back stays inside the renderer, where
     // glDrawPixels would upload the whole picture again every frame.
     GLuint texture;
-    int textureWidth, textureHeight; // powers of two, as GL 1.1 wants
+    int textureWidth, textureHeight; // powers of two where GL 1.1 wants them
 };
 KeptPicture kept;
 
-int powerOfTwoAtLeast(int n) {
+// The window's own size where the renderer takes any size (a 1920x1080
+// picture then needs 8 MB, not 16), else the next powers of two.
+int textureSide(int n) {
+    static int anySize = -1;
+    if (anySize < 0) {
+        const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+        anySize = extensions && strstr(extensions, "GL_ARB_texture_non_power_of_two") ? 1 : 0;
+    }
+    if (anySize) return n;
     int p = 1;
     while (p < n)
         p *= 2;
@@ -49,8 +58,8 @@ bool drawnAsNow() {
 bool textureFitsWindow() {
     static GLint largest = 0;
     if (largest == 0) glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
-    const int w = powerOfTwoAtLeast(windowWidth);
-    const int h = powerOfTwoAtLeast(windowHeight);
+    const int w = textureSide(windowWidth);
+    const int h = textureSide(windowHeight);
     if (w > largest || h > largest) return false;
     if (kept.texture == 0) glGenTextures(1, &kept.texture);
     if (w == kept.textureWidth && h == kept.textureHeight) return true;
@@ -78,22 +87,25 @@ void keep(int count, const int* box) {
         x1 = std::min(windowWidth, box[2] + margin + 1);
         y1 = std::min(windowHeight, box[3] + margin + 1);
     }
-    if (x0 < x1 && y0 < y1) {
-        // Through memory: on llvmpipe glCopyTexSubImage2D is a blit whose
-        // shader takes 30 ms to compile on first use; this takes about 1 ms
-        // for a whole 300x300 frame, and far less for a box.
-        const int w = x1 - x0, h = y1 - y0;
-        static std::vector<unsigned char> pixels;
-        pixels.resize(static_cast<size_t>(w) * h * 4);
-        glPixelStorei(GL_PACK_ALIGNMENT, 4);
-        glReadBuffer(GL_BACK);
-        glReadPixels(x0, y0, w, h, BGRA, GL_UNSIGNED_BYTE, pixels.data());
-        glPushAttrib(GL_TEXTURE_BIT); // the drum's texture stays bound
-        glBindTexture(GL_TEXTURE_2D, kept.texture);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-        glTexSubImage2D(GL_TEXTURE_2D, 0, x0, y0, w, h, BGRA, GL_UNSIGNED_BYTE, pixels.data());
-        glPopAttrib();
+    // Through memory: on llvmpipe glCopyTexSubImage2D is a blit whose
+    // shader takes 30 ms to compile on first use; this takes about 1 ms for
+    // a whole 300x300 frame, and far less for a box. A band of rows at a
+    // time keeps the buffer small.
+    const int bandRows = 64;
+    static std::vector<unsigned char> band;
+    band.resize(static_cast<size_t>(std::max(0, x1 - x0)) * bandRows * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glReadBuffer(GL_BACK);
+    glPushAttrib(GL_TEXTURE_BIT); // the drum's texture stays bound
+    glBindTexture(GL_TEXTURE_2D, kept.texture);
+    for (int y = y0; y < y1 && x0 < x1; y += bandRows) {
+        const int rows = std::min(bandRows, y1 - y);
+        glReadPixels(x0, y, x1 - x0, rows, BGRA, GL_UNSIGNED_BYTE, band.data());
+        glTexSubImage2D(GL_TEXTURE_2D, 0, x0, y, x1 - x0, rows, BGRA, GL_UNSIGNED_BYTE,
+                        band.data());
     }
+    glPopAttrib();
     kept.valid = true;
     kept.view = view;
     kept.width = windowWidth;
@@ -146,6 +158,8 @@ bool hasDepthBuffer() {
 
 } // namespace
 
+bool pictureKeeping = true;
+
 void forgetKeptPicture() {
     kept.valid = false;
 }
@@ -156,8 +170,9 @@ void drawEdgesAndCurves() {
     // reference the pictures are compared with: both draw everything.
     // While the view turns by itself no picture could be used again.
     const bool turning = view.rotateX || view.rotateY || view.rotateZ;
-    const bool keeping = curveBlocksPerFlush > 0 && hasDepthBuffer() && curveContent.first == 0 &&
-                         !turning && windowWidth > 0 && windowHeight > 0 && textureFitsWindow();
+    const bool keeping = pictureKeeping && curveBlocksPerFlush > 0 && hasDepthBuffer() &&
+                         curveContent.first == 0 && !turning && windowWidth > 0 &&
+                         windowHeight > 0 && textureFitsWindow();
     const bool growing = keeping && drawnAsNow();
     if (growing) {
         restore();

@@ -32,6 +32,9 @@ bool drawCurveRows(int keptCount, int count, int box[4]);
 // full redraw. Anything else draws everything anew.
 void drawEdgesAndCurves();
 
+// Whether frames keep their picture; off where a single frame is drawn.
+extern bool pictureKeeping;
+
 // Drops the kept picture: the next frame draws everything anew.
 void forgetKeptPicture();
 
