@@ -31,6 +31,10 @@ void printUsage();
 // PNG. On failure returns false with the reason in problem.
 bool saveSnapshot(const char* path, const char** problem);
 
+// Reads the back buffer's width x height pixels into rgb as 8-bit RGB
+// triples, bottom row first, rows packed without padding.
+void readBackBuffer(int width, int height, unsigned char* rgb);
+
 // Writes rgb (width x height, bottom row first, as GL reads) as an 8-bit RGB
 // PNG with the top row first.
 bool writePng(const char* path, int width, int height, const unsigned char* rgb,

@@ -8,8 +8,6 @@
 #include "recording/recording.h"
 #include "scene/scene.h"
 
-#include <GL/gl.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -116,14 +114,12 @@ bool writeMovie(const MovieSettings& movie, const char** problem) {
 
     replayReadoutShown = false;
     std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
     bool fed = true;
     for (long long frame = 0; frame < frames && fed; frame++) {
         placeFrame(frame, movie, rows, samplesPerFrame);
         buildCurveList();
         drawPicture();
-        glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+        readBackBuffer(width, height, rgb.data());
         fed = fwrite(rgb.data(), 1, rgb.size(), encoder.input) == rgb.size();
         if (frame % 10 == 0 || frame == frames - 1)
             fprintf(stderr, "\rquelvist: frame %lld of %lld", frame + 1, frames);

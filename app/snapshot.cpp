@@ -42,6 +42,12 @@ bool writePng(const char* path, int width, int height, const unsigned char* rgb,
     return written;
 }
 
+void readBackBuffer(int width, int height, unsigned char* rgb) {
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+}
+
 bool saveSnapshot(const char* path, const char** problem) {
     const int width = windowWidth, height = windowHeight;
     if (width < 1 || height < 1) {
@@ -51,9 +57,7 @@ bool saveSnapshot(const char* path, const char** problem) {
     drawPicture();
     glFinish();
     std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    readBackBuffer(width, height, rgb.data());
     return writePng(path, width, height, rgb.data(), problem);
 }
 
