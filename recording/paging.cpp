@@ -6,22 +6,52 @@
 #include "platform/platform.h"
 
 #include <cstdio>
+#include <cstring>
 
 RecordingSelection recordingSelection = WHOLE_RECORDING;
 RecordingExtent recordingExtent;
+char recordingPageNotice[400];
+
+// Reads the page into a table of its own first: the page shown must stay
+// whole when the file has gone (deleted, or replaced by a directory).
+static RecordingTable pageTable;
+
+static bool readPage(const char* path, const RecordingSelection& selection,
+                     RecordingExtent& extent) {
+    FILE* file = openFile(path, "rb");
+    if (!file) return false;
+    pageTable.rowCount = recording.rowCount; // rows a previous page left are cleared
+    const bool readable =
+        isReadableFile(file) && readRecordingStream(file, pageTable, selection, &extent);
+    fclose(file);
+    return readable;
+}
 
 bool readRecordingPage(const char* path, long long firstSample) {
-    FILE* file = openFile(path, "rb");
-    if (!file) return false; // the page shown stays
     RecordingSelection selection = recordingSelection;
     selection.firstSample = firstSample;
     RecordingExtent extent;
-    bool readable =
-        isReadableFile(file) && readRecordingStream(file, recording, selection, &extent);
-    fclose(file);
+    bool readable = readPage(path, selection, extent);
+    if (readable && extent.selectedSamples > 0 && firstSample >= extent.selectedSamples) {
+        // The file has become shorter: its last page instead.
+        selection.firstSample =
+            (extent.selectedSamples - 1) / RECORDING_CAPACITY * RECORDING_CAPACITY;
+        readable = readPage(path, selection, extent);
+    }
+    if (!readable) {
+        snprintf(recordingPageNotice, sizeof recordingPageNotice,
+                 "Could not read %s again; the page shown stays", path);
+        return false;
+    }
+    recordingPageNotice[0] = '\0';
+    const int writtenEnd =
+        recording.rowCount > pageTable.rowCount ? recording.rowCount : pageTable.rowCount;
+    memcpy(recording.rows, pageTable.rows, sizeof(RecordingRow) * writtenEnd);
+    memcpy(recording.missingFields, pageTable.missingFields, sizeof(uint16_t) * writtenEnd);
+    recording.rowCount = pageTable.rowCount;
     recordingSelection = selection;
     recordingExtent = extent;
-    return readable;
+    return true;
 }
 
 long long neighbourPageStart(const RecordingExtent& extent, int direction) {
@@ -55,7 +85,66 @@ int trailStart(const RecordingTable& table, int count, double seconds) {
     if (count < 1) return 0;
     const double newest = table.rows[count - 1].col[0];
     int first = count - 1;
-    while (first > 0 && newest - table.rows[first - 1].col[0] < seconds)
+    while (first > 0) {
+        const double earlier = table.rows[first - 1].col[0];
+        // A clock that restarted, or a stray line, ends the trail.
+        if (earlier > table.rows[first].col[0] || newest - earlier >= seconds) break;
         first--;
+    }
     return first;
+}
+
+// Seconds as a user writes them: "12.5", "1000".
+static void formatSeconds(char* out, size_t capacity, double seconds) {
+    snprintf(out, capacity, "%g", seconds);
+}
+
+bool describeRecordingTrouble(char* out, size_t capacity, const RecordingExtent& extent,
+                              const RecordingSelection& selection) {
+    if (capacity) out[0] = '\0';
+    char from[32], to[32];
+    formatSeconds(from, sizeof from, selection.from);
+    formatSeconds(to, sizeof to, selection.to);
+    const bool openStart = selection.from == WHOLE_RECORDING.from;
+    const bool openEnd = selection.to == WHOLE_RECORDING.to;
+    switch (extent.trouble) {
+    case RecordingTrouble::None:
+        return false;
+    case RecordingTrouble::EmptyFile:
+        snprintf(out, capacity, "No samples: the file is empty");
+        break;
+    case RecordingTrouble::NoHeader:
+        snprintf(out, capacity, "No samples: no line begins with Time");
+        break;
+    case RecordingTrouble::LowerCaseHeader:
+        snprintf(out, capacity, "No samples: no line begins with Time (one begins with time)");
+        break;
+    case RecordingTrouble::Utf16WithoutMark:
+        snprintf(out, capacity, "This file is UTF-16 text; save it as UTF-8 or ANSI text");
+        break;
+    case RecordingTrouble::CommaSeparated:
+    case RecordingTrouble::SemicolonSeparated:
+        snprintf(out, capacity,
+                 "No samples: the columns are separated by %s, not tabs; export tab-separated "
+                 "text",
+                 extent.trouble == RecordingTrouble::CommaSeparated ? "commas" : "semicolons");
+        break;
+    case RecordingTrouble::NothingAfterHeader:
+        snprintf(out, capacity, "No samples: no line follows the Time line");
+        break;
+    case RecordingTrouble::NoneInRange:
+        if (openEnd)
+            snprintf(out, capacity,
+                     "No samples between %s s and the end (the recording ends at %.3f s)", from,
+                     extent.fileLastTime);
+        else if (openStart)
+            snprintf(out, capacity, "No samples before %s s (the recording begins at %.3f s)", to,
+                     extent.fileFirstTime);
+        else
+            snprintf(out, capacity,
+                     "No samples between %s s and %s s (the recording runs from %.3f s to %.3f s)",
+                     from, to, extent.fileFirstTime, extent.fileLastTime);
+        break;
+    }
+    return true;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 
@@ -16,10 +17,18 @@ struct RecordingRow {
     float col[RECORDING_COLUMNS];
 };
 
+// missingFields[i] has bit k set when row i's field k was empty or held no
+// number ("NaN", "."): the value reads as 0 but was not measured.
 struct RecordingTable {
     RecordingRow rows[RECORDING_CAPACITY];
+    uint16_t missingFields[RECORDING_CAPACITY];
     int rowCount;
 };
+
+// An eye's sample is missing (a blink, lost tracking) when its horizontal,
+// vertical and torsion positions (columns firstColumn .. firstColumn+2) are
+// all exactly 0, or when any of them was empty or not a number.
+bool eyeSampleMissing(const RecordingTable& table, int row, int firstColumn);
 
 // Long enough for any path the system can open; the chosen or given
 // recording's name lands here ("test.txt" until then).
@@ -39,12 +48,33 @@ struct RecordingSelection {
 constexpr RecordingSelection WHOLE_RECORDING = {-std::numeric_limits<double>::infinity(),
                                                 std::numeric_limits<double>::infinity(), 0};
 
+// Why a file gave no samples, when it gave none.
+enum class RecordingTrouble {
+    None,
+    EmptyFile,
+    NoHeader,         // no line begins with "Time"
+    LowerCaseHeader,  // none does, but one begins with "time"
+    Utf16WithoutMark, // UTF-16 text without a byte-order mark
+    CommaSeparated,   // a CSV export: commas between the columns, no tabs
+    SemicolonSeparated,
+    NothingAfterHeader,
+    NoneInRange, // samples, but none in the selection's time range
+};
+
 // What a read found in the whole file, beyond what the table holds.
 struct RecordingExtent {
     long long firstSample;     // number of the table's row 0 among the selected samples
     long long selectedSamples; // samples in the file that the selection's range keeps
     float firstTime, lastTime; // Time of the first and last of them (0 when none)
+    long long fileSamples;     // every sample after the header, in range or not
+    float fileFirstTime, fileLastTime;
+    RecordingTrouble trouble;
 };
+
+// One line saying why nothing is drawn ("No samples: no line begins with
+// Time"); false (and an empty text) when the extent has samples.
+bool describeRecordingTrouble(char* out, size_t capacity, const RecordingExtent& extent,
+                              const RecordingSelection& selection);
 
 // The selection the viewer reads with (--from, --to, the page shown) and
 // what its latest read found.
@@ -65,9 +95,15 @@ bool readRecordingStream(FILE* file, RecordingTable& table,
                          RecordingExtent* extent = nullptr);
 
 // Reads the page of selected samples that starts at firstSample into the
-// process-wide table, keeping the table as it was when the file cannot be
-// opened any more. Updates recordingSelection and recordingExtent.
+// process-wide table and updates recordingSelection and recordingExtent.
+// When the file cannot be read any more, everything stays as it was, the
+// notice below says so, and false is returned. When the file has become
+// shorter, the last page it still has is read.
 bool readRecordingPage(const char* path, long long firstSample);
+
+// "Could not read <name> again; the page shown stays" after a failed page
+// read, empty otherwise.
+extern char recordingPageNotice[400];
 
 // Where the next (direction 1) or previous (-1) page starts; the current
 // start when there is none in that direction.
@@ -83,8 +119,9 @@ bool describeRecordingPage(char* out, size_t capacity, const RecordingExtent& ex
 // the Time column does not advance.
 double samplesPerSecond(const RecordingTable& table);
 
-// The first of rows 0 .. count-1 from which on every row's Time is within
-// seconds of row count-1's Time: where a trail of that length starts.
+// Where a trail of that length ending at row count-1 starts: going back from
+// that row, the rows whose Time lies within seconds before its Time; the
+// first row outside that window, or a Time that runs backwards, ends it.
 int trailStart(const RecordingTable& table, int count, double seconds);
 
 // Reads into the process-wide table; when the file cannot be read, shows

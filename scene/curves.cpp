@@ -36,10 +36,9 @@ unsigned blockList(int block, Part part) {
     return cache.firstList + block * PARTS + part;
 }
 
-// A sample is missing for an eye when its three positions are exactly 0 (a
-// blink or lost tracking, as exports write it).
-bool missing(const float* c, int firstColumn) {
-    return c[firstColumn] == 0 && c[firstColumn + 1] == 0 && c[firstColumn + 2] == 0;
+// The rows drawn are always the recording's.
+bool missing(int row, int firstColumn) {
+    return eyeSampleMissing(recording, row, firstColumn);
 }
 
 // One eye's strip. With gaps on, a missing sample ends the strip and a new
@@ -53,12 +52,12 @@ void eyeStrip(const RecordingRow* rows, int first, int end, float s, bool gaps, 
     for (int i = first; i < end; i++) {
         const float* c = rows[i].col;
         if (gaps) {
-            if (missing(c, column)) {
+            if (missing(i, column)) {
                 broken = true;
                 continue;
             }
-            const bool joined = (i > first && !missing(rows[i - 1].col, column)) ||
-                                (i + 1 < end && !missing(rows[i + 1].col, column));
+            const bool joined =
+                (i > first && !missing(i - 1, column)) || (i + 1 < end && !missing(i + 1, column));
             if (!joined) continue;
             if (broken && begun) {
                 glEnd();
@@ -88,7 +87,7 @@ void rightStrip(const RecordingRow* rows, int first, int end, float s, bool gaps
 void differenceLines(const RecordingRow* rows, int first, int end, float s, bool gaps) {
     for (int i = first; i < end; i++) {
         const float* c = rows[i].col;
-        if (gaps && (missing(c, 3) || missing(c, 10))) continue;
+        if (gaps && (missing(i, 3) || missing(i, 10))) continue;
         glVertex3f(c[3], s * c[5], c[4]);
         glVertex3f(c[10], s * c[12], c[11]);
     }

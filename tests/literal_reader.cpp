@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <strings.h>
+#include <vector>
 
 // atof, except that hexadecimal, infinity and NaN notations count only as far
 // as their decimal prefix: "0x1p3" is 0, "inf" and "nan" are no number.
@@ -18,6 +20,22 @@ static double decimalAtof(const char* text) {
     return atof(text);
 }
 
+// Whether text (commas already points) starts with a decimal number after
+// white space other than tabs.
+static bool startsWithNumber(const char* text) {
+    const char* p = text + strspn(text, " \n\v\f\r");
+    if (*p == '+' || *p == '-') p++;
+    if (*p == '.') p++;
+    return *p >= '0' && *p <= '9';
+}
+
+static void clearAfter(RecordingTable& table, int previousCount) {
+    if (previousCount <= table.rowCount) return;
+    memset(&table.rows[table.rowCount], 0, sizeof(RecordingRow) * (previousCount - table.rowCount));
+    memset(&table.missingFields[table.rowCount], 0,
+           sizeof(uint16_t) * (previousCount - table.rowCount));
+}
+
 bool loadRecordingLiterally(const char* path, RecordingTable& table, bool plainAtof) {
     FILE* file = fopen(path, "rb");
     if (!file) return false;
@@ -29,26 +47,82 @@ bool loadRecordingLiterally(const char* path, RecordingTable& table, bool plainA
 void readRecordingStreamLiterally(FILE* file, RecordingTable& table, bool plainAtof) {
     const int previousCount = table.rowCount;
     table.rowCount = 0;
-    char line[RECORDING_LINE_BUFFER];
-    bool headerPending = true;
-    while (table.rowCount < RECORDING_CAPACITY) {
-        if (!fgets(line, sizeof line, file)) break;
-        if (!headerPending) {
-            RecordingRow& row = table.rows[table.rowCount];
-            memset(&row, 0, sizeof row);
-            for (char* c = line; *c; c++)
-                if (*c == ',') *c = '.';
-            int column = 0;
-            for (char* field = strtok(line, "\t"); field; field = strtok(nullptr, "\t")) {
-                float value = static_cast<float>(plainAtof ? atof(field) : decimalAtof(field));
-                if (column < RECORDING_COLUMNS) row.col[column] = value;
-                column++;
-            }
-            table.rowCount++;
-        }
-        if (strncmp(line, "Time", 4) == 0) headerPending = false;
+
+    // A UTF-8 byte-order mark is not part of the first line.
+    unsigned char mark[3] = {0, 0, 0};
+    if (fread(mark, 1, 3, file) != 3 || mark[0] != 0xEF || mark[1] != 0xBB || mark[2] != 0xBF)
+        rewind(file);
+    std::vector<std::string> raw;
+    char buffer[RECORDING_LINE_BUFFER];
+    while (fgets(buffer, sizeof buffer, file))
+        raw.push_back(buffer); // a NUL ends the line here
+    std::vector<std::string> lines = raw;
+    for (std::string& line : lines)
+        for (char& c : line)
+            if (c == ',') c = '.';
+
+    // The header: the first "Time" line whose next non-blank line starts with
+    // a number; the first "Time" line when there is none.
+    const size_t none = lines.size();
+    size_t header = none, firstTime = none;
+    for (size_t i = 0; i < lines.size() && header == none; i++) {
+        if (strncmp(lines[i].c_str(), "Time", 4) != 0) continue;
+        if (firstTime == none) firstTime = i;
+        size_t next = i + 1;
+        while (next < lines.size() &&
+               lines[next].c_str()[strspn(lines[next].c_str(), " \t\r\n\v\f")] == '\0')
+            next++;
+        if (next < lines.size() && strncmp(lines[next].c_str(), "Time", 4) != 0 &&
+            startsWithNumber(lines[next].c_str() + strspn(lines[next].c_str(), "\t ")))
+            header = i;
     }
-    if (previousCount > table.rowCount)
-        memset(&table.rows[table.rowCount], 0,
-               sizeof(RecordingRow) * (previousCount - table.rowCount));
+    if (header == none) header = firstTime;
+    if (header == none || header + 1 >= lines.size()) {
+        clearAfter(table, previousCount);
+        return;
+    }
+
+    // A header without tabs but with ';' or ',' over a first line without
+    // tabs: a CSV export, read as nothing.
+    const char* head = raw[header].c_str();
+    if (!strchr(head, '\t') && (strchr(head, ';') || strchr(head, ',')) &&
+        !strchr(raw[header + 1].c_str(), '\t')) {
+        clearAfter(table, previousCount);
+        return;
+    }
+
+    int headerFields = 1;
+    for (const char* p = head; *p; p++)
+        headerFields += *p == '\t';
+
+    for (size_t i = header + 1; i < lines.size() && table.rowCount < RECORDING_CAPACITY; i++) {
+        RecordingRow& row = table.rows[table.rowCount];
+        uint16_t& missing = table.missingFields[table.rowCount];
+        memset(&row, 0, sizeof row);
+        missing = 0;
+        char* line = lines[i].data();
+        int fields = 1;
+        for (const char* p = line; *p; p++)
+            fields += *p == '\t';
+        auto store = [&](int column, const char* field) {
+            if (column >= RECORDING_COLUMNS) return;
+            row.col[column] = static_cast<float>(plainAtof ? atof(field) : decimalAtof(field));
+            if (!startsWithNumber(field)) missing |= static_cast<uint16_t>(1u << column);
+        };
+        int column = 0;
+        if (fields == headerFields) {
+            for (char* field = line;; field++) {
+                char* tab = strchr(field, '\t');
+                if (tab) *tab = '\0';
+                store(column++, field);
+                if (!tab) break;
+                field = tab;
+            }
+        } else {
+            for (char* field = strtok(line, "\t"); field; field = strtok(nullptr, "\t"))
+                store(column++, field);
+        }
+        table.rowCount++;
+    }
+    clearAfter(table, previousCount);
 }

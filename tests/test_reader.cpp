@@ -56,6 +56,9 @@ int readBoth(const std::string& content) {
     EXPECT_EQ(table.rowCount, reference.rowCount);
     EXPECT_EQ(0, memcmp(table.rows, reference.rows, sizeof(RecordingRow) * table.rowCount))
         << "fast and literal readers differ";
+    EXPECT_EQ(
+        0, memcmp(table.missingFields, reference.missingFields, sizeof(uint16_t) * table.rowCount))
+        << "fast and literal readers find other missing fields";
     return table.rowCount;
 }
 
@@ -78,7 +81,8 @@ TEST(Reader, DecimalCommasAndPointsAndSingleTabs) {
 }
 
 TEST(Reader, TabsAtEitherEndAndEmptyFieldsShiftValuesLeft) {
-    ASSERT_EQ(3, readBoth(header + "\t7\t8\n1\t\t\t2\n5\t6\t\n"));
+    // Lines with another number of fields than the header's three.
+    ASSERT_EQ(3, readBoth(header + "\t7\t8\t9\n1\t\t\t2\n5\t\t6\t\n"));
     EXPECT_EQ(7.0f, table.rows[0].col[0]);
     EXPECT_EQ(8.0f, table.rows[0].col[1]);
     EXPECT_EQ(1.0f, table.rows[1].col[0]);
@@ -397,5 +401,213 @@ TEST(Paging, TimeRangeKeepsSamplesInside) {
         EXPECT_EQ(table.rowCount, extent.selectedSamples);
         for (int i = table.rowCount; i < 8; i++)
             EXPECT_EQ(0.0f, table.rows[i].col[1]); // rows read and dropped are cleared
+    }
+}
+
+namespace {
+
+const std::string exportHeader = "Time\tc1\tc2\tLH\tLV\tLT\tc6\tLS\tc8\tc9\tRH\tRV\tRT\tc13\tRS\n";
+
+// One sample as an exporter writes it: fifteen cells, any of them text.
+std::string exportLine(const char* time, const char* left[3], const char* right[3]) {
+    return std::string(time) + "\t0\t0\t" + left[0] + "\t" + left[1] + "\t" + left[2] +
+           "\t0\t0,5\t0\t0\t" + right[0] + "\t" + right[1] + "\t" + right[2] + "\t0\t0,5\n";
+}
+
+std::string utf16(const std::string& text, bool littleEndian) {
+    std::string out = littleEndian ? "\xff\xfe" : "\xfe\xff";
+    for (char c : text) {
+        out += littleEndian ? c : '\0';
+        out += littleEndian ? '\0' : c;
+    }
+    return out;
+}
+
+} // namespace
+
+// Files from real exports: empty cells, NaN cells, preambles with "Time" in
+// them, byte-order marks, and files that hold no samples at all, each with
+// the line that says why.
+TEST(Reader, ExportsAsTrackersWriteThem) {
+    const char* eye[3] = {"1,5", "-2", "0,25"};
+    const char* empty[3] = {"", "", ""};
+    const char* nan[3] = {"NaN", "nan", "0,5"};
+    const std::string rightOnly =
+        exportHeader + exportLine("0,000", empty, eye) + exportLine("0,004", empty, eye);
+    const std::string blink = exportHeader + exportLine("0,000", eye, eye) +
+                              exportLine("0,004", empty, empty) + exportLine("0,008", eye, eye);
+    const std::string oneEyeNan = exportHeader + exportLine("0,000", nan, eye);
+    const std::string preamble = "Time of recording:\t10:42:17\nSubject\tS01\n\n" + exportHeader +
+                                 exportLine("0,000", eye, eye) + exportLine("0,004", eye, eye);
+    struct Case {
+        const char* name;
+        std::string content;
+        int rows;
+        float rightH;                               // row 0's column 10
+        std::vector<int> leftMissing, rightMissing; // per row
+        const char* trouble;
+    };
+    const Case cases[] = {
+        {"right eye only", rightOnly, 2, 1.5f, {1, 1}, {0, 0}, ""},
+        {"blink as empty cells", blink, 3, 1.5f, {0, 1, 0}, {0, 1, 0}, ""},
+        {"NaN in the left eye only", oneEyeNan, 1, 1.5f, {1}, {0}, ""},
+        {"preamble line beginning with Time", preamble, 2, 1.5f, {0, 0}, {0, 0}, ""},
+        {"UTF-8 byte-order mark", "\xef\xbb\xbf" + preamble, 2, 1.5f, {0, 0}, {0, 0}, ""},
+        {"UTF-16 little-endian", utf16(preamble, true), 2, 1.5f, {0, 0}, {0, 0}, ""},
+        {"UTF-16 big-endian", utf16(preamble, false), 2, 1.5f, {0, 0}, {0, 0}, ""},
+        {"empty file", "", 0, 0, {}, {}, "No samples: the file is empty"},
+        {"header, no rows",
+         exportHeader,
+         0,
+         0,
+         {},
+         {},
+         "No samples: no line follows the Time line"},
+        {"no header", "1\t2\n3\t4\n", 0, 0, {}, {}, "No samples: no line begins with Time"},
+        {"lower-case header",
+         "time\tx\n1\t2\n",
+         0,
+         0,
+         {},
+         {},
+         "No samples: no line begins with Time (one begins with time)"},
+        {"UTF-16 without mark",
+         utf16(preamble, true).substr(2),
+         0,
+         0,
+         {},
+         {},
+         "This file is UTF-16 text; save it as UTF-8 or ANSI text"},
+        {"comma-separated",
+         "Time,LH,LV\n0.0,1.5,2\n0.1,1.5,2\n",
+         0,
+         0,
+         {},
+         {},
+         "No samples: the columns are separated by commas, not tabs; export tab-separated text"},
+        {"semicolon-separated",
+         "Time;LH;LV\n0,0;1,5;2\n",
+         0,
+         0,
+         {},
+         {},
+         "No samples: the columns are separated by semicolons, not tabs; export tab-separated "
+         "text"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool marked = c.content.size() >= 2 && (c.content[0] & 0xfe) == 0xfe;
+        RecordingExtent extent;
+        const std::string path = writeFile("export.txt", c.content);
+        if (marked) {
+            ASSERT_TRUE(loadRecording(path.c_str(), table, WHOLE_RECORDING, &extent));
+        } else {
+            readBoth(c.content);
+            loadRecording(path.c_str(), table, WHOLE_RECORDING, &extent);
+        }
+        ASSERT_EQ(c.rows, table.rowCount);
+        char text[200];
+        EXPECT_EQ(*c.trouble != 0,
+                  describeRecordingTrouble(text, sizeof text, extent, WHOLE_RECORDING));
+        EXPECT_STREQ(c.trouble, text);
+        if (!c.rows) continue;
+        EXPECT_EQ(c.rightH, table.rows[0].col[10]);
+        EXPECT_EQ(-2.0f, table.rows[0].col[11]);
+        EXPECT_EQ(0.5f, table.rows[0].col[14]); // the columns after the gap stay put
+        for (int i = 0; i < c.rows; i++) {
+            EXPECT_EQ(c.leftMissing[i], eyeSampleMissing(table, i, 3)) << "row " << i;
+            EXPECT_EQ(c.rightMissing[i], eyeSampleMissing(table, i, 10)) << "row " << i;
+        }
+    }
+}
+
+// A range holds exactly the samples whose Time as written lies in it.
+TEST(Paging, RangeBoundsAreTheWrittenTimes) {
+    std::string content = header;
+    for (int i = 0; i < 1000; i++) { // 500 Hz, three decimals, as exports write it
+        char line[40];
+        snprintf(line, sizeof line, "%d.%03d\t%d\n", i * 2 / 1000, i * 2 % 1000, i);
+        content += line;
+    }
+    const std::string path = writeFile("500hz.txt", content);
+    struct Case {
+        double from, to;
+        int rows;
+        float first; // column 1 of the first row: the sample number
+    };
+    const double open = std::numeric_limits<double>::infinity();
+    const Case cases[] = {
+        {0.7, 0.8, 50, 350}, {-open, 0.01, 5, 0}, {0.01, 0.012, 1, 5}, {1.998, open, 1, 999}};
+    for (const Case& c : cases) {
+        RecordingExtent extent;
+        loadRecording(path.c_str(), table, {c.from, c.to, 0}, &extent);
+        EXPECT_EQ(c.rows, table.rowCount) << c.from << " " << c.to;
+        EXPECT_EQ(c.first, table.rows[0].col[1]) << c.from << " " << c.to;
+    }
+    RecordingExtent extent;
+    const RecordingSelection late = {1000, open, 0};
+    loadRecording(path.c_str(), table, late, &extent);
+    char text[200];
+    ASSERT_TRUE(describeRecordingTrouble(text, sizeof text, extent, late));
+    EXPECT_STREQ("No samples between 1000 s and the end (the recording ends at 1.998 s)", text);
+}
+
+// Paging keeps what is shown when the file has gone, and goes to the last
+// page there is when the file has become shorter.
+TEST(Paging, FileGoneOrShorterBetweenPages) {
+    std::string content = header;
+    for (int i = 0; i < 120000; i++)
+        content += std::to_string(i) + "\t1\n";
+    const std::string path = writeFile("paged.txt", content);
+    recordingSelection = WHOLE_RECORDING;
+    ASSERT_TRUE(readRecordingPage(path.c_str(), 50000));
+    const RecordingExtent shown = recordingExtent;
+    ASSERT_EQ(50000.0f, recording.rows[0].col[0]);
+
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);
+    EXPECT_FALSE(readRecordingPage(path.c_str(), 100000));
+    EXPECT_EQ(0, memcmp(&shown, &recordingExtent, sizeof shown));
+    EXPECT_EQ(50000.0f, recording.rows[0].col[0]);
+    EXPECT_EQ(50000, recording.rowCount);
+    EXPECT_NE(nullptr, strstr(recordingPageNotice, "again"));
+    std::filesystem::remove(path);
+
+    std::string shorter = header;
+    for (int i = 0; i < 30000; i++)
+        shorter += std::to_string(i) + "\t2\n";
+    writeFile("paged.txt", shorter);
+    EXPECT_TRUE(readRecordingPage(path.c_str(), 100000));
+    EXPECT_STREQ("", recordingPageNotice);
+    EXPECT_EQ(30000, recording.rowCount);
+    EXPECT_EQ(0.0f, recording.rows[0].col[0]);
+    EXPECT_EQ(2.0f, recording.rows[29999].col[1]);
+    EXPECT_EQ(0.0f, recording.rows[30000].col[1]); // the longer page's rows are gone
+    EXPECT_EQ(0, recordingExtent.firstSample);
+    EXPECT_EQ(30000, recordingExtent.selectedSamples);
+}
+
+// The trail goes back from the newest sample while the times lie within the
+// window and run forwards.
+TEST(Paging, TrailEndsWhereTimeRunsBackwards) {
+    struct Case {
+        const char* name;
+        std::vector<float> times;
+        int start; // trailStart over all rows, 2 s
+    };
+    const Case cases[] = {
+        {"steady", {0, 0.5f, 1, 1.5f, 2, 2.5f}, 2},
+        {"clock restarted", {50, 51, 52, 53, 0, 0.5f, 1}, 4},
+        {"stray line with time 0 is the newest", {8, 8.5f, 9, 0}, 3},
+        {"after a stray line", {7.5f, 8, 8.5f, 0, 9, 9.5f}, 4},
+        {"one sample", {3}, 0},
+    };
+    for (const Case& c : cases) {
+        RecordingTable& rows = table;
+        const int count = static_cast<int>(c.times.size());
+        for (int i = 0; i < count; i++)
+            rows.rows[i].col[0] = c.times[i];
+        rows.rowCount = count;
+        EXPECT_EQ(c.start, trailStart(rows, count, 2.0)) << c.name;
     }
 }
