@@ -10,8 +10,9 @@
 #include <cstdio>
 
 // The program's arguments as UTF-8 strings (on Windows rebuilt from the
-// wide command line, so names outside the ANSI code page survive).
-char** programArguments(int argc, char** argv);
+// wide command line, so names outside the ANSI code page survive). argc
+// becomes the count of the strings returned.
+char** programArguments(int& argc, char** argv);
 
 // Shows the file-open dialog with path preset as the proposed file. On OK the
 // chosen file's path replaces path (capacity bytes, terminator included) and

@@ -163,7 +163,7 @@ void showErrorMessage(const char* message) {
     flushEvents();
 }
 
-char** programArguments(int, char** argv) {
+char** programArguments(int&, char** argv) {
     return argv;
 }
 

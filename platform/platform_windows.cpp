@@ -58,11 +58,14 @@ void useParentConsole() {
 
 } // namespace
 
-char** programArguments(int, char** argv) {
+char** programArguments(int& argc, char** argv) {
     useParentConsole();
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
     if (!wide) return argv;
+    // The C runtime splits the same line by rules of its own ("" inside
+    // quotes differs), so its count may not match these strings.
+    argc = count;
     // Kept for the whole run, as argv is.
     static std::vector<std::string> strings;
     static std::vector<char*> pointers;
