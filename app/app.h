@@ -4,6 +4,7 @@
 #include "view/view.h"
 
 #include <cstddef>
+#include <string>
 
 // The plot's placement in the frame: distance, then the three angles.
 void applyPlotTransform();
@@ -12,7 +13,7 @@ void applyPlotTransform();
 struct StartOptions {
     bool forceFullScreen;          // "-f" among the arguments
     bool showHelp;                 // "--help"
-    const char* recordingArgument; // first argument not starting with '-', or null
+    const char* recordingArgument; // the argument not starting with '-', or null
     const char* snapshotPath;      // "--snapshot FILE": draw once, write a PNG, exit
     int width, height;             // "--size WxH" for the window, 300x300 otherwise
     double from, to;               // "--from", "--to": the Time range read
@@ -22,13 +23,30 @@ struct StartOptions {
     char rotate;                   // "--rotate x|y|z", 0 otherwise
     bool movieOptionGiven;         // one of --fps, --speed, --rotate
     bool gaps;                     // "--gaps": paths broken at missing samples from the start
+    bool force;                    // "--force": write over a file that is not a picture/video
     const char* problem;           // what is wrong with the arguments, or null
 };
+// Reads the arguments through the options table; an argument beginning with
+// '-' that is neither ours nor GLUT's, or a second recording, is a problem.
 StartOptions parseArguments(int argc, char** argv);
 void printUsage();
+// The options table's names, in order ("-f", "--snapshot", ...).
+size_t optionCount();
+const char* optionName(size_t index);
+
+// What may receive a snapshot or a movie. The problem's text (the target is
+// the recording itself, a folder, or an existing file of another kind and
+// force is not given), or null when path may be written.
+enum class OutputKind { Picture, Video };
+const char* outputFileProblem(const char* path, OutputKind kind, bool force,
+                              const char* recordingPath);
+// A name beside path that does not exist yet, with path's ending:
+// "talk.partial.mp4", "talk.partial2.mp4"...
+std::string temporaryNameBeside(const char* path);
 
 // Draws the current view into the back buffer and writes it to path as a
-// PNG. On failure returns false with the reason in problem.
+// PNG, under a temporary name first. On failure returns false with the
+// reason in problem, and a file of that name is left as it was.
 bool saveSnapshot(const char* path, const char** problem);
 
 // Reads the back buffer's width x height pixels into rgb as 8-bit RGB
@@ -36,7 +54,8 @@ bool saveSnapshot(const char* path, const char** problem);
 void readBackBuffer(int width, int height, unsigned char* rgb);
 
 // Writes rgb (width x height, bottom row first, as GL reads) as an 8-bit RGB
-// PNG with the top row first.
+// PNG with the top row first; on failure the problem is the system's reason
+// ("No space left on device").
 bool writePng(const char* path, int width, int height, const unsigned char* rgb,
               const char** problem);
 
@@ -75,8 +94,10 @@ bool writeMovie(const MovieSettings& movie, const char** problem);
 long long movieFrameCount(int rowCount, double samplesPerFrame);
 int movieSamplesInFrame(long long frame, int rowCount, double samplesPerFrame);
 
-// The replay's readout is drawn while the replay runs (not in movies).
+// The replay's readout is drawn while the replay runs (not in movies); the
+// notice of which page of a long recording is shown, in the viewer only.
 extern bool replayReadoutShown;
+extern bool pageNoticeShown;
 
 // Draws the whole picture into the back buffer; onDisplay then shows it.
 void drawPicture();

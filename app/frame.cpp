@@ -36,6 +36,12 @@ bool replayReadoutShown = true;
 // wider than the window is broken where its parts are set apart by two
 // spaces or more; lines stack upwards from the bottom. Returns the height
 // for the next text.
+static int partWidth(void* font, const char* part, size_t length) {
+    char text[200];
+    snprintf(text, sizeof text, "%.*s", static_cast<int>(length), part);
+    return glutBitmapLength(font, reinterpret_cast<const unsigned char*>(text));
+}
+
 static float drawStatusText(const char* text, float y) {
     // Where x = -30 at depth 50 lands: the visible half-width there is
     // 31.85 times the aspect.
@@ -48,7 +54,15 @@ static float drawStatusText(const char* text, float y) {
     lines[0][0] = '\0';
     for (const char* part = text; *part && count < 4;) {
         const char* gap = strstr(part, "  ");
-        const size_t length = gap ? static_cast<size_t>(gap - part) : strlen(part);
+        size_t length = gap ? static_cast<size_t>(gap - part) : strlen(part);
+        // A part wider than the window on its own is broken at a space.
+        while (partWidth(font, part, length) > room) {
+            size_t space = length - 1;
+            while (space > 0 && part[space] != ' ')
+                space--;
+            if (space == 0) break;
+            length = space;
+        }
         char* line = lines[count];
         char joined[200];
         snprintf(joined, sizeof joined, "%s%s%.*s", line, *line ? "   " : "",
@@ -70,10 +84,16 @@ static float drawStatusText(const char* text, float y) {
     return y;
 }
 
-// Which part of a long recording is shown, and the replay's readout.
+bool pageNoticeShown = true;
+
+// Which part of a long recording is shown, and the replay's readout; why
+// nothing is drawn, and a page that could not be read.
 static void drawStatusLines() {
-    char text[200];
+    char text[400];
     float y = -30.5f;
+    if (recordingPageNotice[0]) y = drawStatusText(recordingPageNotice, y);
+    if (describeRecordingTrouble(text, sizeof text, recordingExtent, recordingSelection))
+        y = drawStatusText(text, y);
     if (view.buildUpCount != -1 && replayReadoutShown) {
         const int count = view.buildUpCount;
         const float time = recording.rows[count > 0 ? count - 1 : 0].col[0];
@@ -82,7 +102,7 @@ static void drawStatusLines() {
                        recordingExtent.selectedSamples, samplesPerSecond(recording));
         y = drawStatusText(text, y);
     }
-    if (describeRecordingPage(text, sizeof text, recordingExtent, recording))
+    if (pageNoticeShown && describeRecordingPage(text, sizeof text, recordingExtent, recording))
         drawStatusText(text, y);
 }
 

@@ -20,21 +20,30 @@ namespace {
 // Beyond this the export would run for days; the user is asked for a speed.
 constexpr long long MOVIE_FRAME_LIMIT = 1000000;
 
-// "talk.mp4" -> "talk.partial.mp4": ffmpeg picks the format by the ending.
-std::string temporaryName(const char* path) {
-    std::string name = path;
-    size_t dot = name.find_last_of('.');
-    size_t separator = name.find_last_of("/\\");
-    if (dot == std::string::npos || (separator != std::string::npos && dot < separator) ||
-        dot == separator + 1)
-        return name + ".partial";
-    return name.substr(0, dot) + ".partial" + name.substr(dot);
+bool equalIgnoringCase(const char* a, const char* b) {
+    for (; *a && *b; a++, b++)
+        if ((*a | 0x20) != (*b | 0x20)) return false;
+    return *a == *b;
 }
 
-void placeFrame(long long frame, const MovieSettings& movie, int rows, double samplesPerFrame) {
+// Endings ffmpeg picks a format by; any other name is written as MP4.
+bool hasVideoEnding(const char* path) {
+    static const char* const endings[] = {".mp4", ".m4v",  ".mov", ".mkv", ".webm", ".avi", ".gif",
+                                          ".mpg", ".mpeg", ".ts",  ".ogv", ".flv",  ".wmv", ".3gp"};
+    const char* dot = strrchr(path, '.');
+    const char* separator = strpbrk(dot ? dot : path, "/\\");
+    if (!dot || separator) return false;
+    for (const char* ending : endings)
+        if (equalIgnoringCase(dot, ending)) return true;
+    return false;
+}
+
+// Frame number frame of the page, number movieFrame of the whole movie.
+void placeFrame(long long frame, long long movieFrame, const MovieSettings& movie, int rows,
+                double samplesPerFrame) {
     view.buildUpCount = movieSamplesInFrame(frame, rows, samplesPerFrame);
     // The timer turns the drum and the view 0.5 degrees every 5 ms.
-    const double turn = std::fmod(frame * ANGLE_PER_SECOND / movie.fps, 360.0);
+    const double turn = std::fmod(movieFrame * ANGLE_PER_SECOND / movie.fps, 360.0);
     view.drumAngle = static_cast<float>(turn);
     // A turning view is drawn anew every frame, without keeping a picture.
     view.rotateX = movie.rotate == 'x';
@@ -49,7 +58,22 @@ void placeFrame(long long frame, const MovieSettings& movie, int rows, double sa
 
 long long movieFrameCount(int rowCount, double samplesPerFrame) {
     if (rowCount <= 1) return 1;
-    return static_cast<long long>(std::ceil((rowCount - 1) / samplesPerFrame - 1e-9)) + 1;
+    // Counted as a double: a tiny speed must not overflow the conversion.
+    const double frames = std::ceil((rowCount - 1) / samplesPerFrame - 1e-9) + 1;
+    return frames < 1e15 ? static_cast<long long>(frames) : 1000000000000000LL;
+}
+
+// Samples a second over the whole selection (every page), so that the
+// pages of one movie run at one speed; 0 when Time does not advance.
+static double selectionRate(const RecordingExtent& extent) {
+    const double span = static_cast<double>(extent.lastTime) - extent.firstTime;
+    return extent.selectedSamples > 1 && span > 0 ? (extent.selectedSamples - 1) / span : 0;
+}
+
+// The samples on each page of the selection, for the frame count.
+static long long pageRows(const RecordingExtent& extent, long long start) {
+    const long long left = extent.selectedSamples - start;
+    return left < RECORDING_CAPACITY ? left : RECORDING_CAPACITY;
 }
 
 int movieSamplesInFrame(long long frame, int rowCount, double samplesPerFrame) {
@@ -60,8 +84,10 @@ int movieSamplesInFrame(long long frame, int rowCount, double samplesPerFrame) {
 
 bool writeMovie(const MovieSettings& movie, const char** problem) {
     const int width = windowWidth, height = windowHeight;
-    const int rows = recording.rowCount;
-    double rate = samplesPerSecond(recording);
+    // A long recording is filmed page after page; the build-up starts again
+    // with each page, as in the viewer.
+    const RecordingExtent extent = recordingExtent;
+    double rate = selectionRate(extent);
     if (rate <= 0) {
         rate = TICKS_PER_SECOND; // as the viewer's replay: one sample every 5 ms
         fprintf(stderr,
@@ -70,43 +96,33 @@ bool writeMovie(const MovieSettings& movie, const char** problem) {
                 rate * movie.speed);
     }
     const double samplesPerFrame = rate * movie.speed / movie.fps;
-    const long long frames = movieFrameCount(rows, samplesPerFrame);
-    if (frames > MOVIE_FRAME_LIMIT) {
-        *problem = "the movie would have more than a million frames; give a higher --speed";
-        return false;
+    long long frames = 0;
+    for (long long start = 0; start < extent.selectedSamples || start == 0;
+         start += RECORDING_CAPACITY) {
+        frames += movieFrameCount(static_cast<int>(pageRows(extent, start)), samplesPerFrame);
+        if (frames > MOVIE_FRAME_LIMIT) {
+            *problem = "the movie would have more than a million frames; give a higher --speed";
+            return false;
+        }
     }
 
-    const std::string partial = temporaryName(movie.path);
+    const std::string partial = temporaryNameBeside(movie.path);
+    // "file:" keeps a name such as "take2:final.mp4" or "-x.mp4" a file name.
+    const std::string output = "file:" + partial;
     char size[32], fps[16];
     snprintf(size, sizeof size, "%dx%d", width, height);
     snprintf(fps, sizeof fps, "%d", movie.fps);
     const char* ffmpeg = getenv("QUELVIST_FFMPEG");
     if (!ffmpeg || !*ffmpeg) ffmpeg = "ffmpeg";
     // GL reads rows bottom-up, hence the flip; yuv420p is what every player opens.
-    const char* arguments[] = {ffmpeg,
-                               "-hide_banner",
-                               "-loglevel",
-                               "error",
-                               "-nostdin",
-                               "-y",
-                               "-f",
-                               "rawvideo",
-                               "-pix_fmt",
-                               "rgb24",
-                               "-video_size",
-                               size,
-                               "-framerate",
-                               fps,
-                               "-i",
-                               "pipe:0",
-                               "-vf",
-                               "vflip",
-                               "-pix_fmt",
-                               "yuv420p",
-                               partial.c_str(),
-                               nullptr};
+    std::vector<const char*> arguments = {
+        ffmpeg,     "-hide_banner", "-loglevel", "error",       "-nostdin", "-y",         "-f",
+        "rawvideo", "-pix_fmt",     "rgb24",     "-video_size", size,       "-framerate", fps,
+        "-i",       "pipe:0",       "-vf",       "vflip",       "-pix_fmt", "yuv420p"};
+    if (!hasVideoEnding(movie.path)) arguments.insert(arguments.end(), {"-f", "mp4"});
+    arguments.insert(arguments.end(), {output.c_str(), nullptr});
     ChildProcess encoder;
-    if (!startChildProcess(arguments, encoder)) {
+    if (!startChildProcess(arguments.data(), encoder)) {
         *problem = "ffmpeg could not be started: install it (Debian: apt install ffmpeg) or set "
                    "QUELVIST_FFMPEG to the ffmpeg program";
         return false;
@@ -114,25 +130,37 @@ bool writeMovie(const MovieSettings& movie, const char** problem) {
 
     replayReadoutShown = false;
     std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
-    bool fed = true;
-    for (long long frame = 0; frame < frames && fed; frame++) {
-        placeFrame(frame, movie, rows, samplesPerFrame);
-        buildCurveList();
-        drawPicture();
-        readBackBuffer(width, height, rgb.data());
-        fed = fwrite(rgb.data(), 1, rgb.size(), encoder.input) == rgb.size();
-        if (frame % 10 == 0 || frame == frames - 1)
-            fprintf(stderr, "\rquelvist: frame %lld of %lld", frame + 1, frames);
+    bool fed = true, pageRead = true;
+    long long movieFrame = 0;
+    for (long long start = 0; fed && pageRead && (start < extent.selectedSamples || start == 0);
+         start += RECORDING_CAPACITY) {
+        if (start != recordingExtent.firstSample) {
+            pageRead = readRecordingPage(recordingPath, start);
+            forgetCurveBlocks();
+            if (!pageRead) break;
+        }
+        const int rows = recording.rowCount;
+        const long long pageFrames = movieFrameCount(rows, samplesPerFrame);
+        for (long long frame = 0; frame < pageFrames && fed; frame++, movieFrame++) {
+            placeFrame(frame, movieFrame, movie, rows, samplesPerFrame);
+            buildCurveList();
+            drawPicture();
+            readBackBuffer(width, height, rgb.data());
+            fed = fwrite(rgb.data(), 1, rgb.size(), encoder.input) == rgb.size();
+            if (movieFrame % 10 == 0 || movieFrame == frames - 1)
+                fprintf(stderr, "\rquelvist: frame %lld of %lld", movieFrame + 1, frames);
+        }
     }
     fputc('\n', stderr);
-    const bool encoded = finishChildProcess(encoder) && fed;
+    const bool encoded = finishChildProcess(encoder) && fed && pageRead;
     if (!encoded || !replaceFile(partial.c_str(), movie.path)) {
         removeFile(partial.c_str());
-        *problem = encoded ? "the movie could not be given its name"
-                           : "ffmpeg could not write the movie (its message is above)";
+        *problem = !pageRead ? "the recording could not be read again for its next page"
+                   : encoded ? "the movie could not be given its name"
+                             : "ffmpeg could not write the movie (its message is above)";
         return false;
     }
-    fprintf(stderr, "quelvist: wrote %s (%lld frames at %d per second)\n", movie.path, frames,
+    fprintf(stderr, "quelvist: wrote %s (%lld frames at %d per second)\n", movie.path, movieFrame,
             movie.fps);
     return true;
 }

@@ -13,156 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 
-// GLUT's own options that take a value; glutInit removes them with it.
-static bool isGlutOptionWithValue(const char* arg) {
-    return strcmp(arg, "-display") == 0 || strcmp(arg, "-geometry") == 0;
-}
-
-static bool takesValue(const char* arg) {
-    static const char* const options[] = {"--snapshot", "--size", "--from",  "--to",
-                                          "--movie",    "--fps",  "--speed", "--rotate"};
-    for (const char* option : options)
-        if (strcmp(arg, option) == 0) return true;
-    return false;
-}
-
-// A number with nothing after it; a decimal comma is taken as in recordings.
-static bool readNumber(const char* text, double& value) {
-    const char* end = nullptr;
-    value = parseDecimalPrefix(text, &end);
-    return end != text && *end == '\0';
-}
-
-// One option's value; the problem's text when it is wrong.
-static const char* takeValue(StartOptions& options, const char* option, const char* value) {
-    double number = 0;
-    if (strcmp(option, "--snapshot") == 0) {
-        options.snapshotPath = value;
-    } else if (strcmp(option, "--movie") == 0) {
-        options.moviePath = value;
-    } else if (strcmp(option, "--size") == 0) {
-        int w = 0, h = 0;
-        char rest = 0;
-        if (sscanf(value, "%dx%d%c", &w, &h, &rest) != 2 || w < 1 || h < 1 || w > 16384 ||
-            h > 16384)
-            return "--size takes WIDTHxHEIGHT, such as 800x600";
-        options.width = w;
-        options.height = h;
-    } else if (strcmp(option, "--from") == 0 || strcmp(option, "--to") == 0) {
-        if (!readNumber(value, number)) return "--from and --to take seconds, such as 12.5";
-        (option[2] == 'f' ? options.from : options.to) = number;
-    } else if (strcmp(option, "--fps") == 0) {
-        if (!readNumber(value, number) || number != static_cast<int>(number) || number < 1 ||
-            number > 240)
-            return "--fps takes a whole number of frames per second from 1 to 240";
-        options.fps = static_cast<int>(number);
-        options.movieOptionGiven = true;
-    } else if (strcmp(option, "--speed") == 0) {
-        if (!readNumber(value, number) || number <= 0 || number > 10000)
-            return "--speed takes a multiple of real time above 0, such as 0.5 or 4";
-        options.speed = number;
-        options.movieOptionGiven = true;
-    } else if (strcmp(option, "--rotate") == 0) {
-        if (strcmp(value, "x") != 0 && strcmp(value, "y") != 0 && strcmp(value, "z") != 0)
-            return "--rotate takes x, y or z";
-        options.rotate = value[0];
-        options.movieOptionGiven = true;
-    }
-    return nullptr;
-}
-
-StartOptions parseArguments(int argc, char** argv) {
-    StartOptions options = {};
-    options.width = 300;
-    options.height = 300;
-    options.from = WHOLE_RECORDING.from;
-    options.to = WHOLE_RECORDING.to;
-    options.fps = 30;
-    options.speed = 1;
-    for (int i = 0; i < argc; i++) {
-        const char* arg = argv[i];
-        if (strcmp(arg, "-f") == 0) options.forceFullScreen = true;
-        if (i == 0) continue;
-        if (isGlutOptionWithValue(arg) || takesValue(arg)) {
-            if (i + 1 >= argc) {
-                options.problem = "an option needs a value";
-                break;
-            }
-            const char* value = argv[++i]; // never a recording
-            if (!isGlutOptionWithValue(arg)) options.problem = takeValue(options, arg, value);
-            if (options.problem) break;
-        } else if (strcmp(arg, "--help") == 0) {
-            options.showHelp = true;
-        } else if (strcmp(arg, "--gaps") == 0) {
-            options.gaps = true;
-        } else if (arg[0] != '-' && !options.recordingArgument) {
-            options.recordingArgument = arg;
-        }
-    }
-    if (options.problem) return options;
-    if (options.snapshotPath && options.moviePath)
-        options.problem = "--snapshot and --movie cannot be used together";
-    else if ((options.snapshotPath || options.moviePath) && !options.recordingArgument)
-        options.problem =
-            options.moviePath ? "--movie needs a RECORDING" : "--snapshot needs a RECORDING";
-    else if (options.movieOptionGiven && !options.moviePath)
-        options.problem = "--fps, --speed and --rotate go with --movie";
-    else if (options.moviePath && (options.width % 2 || options.height % 2))
-        options.problem = "a movie's --size takes even numbers, such as 640x480";
-    else if (!(options.from < options.to))
-        options.problem = "--from must be less than --to";
-    return options;
-}
-
-void printUsage() {
-    fputs("Usage: quelvist [-f] [--gaps] [--from SECONDS] [--to SECONDS] [RECORDING]\n"
-          "       quelvist --snapshot FILE.png [--size WIDTHxHEIGHT] RECORDING\n"
-          "       quelvist --movie FILE.mp4 [--fps N] [--speed X] [--size WxH]\n"
-          "                [--rotate x|y|z] RECORDING\n"
-          "\n"
-          "Shows a binocular eye-movement recording in 3D.\n"
-          "Without RECORDING a file dialog asks for it (Cancel reads test.txt\n"
-          "from the working directory). The program then asks whether to run\n"
-          "full screen.\n"
-          "\n"
-          "  -f                  full screen whatever the answer\n"
-          "  --snapshot FILE     draw the start view once, write it to FILE as a\n"
-          "                      PNG and exit, asking nothing\n"
-          "  --size WxH          the window size for --snapshot and --movie\n"
-          "                      (default 300x300)\n"
-          "  --gaps              break each path where its eye's sample is missing\n"
-          "                      (horizontal, vertical and torsion all 0), as key g\n"
-          "  --from SECONDS      read only samples whose Time is SECONDS or later\n"
-          "  --to SECONDS        read only samples whose Time is before SECONDS\n"
-          "  --movie FILE        render the build-up replay from the first to the\n"
-          "                      last sample into a video file with ffmpeg and exit\n"
-          "  --fps N             the movie's frames per second (default 30)\n"
-          "  --speed X           the movie's speed as a multiple of real time\n"
-          "                      (default 1)\n"
-          "  --rotate x|y|z      turn the movie's view about that axis, as F6..F8 do\n"
-          "  --help              show this text and exit\n"
-          "\n"
-          "Keys:\n"
-          "  F1..F5     show/hide left eye, right eye, difference lines, edges, cross\n"
-          "  F6..F8     start/stop rotation about x, y, z\n"
-          "  F9, F10    zoom out, zoom in\n"
-          "  F11, F12   raise, lower the torsion scale\n"
-          "  a          start/stop the build-up replay\n"
-          "  Space      pause/resume the replay\n"
-          "  Left/Right step the paused replay one sample back/forward (Shift: 10)\n"
-          "  +, -       replay twice as fast, half as fast\n"
-          "  t          show only the replay's last 2 seconds (trail) on/off\n"
-          "  PgDn/PgUp  next/previous 50000 samples of a longer recording\n"
-          "  g          break the paths at missing samples (blinks) on/off\n"
-          "  1, 2, 3    front view (the start view), top view, side view\n"
-          "  r          reset the view\n"
-          "  s          save the view as quelvist-NNN.png in the working directory\n"
-          "  ESC        quit\n"
-          "Drag with the left mouse button to turn the plot, turn the wheel to zoom.\n"
-          "The right mouse button opens a menu with the same commands.\n",
-          stdout);
-}
-
 bool gapsAtStart;
 
 void initScene() {
@@ -228,10 +78,23 @@ static void onWindowClose() {
 
 static const char* snapshotTarget;
 static MovieSettings movieTarget;
+static int askedWidth, askedHeight;
+
+// A system may give a smaller window than asked (Windows keeps windows
+// within the screen); a file of another size than asked is never written.
+static void stopUnlessAskedSize(const char* path) {
+    if (windowWidth == askedWidth && windowHeight == askedHeight) return;
+    fprintf(stderr,
+            "quelvist: could not write %s: the window could only be %dx%d here, not the %dx%d "
+            "asked for; give a smaller --size\n",
+            path, windowWidth, windowHeight, askedWidth, askedHeight);
+    endProcess(2);
+}
 
 // Snapshot and movie modes: the first display writes the file and the
 // program ends.
 static void onSnapshotDisplay() {
+    stopUnlessAskedSize(snapshotTarget);
     const char* problem = nullptr;
     if (!saveSnapshot(snapshotTarget, &problem)) {
         fprintf(stderr, "quelvist: could not write %s: %s\n", snapshotTarget, problem);
@@ -241,6 +104,7 @@ static void onSnapshotDisplay() {
 }
 
 static void onMovieDisplay() {
+    stopUnlessAskedSize(movieTarget.path);
     const char* problem = nullptr;
     if (!writeMovie(movieTarget, &problem)) {
         fprintf(stderr, "quelvist: could not write %s: %s\n", movieTarget.path, problem);
@@ -288,13 +152,30 @@ int runViewer(int argc, char** argv) {
         pictureKeeping = options.moviePath != nullptr; // a snapshot is one frame
         snapshotTarget = options.snapshotPath;
         movieTarget = {options.moviePath, options.fps, options.speed, options.rotate};
+        const char* target = options.moviePath ? options.moviePath : options.snapshotPath;
+        if (const char* problem = outputFileProblem(
+                target, options.moviePath ? OutputKind::Video : OutputKind::Picture, options.force,
+                options.recordingArgument)) {
+            fprintf(stderr, "quelvist: will not write %s: %s\n", target, problem);
+            endProcess(2);
+        }
         takeRecordingArgument(options.recordingArgument);
+        pageNoticeShown = false; // figures show the data, not the keys that page
+        askedWidth = options.width;
+        askedHeight = options.height;
         glutInitWindowSize(options.width, options.height);
         glutCreateWindow("Quelvist");
         glClearColor(0.7f, 0.7f, 0.7f, 1.0f);
         glutDisplayFunc(options.moviePath ? onMovieDisplay : onSnapshotDisplay);
         glutReshapeFunc(onReshape);
         initScene();
+        // A file that holds no samples gives no figure: its reason, status 2.
+        char trouble[400];
+        if (describeRecordingTrouble(trouble, sizeof trouble, recordingExtent,
+                                     recordingSelection)) {
+            fprintf(stderr, "quelvist: %s: %s\n", recordingPath, trouble);
+            endProcess(2);
+        }
         glutMainLoop();
         return 0;
     }

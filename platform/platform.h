@@ -36,6 +36,12 @@ bool fileExists(const char* path);
 // False for a directory, or when the file cannot be examined.
 bool isReadableFile(FILE* file);
 
+// Whether both paths name one existing file, however written (links,
+// "./", case on Windows): the same device and inode, or on Windows the same
+// volume and file index.
+bool sameFile(const char* a, const char* b);
+bool isDirectory(const char* path);
+
 // Deletes a file; renames from to to, replacing a file of that name.
 bool removeFile(const char* path);
 bool replaceFile(const char* from, const char* to);

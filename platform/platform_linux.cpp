@@ -180,6 +180,17 @@ bool isReadableFile(FILE* file) {
     return fstat(fileno(file), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
+bool sameFile(const char* a, const char* b) {
+    struct stat first, second;
+    return stat(a, &first) == 0 && stat(b, &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+bool isDirectory(const char* path) {
+    struct stat info;
+    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 bool removeFile(const char* path) {
     return remove(path) == 0;
 }

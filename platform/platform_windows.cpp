@@ -133,6 +133,30 @@ bool isReadableFile(FILE* file) {
     return _fstat64(_fileno(file), &info) == 0 && !(info.st_mode & _S_IFDIR);
 }
 
+// The volume and file index of an existing file or folder.
+static bool fileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION& info) {
+    HANDLE file =
+        CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool known = GetFileInformationByHandle(file, &info) != 0;
+    CloseHandle(file);
+    return known;
+}
+
+bool sameFile(const char* a, const char* b) {
+    BY_HANDLE_FILE_INFORMATION first, second;
+    return fileIdentity(a, first) && fileIdentity(b, second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
+}
+
+bool isDirectory(const char* path) {
+    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool removeFile(const char* path) {
     return DeleteFileW(widen(path).c_str()) != 0;
 }

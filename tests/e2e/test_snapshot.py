@@ -61,6 +61,112 @@ for args, status in ((["--snapshot"], 2), (["--snapshot", out], 2), (["--size", 
     else:
         check(r.returncode == 0 and read_png(out).width == 300, f"{args}: the snapshot ({r.returncode}, {r.stderr!r})")
 
+# Mistyped and unknown options, values out of range, a second recording:
+# a message that names the problem (and the option meant), status 2, no file.
+for args, says in ((["--snapshot", out, "--gap", sample], "did you mean --gaps?"),
+                   (["--snapshot", out, "--szie", "640x480", sample], "did you mean --size?"),
+                   (["--snapshot", out, "-x", sample], "unknown option -x"),
+                   (["--snapshot", out, sample, sample], "only one RECORDING"),
+                   (["--snapshot", out, "--size", "4294967298x2", sample], "--size takes"),
+                   (["--snapshot", out, "--gaps=1", sample], "--gaps takes no value"),
+                   (["--movie", "m.mp4", "--fps", "1e10", sample], "--fps takes"),
+                   (["--movie", "m.mp4", "--speed", "1e-18", sample], "more than a million frames")):
+    if os.path.exists(out):
+        os.remove(out)
+    r = run(*args)
+    check(r.returncode == 2 and says in r.stderr and not os.path.exists(out)
+          and not os.path.exists(os.path.join(work, "m.mp4")),
+          f"{args[2:]}: status 2, {says!r}, no file ({r.returncode}, {r.stderr.strip()!r})")
+r = run("--snapshot=" + out, "--size=200x100", "--", sample)
+check(r.returncode == 0 and (read_png(out).width, read_png(out).height) == (200, 100),
+      f"--name=value and -- are understood ({r.returncode}, {r.stderr!r})")
+
+
+def export(name, text, encoding="utf-8"):
+    path = os.path.join(work, name)
+    with open(path, "w", encoding=encoding, newline="") as f:
+        f.write(text)
+    return path
+
+
+def line(time, left, right):
+    return f"{time}\t0\t0\t" + "\t".join(left) + "\t0\t1\t0\t0\t" + "\t".join(right) + "\t0\t1\n"
+
+
+HEADER = "Time\tc1\tc2\tLH\tLV\tLT\tc6\tLS\tc8\tc9\tRH\tRV\tRT\tc13\tRS\n"
+rows = [(f"{i * 0.004:.3f}".replace(".", ","), f"{8 * (i % 50) / 50:.2f}".replace(".", ","),
+         f"{(i % 30) / 5 - 3:.2f}".replace(".", ",")) for i in range(300)]
+both = "".join(line(t, (h, v, "0,1"), ("-" + h, v, "0,1")) for t, h, v in rows)
+right_only = "".join(line(t, ("", "", ""), ("-" + h, v, "0,1")) for t, h, v in rows)
+preamble = "Time of recording:\t10:42:17\nSubject\tS01\n\n"
+
+# Files that hold no samples: why, status 2, no picture written.
+for name, text, encoding, says in (
+        ("empty.txt", "", "utf-8", "the file is empty"),
+        ("header-only.txt", HEADER, "utf-8", "no line follows the Time line"),
+        ("no-header.txt", both, "utf-8", "no line begins with Time"),
+        ("lower-case.txt", HEADER.lower() + both, "utf-8", "(one begins with time)"),
+        ("utf16-no-mark.txt", HEADER + both, "utf-16-le", "This file is UTF-16 text"),
+        ("commas.csv", "Time,LH,LV\n0.000,1.5,2\n", "utf-8", "separated by commas"),
+        ("semicolons.csv", "Time;LH;LV\n0,000;1,5;2\n", "utf-8", "separated by semicolons")):
+    if os.path.exists(out):
+        os.remove(out)
+    r = run("--snapshot", out, export(name, text, encoding))
+    check(r.returncode == 2 and says in r.stderr and not os.path.exists(out),
+          f"{name}: status 2, {says!r}, no picture ({r.returncode}, {r.stderr.strip()!r})")
+r = run("--snapshot", out, "--from", "1000", sample)
+check(r.returncode == 2 and "No samples between 1000 s and the end (the recording ends at 59.998 s)"
+      in r.stderr and not os.path.exists(out), f"--from past the end: status 2 ({r.stderr.strip()!r})")
+
+# Exports that read right: the same picture with a preamble, a byte-order
+# mark or as UTF-16; a right-eye-only export draws the right eye.
+reference = os.path.join(work, "reference.png")
+run("--snapshot", reference, export("both.txt", HEADER + both))
+for name, text, encoding in (("preamble.txt", preamble + HEADER + both, "utf-8"),
+                             ("bom.txt", "\ufeff" + HEADER + both, "utf-8"),
+                             ("utf16.txt", "\ufeff" + preamble + HEADER + both, "utf-16-le"),
+                             ("utf16be.txt", "\ufeff" + HEADER + both, "utf-16-be")):
+    r = run("--snapshot", out, export(name, text, encoding))
+    check(r.returncode == 0 and differing(read_png(out), read_png(reference)) == 0,
+          f"{name}: the same picture as the plain export ({r.returncode}, {r.stderr!r})")
+r = run("--snapshot", out, export("right-only.txt", HEADER + right_only))
+check(r.returncode == 0 and read_png(out).count(is_red) > 200 and read_png(out).count(is_blue) == 0
+      and read_png(reference).count(is_blue) > 200,
+      f"a right-eye-only export draws the right eye alone ({r.returncode})")
+
+# Never over the recording, whatever the name; never over a file of another
+# kind without --force.
+recording = export("recording.txt", HEADER + both)
+os.link(recording, os.path.join(work, "hard-link.txt"))
+notes = export("notes.txt", "my notes\n")
+for args, status, says in ((["--snapshot", recording, recording], 2, "is the recording being read"),
+                           (["--snapshot", "./hard-link.txt", recording], 2, "is the recording"),
+                           (["--snapshot", notes, recording], 2, "give --force"),
+                           (["--snapshot", work, recording], 2, "it is a folder"),
+                           (["--snapshot", notes, "--force", recording], 0, "")):
+    r = run(*args)
+    check(r.returncode == status and says in r.stderr, f"{args}: status {status} ({r.stderr.strip()!r})")
+with open(recording) as f:
+    check(f.read() == HEADER + both, "the recording is untouched")
+check(read_png(notes).width == 300, "--force writes over another kind of file")
+
+# A full disk: the system's reason, and the good file of that name stays.
+full = os.path.join(work, "full")
+os.mkdir(full)
+script = (f"mount -t tmpfs -o size=48k none {full} && cp {reference} {full}/figure.png && "
+          f"head -c 40000 /dev/zero > {full}/filler; {BINARY} --snapshot {full}/figure.png "
+          f"--size 640x480 {recording}; echo status=$?; cmp {reference} {full}/figure.png "
+          f"&& echo kept; ls {full}")
+r = subprocess.run(["unshare", "-rm", "sh", "-c", script], capture_output=True, text=True,
+                   timeout=120, env=child_env())
+if "mount" in r.stderr and "status=" not in r.stdout:
+    print(f"(no private tmpfs here, the full disk is not tried: {r.stderr.strip()})")
+else:
+    check("status=2" in r.stdout and "No space left on device" in r.stderr,
+          f"a full disk: status 2 and the system's reason ({r.stdout.split()}, {r.stderr.strip()!r})")
+    check("kept" in r.stdout and "partial" not in r.stdout,
+          f"the good file stays and no partial file is left ({r.stdout.split()})")
+
 no_display = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
 r = run("--help", env=no_display)
 check(r.returncode == 0, "--help exits 0, even without a display")

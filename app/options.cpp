@@ -1,0 +1,309 @@
+// The command line: one table of options. Parsing, --help and the "did you
+// mean" hint for a mistyped option all read it.
+#include "app/app.h"
+
+#include "recording/recording.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Takes an option's value (null for an option without one) into options;
+// returns what is wrong with it, or null.
+using TakeValue = const char* (*)(StartOptions& options, const char* value);
+
+struct OptionRow {
+    const char* name;
+    const char* valueName; // null: the option takes no value
+    const char* help;      // lines of the --help text, "\n" between them
+    TakeValue take;
+};
+
+// A number with nothing after it; a decimal comma is taken as in recordings.
+bool readNumber(const char* text, double& value) {
+    const char* end = nullptr;
+    value = parseDecimalPrefix(text, &end);
+    return end != text && *end == '\0' && std::isfinite(value);
+}
+
+// A whole number from 1 to 16384, read with a range check.
+bool readSide(const char* begin, const char* end, int& side) {
+    auto result = std::from_chars(begin, end, side);
+    return result.ec == std::errc() && result.ptr == end && side >= 1 && side <= 16384;
+}
+
+const char* takeSize(StartOptions& options, const char* value) {
+    const char* x = strchr(value, 'x');
+    if (!x || !readSide(value, x, options.width) || !readSide(x + 1, x + strlen(x), options.height))
+        return "--size takes WIDTHxHEIGHT from 1x1 to 16384x16384, such as 800x600";
+    return nullptr;
+}
+
+const char* takeSeconds(double& bound, const char* value) {
+    return readNumber(value, bound) ? nullptr : "--from and --to take seconds, such as 12.5";
+}
+
+const char* takeFps(StartOptions& options, const char* value) {
+    double number = 0;
+    // Checked as a double: a value out of int's range must not be cast.
+    if (!readNumber(value, number) || number < 1 || number > 240 || number != std::floor(number))
+        return "--fps takes a whole number of frames per second from 1 to 240";
+    options.fps = static_cast<int>(number);
+    options.movieOptionGiven = true;
+    return nullptr;
+}
+
+const char* takeSpeed(StartOptions& options, const char* value) {
+    double number = 0;
+    if (!readNumber(value, number) || number <= 0 || number > 10000)
+        return "--speed takes a multiple of real time above 0 and up to 10000, such as 0.5 or 4";
+    options.speed = number;
+    options.movieOptionGiven = true;
+    return nullptr;
+}
+
+const char* takeRotate(StartOptions& options, const char* value) {
+    if (strcmp(value, "x") != 0 && strcmp(value, "y") != 0 && strcmp(value, "z") != 0)
+        return "--rotate takes x, y or z";
+    options.rotate = value[0];
+    options.movieOptionGiven = true;
+    return nullptr;
+}
+
+const OptionRow optionTable[] = {
+    {"-f", nullptr, "full screen whatever the answer",
+     [](StartOptions& o, const char*) -> const char* {
+         o.forceFullScreen = true;
+         return nullptr;
+     }},
+    {"--snapshot", "FILE",
+     "draw the start view once, write it to FILE as a\nPNG and exit, asking nothing",
+     [](StartOptions& o, const char* v) -> const char* {
+         o.snapshotPath = v;
+         return nullptr;
+     }},
+    {"--size", "WxH", "the window size for --snapshot and --movie\n(default 300x300)", takeSize},
+    {"--force", nullptr,
+     "let --snapshot or --movie write over an existing file\nthat is not a picture or a video",
+     [](StartOptions& o, const char*) -> const char* {
+         o.force = true;
+         return nullptr;
+     }},
+    {"--gaps", nullptr,
+     "break each path where its eye's sample is missing\n(positions all 0, empty or not a "
+     "number), as key g",
+     [](StartOptions& o, const char*) -> const char* {
+         o.gaps = true;
+         return nullptr;
+     }},
+    {"--from", "SECONDS", "read only samples whose Time is SECONDS or later",
+     [](StartOptions& o, const char* v) { return takeSeconds(o.from, v); }},
+    {"--to", "SECONDS", "read only samples whose Time is before SECONDS",
+     [](StartOptions& o, const char* v) { return takeSeconds(o.to, v); }},
+    {"--movie", "FILE",
+     "render the build-up replay from the first to the\nlast sample into a video file with "
+     "ffmpeg and exit",
+     [](StartOptions& o, const char* v) -> const char* {
+         o.moviePath = v;
+         return nullptr;
+     }},
+    {"--fps", "N", "the movie's frames per second (default 30)", takeFps},
+    {"--speed", "X", "the movie's speed as a multiple of real time\n(default 1)", takeSpeed},
+    {"--rotate", "x|y|z", "turn the movie's view about that axis, as F6..F8 do", takeRotate},
+    {"--help", nullptr, "show this text and exit",
+     [](StartOptions& o, const char*) -> const char* {
+         o.showHelp = true;
+         return nullptr;
+     }},
+};
+
+// GLUT's own options; glutInit takes them (and the value of the first two)
+// out of the arguments.
+const char* const glutOptionsWithValue[] = {"-display", "-geometry"};
+const char* const glutFlags[] = {"-iconic", "-direct", "-indirect", "-gldebug", "-sync"};
+
+bool isOneOf(const char* arg, const char* const* names, size_t count) {
+    for (size_t i = 0; i < count; i++)
+        if (strcmp(arg, names[i]) == 0) return true;
+    return false;
+}
+
+const OptionRow* findOption(const char* name, size_t length) {
+    for (const OptionRow& row : optionTable)
+        if (strlen(row.name) == length && strncmp(row.name, name, length) == 0) return &row;
+    return nullptr;
+}
+
+// Edits (insert, delete, replace, swap of neighbours) between a and b.
+size_t editDistance(const std::string& a, const std::string& b) {
+    std::string::size_type n = a.size(), m = b.size();
+    std::basic_string<size_t> before(m + 1, 0), previous(m + 1, 0), current(m + 1, 0);
+    for (size_t j = 0; j <= m; j++)
+        previous[j] = j;
+    for (size_t i = 1; i <= n; i++) {
+        current[0] = i;
+        for (size_t j = 1; j <= m; j++) {
+            size_t best = std::min(previous[j] + 1, current[j - 1] + 1);
+            best = std::min(best, previous[j - 1] + (a[i - 1] != b[j - 1]));
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                best = std::min(best, before[j - 2] + 1);
+            current[j] = best;
+        }
+        before = previous;
+        previous = current;
+    }
+    return previous[m];
+}
+
+char problemText[600];
+
+const char* unknownOption(const char* arg) {
+    std::string name = arg;
+    name = name.substr(0, name.find('='));
+    const OptionRow* nearest = nullptr;
+    size_t nearestDistance = 3; // further than two edits is no suggestion
+    for (const OptionRow& row : optionTable) {
+        const size_t distance = editDistance(name, row.name);
+        // Half a name changed is another name ("-x" is not "-f").
+        if (distance < nearestDistance && 2 * distance < strlen(row.name)) {
+            nearest = &row;
+            nearestDistance = distance;
+        }
+    }
+    if (nearest)
+        snprintf(problemText, sizeof problemText, "unknown option %.400s (did you mean %s?)",
+                 name.c_str(), nearest->name);
+    else
+        snprintf(problemText, sizeof problemText, "unknown option %.400s", name.c_str());
+    return problemText;
+}
+
+const char* optionProblem(const char* format, const char* name) {
+    snprintf(problemText, sizeof problemText, format, name);
+    return problemText;
+}
+
+} // namespace
+
+StartOptions parseArguments(int argc, char** argv) {
+    StartOptions options = {};
+    options.width = 300;
+    options.height = 300;
+    options.from = WHOLE_RECORDING.from;
+    options.to = WHOLE_RECORDING.to;
+    options.fps = 30;
+    options.speed = 1;
+    bool optionsEnded = false; // after "--" every argument is a recording
+    for (int i = 1; i < argc && !options.problem; i++) {
+        const char* arg = argv[i];
+        if (!optionsEnded && strcmp(arg, "--") == 0) {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg[0] != '-' || optionsEnded) {
+            if (options.recordingArgument)
+                options.problem = optionProblem("only one RECORDING can be given; %.400s is a "
+                                                "second one",
+                                                arg);
+            else
+                options.recordingArgument = arg;
+            continue;
+        }
+        if (isOneOf(arg, glutOptionsWithValue, 2)) {
+            if (++i >= argc) options.problem = optionProblem("%.400s needs a value", arg);
+            continue; // its value is GLUT's, never a recording
+        }
+        if (isOneOf(arg, glutFlags, 5)) continue;
+        // "--name value" or "--name=value".
+        const char* equals = strncmp(arg, "--", 2) == 0 ? strchr(arg, '=') : nullptr;
+        const size_t length = equals ? static_cast<size_t>(equals - arg) : strlen(arg);
+        const OptionRow* row = findOption(arg, length);
+        if (!row) {
+            options.problem = unknownOption(arg);
+        } else if (!row->valueName) {
+            options.problem = equals ? optionProblem("%.400s takes no value", row->name)
+                                     : row->take(options, nullptr);
+        } else if (equals) {
+            options.problem = row->take(options, equals + 1);
+        } else if (i + 1 >= argc) {
+            options.problem = optionProblem("%.400s needs a value", row->name);
+        } else {
+            options.problem = row->take(options, argv[++i]);
+        }
+    }
+    if (options.problem) return options;
+    if (options.snapshotPath && options.moviePath)
+        options.problem = "--snapshot and --movie cannot be used together";
+    else if ((options.snapshotPath || options.moviePath) && !options.recordingArgument)
+        options.problem =
+            options.moviePath ? "--movie needs a RECORDING" : "--snapshot needs a RECORDING";
+    else if (options.movieOptionGiven && !options.moviePath)
+        options.problem = "--fps, --speed and --rotate go with --movie";
+    else if (options.force && !options.snapshotPath && !options.moviePath)
+        options.problem = "--force goes with --snapshot or --movie";
+    else if (options.moviePath && (options.width % 2 || options.height % 2))
+        options.problem = "a movie's --size takes even numbers, such as 640x480";
+    else if (!(options.from < options.to))
+        options.problem = "--from must be less than --to";
+    return options;
+}
+
+void printUsage() {
+    fputs("Usage: quelvist [-f] [--gaps] [--from SECONDS] [--to SECONDS] [RECORDING]\n"
+          "       quelvist --snapshot FILE.png [--size WIDTHxHEIGHT] [--force] RECORDING\n"
+          "       quelvist --movie FILE.mp4 [--fps N] [--speed X] [--size WxH]\n"
+          "                [--rotate x|y|z] [--force] RECORDING\n"
+          "\n"
+          "Shows a binocular eye-movement recording in 3D.\n"
+          "Without RECORDING a file dialog asks for it (Cancel reads test.txt\n"
+          "from the working directory). The program then asks whether to run\n"
+          "full screen. An option's value may also follow an equals sign\n"
+          "(--speed=4).\n"
+          "\n",
+          stdout);
+    for (const OptionRow& row : optionTable) {
+        char head[40];
+        snprintf(head, sizeof head, "  %s%s%s", row.name, row.valueName ? " " : "",
+                 row.valueName ? row.valueName : "");
+        printf("%-22s", head);
+        for (const char* line = row.help; *line;) {
+            const char* end = strchr(line, '\n');
+            const int length = end ? static_cast<int>(end - line) : static_cast<int>(strlen(line));
+            printf("%.*s\n", length, line);
+            line += length + (end ? 1 : 0);
+            if (*line) printf("%22s", "");
+        }
+    }
+    fputs("\n"
+          "Keys:\n"
+          "  F1..F5     show/hide left eye, right eye, difference lines, edges, cross\n"
+          "  F6..F8     start/stop rotation about x, y, z\n"
+          "  F9, F10    zoom out, zoom in\n"
+          "  F11, F12   raise, lower the torsion scale\n"
+          "  a          start/stop the build-up replay\n"
+          "  Space      pause/resume the replay\n"
+          "  Left/Right step the paused replay one sample back/forward (Shift: 10)\n"
+          "  +, -       replay twice as fast, half as fast\n"
+          "  t          show only the replay's last 2 seconds (trail) on/off\n"
+          "  PgDn/PgUp  next/previous 50000 samples of a longer recording\n"
+          "  g          break the paths at missing samples (blinks) on/off\n"
+          "  1, 2, 3    front view (the start view), top view, side view\n"
+          "  r          reset the view\n"
+          "  s          save the view as quelvist-NNN.png in the working directory\n"
+          "  ESC        quit\n"
+          "Drag with the left mouse button to turn the plot, turn the wheel to zoom.\n"
+          "The right mouse button opens a menu with the same commands.\n",
+          stdout);
+}
+
+size_t optionCount() {
+    return sizeof optionTable / sizeof optionTable[0];
+}
+
+const char* optionName(size_t index) {
+    return optionTable[index].name;
+}
