@@ -69,12 +69,53 @@ check(differing(frame(turning, 1, "turn-1.png"), frame(turning, 5, "turn-5.png")
 # Failures: a clear message, status 2, and no file that looks like a movie.
 for name, env, target in (("no ffmpeg", {"QUELVIST_FFMPEG": os.path.join(work, "no-ffmpeg")},
                            os.path.join(work, "none.mp4")),
-                          ("ffmpeg fails", {}, os.path.join(work, "no-such-folder", "none.mp4")),
-                          ("unknown format", {}, os.path.join(work, "none.unknown"))):
+                          ("ffmpeg fails", {}, os.path.join(work, "no-such-folder", "none.mp4"))):
     r = run("--movie", target, recording, **env)
     left = [f for f in os.listdir(os.path.dirname(target)) if f.startswith("none")] \
         if os.path.isdir(os.path.dirname(target)) else []
     check(r.returncode == 2 and f"could not write {target}" in r.stderr and not left,
           f"{name}: status 2, a message, no file ({r.returncode}, {r.stderr[-200:]!r}, {left})")
+
+# Names are files, whatever they hold: a colon, a leading '-', no ending (an
+# MP4 then); a user's own "x.partial.mp4" is not touched.
+mine = os.path.join(work, "x.partial.mp4")
+with open(mine, "w") as f:
+    f.write("mine")
+for name in ("take2:final.mp4", "-x.mp4", "out", "x.mp4", "odd.ending"):
+    r = run("--movie=" + name, "--speed=8", recording)  # 1499 / (500 * 8 / 30) -> 12 steps
+    fmt = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "format=format_name", "-of",
+                          "default=nw=1:nk=1", "file:" + os.path.join(work, name)],
+                         capture_output=True, text=True).stdout
+    check(r.returncode == 0 and probe("file:" + os.path.join(work, name))[0] == 13 and "mp4" in fmt,
+          f"--movie {name}: an MP4 of 13 frames ({r.returncode}, {fmt.strip()!r}, {r.stderr[-150:]!r})")
+check(open(mine).read() == "mine" and not [f for f in os.listdir(work) if "partial" in f and f != "x.partial.mp4"],
+      "the user's x.partial.mp4 stays and no temporary file is left")
+
+# A folder of that name is found before anything is encoded.
+os.mkdir(os.path.join(work, "folder.mp4"))
+r = run("--movie", os.path.join(work, "folder.mp4"), recording)
+check(r.returncode == 2 and "it is a folder" in r.stderr and "frame" not in r.stderr,
+      f"a folder as the movie: status 2 before encoding ({r.stderr.strip()!r})")
+
+# A recording longer than the table is filmed page after page: 100001
+# samples at 500 Hz (200 s) at 50 times real time. Each page's build-up
+# starts again: 49999 steps of 500 * 50 / 30 samples, twice, then the one
+# sample of the last page.
+long_recording = os.path.join(work, "long.txt")
+subprocess.run([sys.executable, os.path.join(os.path.dirname(DATA), "tools", "make_recording.py"),
+                "--rows", "100001", "--seed", "5", "-o", long_recording], check=True)
+long_movie = os.path.join(work, "long.mp4")
+r = run("--movie", long_movie, "--speed", "50", long_recording)
+per_page = -(-49999 * 30 // (500 * 50)) + 1
+duration = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "format=duration", "-of",
+                           "default=nw=1:nk=1", long_movie], capture_output=True, text=True).stdout
+check(r.returncode == 0 and abs(float(duration or 0) - (2 * per_page + 1) / 30) < 0.01,
+      f"a 100001-sample movie lasts {(2 * per_page + 1) / 30:.3f} s ({duration.strip()}, {r.stderr[-120:]!r})")
+# Figures leave out the paging notice: the first page of the long recording
+# looks as the same 50000 samples on their own.
+page, alone = os.path.join(work, "page.png"), os.path.join(work, "alone.png")
+run("--snapshot", page, long_recording)
+run("--snapshot", alone, "--to", "100", long_recording)
+check(differing(read_png(page), read_png(alone)) == 0, "a snapshot shows no paging notice")
 
 finish()
