@@ -1,12 +1,14 @@
 """Hostile files and paths on the real program: the error message with the
 whole path, shown literally, status 1; files from other programs open as
-the reading rules say, and the viewer stays responsive."""
+the reading rules say (a line in the window says why nothing is drawn), and
+the viewer stays responsive."""
 import os
 import random
 import subprocess
 import tempfile
 
-from harness import BINARY, child_env, Viewer, check, differing, finish, is_blue, ocr_until, write_recording
+from harness import (BINARY, Viewer, check, child_env, differing, finish, geometry, is_blue, ocr_until,
+                     write_recording)
 
 work = tempfile.mkdtemp(prefix="quelvist-hostile-")
 
@@ -74,6 +76,12 @@ for path, label in ((binary, "random bytes"), (infinite, "infinite values")):
         before = v.shot("hostile-" + label.replace(" ", "-"))
         if label == "infinite values":
             check(before.count(is_blue) > 50, "infinite values: the good samples are drawn")
+        else:
+            g = geometry(window)
+            words = ocr_until(None, "hostile-no-samples", "begins",
+                              crop=f"230x30+{g['X']}+{g['Y'] + 270}")
+            check("no line begins with Time" in words,
+                  f"random bytes: the window says why nothing is drawn ({words!r})")
         v.key("F4", "F7")
         after = v.shot_when("hostile-" + label.replace(" ", "-") + "-turned",
                             lambda image: differing(before, image) > 0)

@@ -93,5 +93,15 @@ for label in ("Stop build-up (a)", "Pause (Space)", "Step back (Left)", "Step fo
 v.pick()  # the first entry: stop the build-up
 check(v.trace.latest_samples() == 50000, "Stop build-up (a) shows the whole page again")
 
+# The file is replaced by a folder: Page Up keeps the page and says why.
+os.remove(long_recording)
+os.mkdir(long_recording)
+v.key("Page_Up")
+v.key("F1", "F2", "F5")
+words = ocr_until(None, "25-not-again", "again", crop=f"195x40+{wx}+{wy + 258}", timeout=10.0)
+v.key("F1", "F2", "F5")
+check("not read" in words and "50001" in words and v.trace.latest_samples() == 50000,
+      f"a file that cannot be read again keeps its page, and the window says so ({words!r})")
+
 v.stop()
 finish()
