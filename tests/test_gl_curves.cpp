@@ -221,8 +221,9 @@ TEST(CurvesFrame, InfiniteAndHugeSamplesLeaveTheRestDrawn) {
     EXPECT_TRUE(found) << "the last segment is still drawn";
 }
 
-// Blinks and lost tracking (all three positions 0): with gaps on, each eye's
-// path breaks there and no grey line joins a missing sample.
+// Blinks and lost tracking, as exports write them: all three positions 0,
+// empty cells, or "NaN" positions beside a torsion value. With gaps on, each
+// eye's path breaks there and no grey line joins a missing sample.
 TEST(Curves, GapsBreakThePathsAtMissingSamples) {
     const std::vector<Sample> rows = {
         {-5, 4, 1, 0, 6, -3, 2, 0},  {0, 0, 0, 0, 4, -4, 1, 0}, // left eye lost
@@ -230,17 +231,38 @@ TEST(Curves, GapsBreakThePathsAtMissingSamples) {
         {3, 2, 1, 0, 1, 1, 1, 0},    {4, 3, 2, 0, 0, 0, 0, 0},  // right eye lost
         {6, 1, 0, 0, 2, 2, 2, 0},
     };
-    startSceneWith(recordingText(rows));
-    applyCommand(3); // the difference lines
-    auto origin = projectPlotPoint(0, 0, 0);
+    // The same rows with each lost eye's cells written as text.
+    auto exported = [&](const char* lost) {
+        std::string text = "Time\tc1\tc2\tLH\tLV\tLT\tc6\tLS\tc8\tc9\tRH\tRV\tRT\tc13\tRS\n";
+        auto eye = [&](float h, float v, float t) {
+            return h == 0 && v == 0 && t == 0
+                       ? std::string(lost)
+                       : std::to_string(h) + "\t" + std::to_string(v) + "\t" + std::to_string(t);
+        };
+        for (const Sample& r : rows)
+            text += "0\t0\t0\t" + eye(r.leftH, r.leftV, r.leftT) + "\t0\t0\t0\t0\t" +
+                    eye(r.rightH, r.rightV, r.rightT) + "\t0\t0\n";
+        return text;
+    };
     struct Case {
+        const char* name;
+        std::string text;
         int gapsKeyPresses, strips, grey;
         bool reachesOrigin;
     };
     // Off: 6 + 6 segments and 7 grey lines, some through the origin. On: left
     // A | C | E-F-G, right A-B-C | E | G: 2 + 2 segments; grey at A, C, E, G.
-    for (const Case& c : {Case{0, 12, 7, true}, Case{1, 4, 4, false}}) {
+    const Case cases[] = {
+        {"zeros, gaps off", recordingText(rows), 0, 12, 7, true},
+        {"zeros", recordingText(rows), 1, 4, 4, false},
+        {"empty cells", exported("\t\t"), 1, 4, 4, false},
+        {"NaN beside a torsion", exported("NaN\tnan\t0.5"), 1, 4, 4, false},
+    };
+    for (const Case& c : cases) {
+        startSceneWith(c.text);
+        applyCommand(3); // the difference lines
         if (c.gapsKeyPresses) onKey('g', 0, 0);
+        auto origin = projectPlotPoint(0, 0, 0);
         loadPlotMatrices();
         int strips = 0, grey = 0;
         bool reachesOrigin = false;
@@ -251,11 +273,11 @@ TEST(Curves, GapsBreakThePathsAtMissingSamples) {
                 reachesOrigin = reachesOrigin || (std::fabs(v[0] - origin[0]) < 0.01 &&
                                                   std::fabs(v[1] - origin[1]) < 0.01);
         }
-        EXPECT_EQ(c.strips, strips) << "gaps " << c.gapsKeyPresses;
-        EXPECT_EQ(c.grey, grey) << "gaps " << c.gapsKeyPresses;
-        EXPECT_EQ(c.reachesOrigin, reachesOrigin) << "gaps " << c.gapsKeyPresses;
+        EXPECT_EQ(c.strips, strips) << c.name;
+        EXPECT_EQ(c.grey, grey) << c.name;
+        EXPECT_EQ(c.reachesOrigin, reachesOrigin) << c.name;
+        EXPECT_EQ(c.gapsKeyPresses, view.showGaps) << c.name;
     }
-    EXPECT_EQ(1, view.showGaps);
     EXPECT_STREQ("Hide gaps (g)", menuLabel(view, COMMAND_GAPS));
 }
 
