@@ -187,6 +187,7 @@ int runViewer(int argc, char** argv) {
     bool fullScreen = askFullScreen() || options.forceFullScreen;
     openWindow(fullScreen);
     viewerWindow = glutGetWindow();
+    reportKeyRepeatsAsPresses(); // one press of s, one file
     glClearColor(0.7f, 0.7f, 0.7f, 1.0f);
 
     glutDisplayFunc(onDisplay);

@@ -11,6 +11,19 @@
 namespace {
 
 HeldKey snapshotKey;
+unsigned snapshotsWaiting;
+
+// The s key as the release may report it: with Shift (or Caps Lock) as S,
+// with Ctrl as its control character.
+bool isSKey(unsigned char character) {
+    return character == 's' || character == 'S' || character == ('s' & 0x1f);
+}
+
+// Keys the system's repeat passes over on X11.
+bool isModifierKey(int specialKey) {
+    return specialKey == GLUT_KEY_NUM_LOCK ||
+           (specialKey >= GLUT_KEY_SHIFT_L && specialKey <= GLUT_KEY_SUPER_R);
+}
 
 void toggle(uint8_t& flag) {
     flag = 1 - flag;
@@ -80,6 +93,7 @@ void onMenuPick(int value) {
 }
 
 void onSpecialKey(int key, int, int) {
+    pressKey(snapshotKey, 0, key);
     if (int command = replayCommandForSpecialKey(key)) {
         const bool shift = glutGetModifiers() & GLUT_ACTIVE_SHIFT;
         applyReplayCommand(command, shift ? REPLAY_BIG_STEP : 1);
@@ -117,6 +131,7 @@ void onKey(unsigned char key, int, int) {
     char buffer[8];
     const int replayCommand = replayCommandForKey(key);
     const KeyAction action = replayCommand ? KeyAction::Nothing : applyKeyEffect(view, key);
+    const bool newPress = pressKey(snapshotKey, key, 0);
     if (replayCommand) applyReplayCommand(replayCommand);
     switch (action) {
     case KeyAction::Quit:
@@ -128,8 +143,8 @@ void onKey(unsigned char key, int, int) {
         buildMenus();
         break;
     case KeyAction::Snapshot:
-        // The next frame is written to a file; holding the key writes one.
-        if (!isKeyRepeat(snapshotKey, framesShown)) snapshotRequested = true;
+        // Holding the key writes one file.
+        if (newPress) requestSnapshot();
         break;
     case KeyAction::Gaps:
         applyCommand(COMMAND_GAPS);
@@ -141,12 +156,34 @@ void onKey(unsigned char key, int, int) {
     glutPostRedisplay();
 }
 
-bool isKeyRepeat(const HeldKey& key, unsigned frame) {
-    return key.released && key.releasedAtFrame == frame;
+void onKeyUp(unsigned char key, int, int) {
+    releaseKey(snapshotKey, key);
 }
 
-void onKeyUp(unsigned char key, int, int) {
-    if (key != 's') return;
-    snapshotKey.released = true;
-    snapshotKey.releasedAtFrame = framesShown;
+bool pressKey(HeldKey& s, unsigned char character, int specialKey) {
+    if (isSKey(character)) {
+        const bool newPress = !s.down;
+        s.down = true;
+        return newPress && character == 's';
+    }
+    if (character || !isModifierKey(specialKey)) s.down = false;
+    return false;
+}
+
+void releaseKey(HeldKey& s, unsigned char character) {
+    if (isSKey(character)) s.down = false;
+}
+
+void requestSnapshot() {
+    // The next frame writes the file.
+    if (snapshotRequested)
+        snapshotsWaiting++;
+    else
+        snapshotRequested = true;
+}
+
+void passOnWaitingSnapshot() {
+    if (!snapshotsWaiting || snapshotRequested) return;
+    snapshotsWaiting--;
+    snapshotRequested = true;
 }

@@ -83,16 +83,24 @@ const char* menuLabel(const ViewState& state, int value);
 
 float keepAngleInRange(float angle);
 
-// A held key repeats as a release and a new press that arrive together,
-// before the next frame; a press is a repeat when its key was let go in the
-// same frame interval. (Asking GLUT to drop repeats does not hold when the
-// program falls behind: a repeat's release handled after the key was truly
-// let go passes as a real one.)
+// The s key's hold, followed through key events in the order the system
+// reports them: a held key repeats as further presses and is released once
+// (Windows does so, X11 is asked to at start-up). A press while s is down is
+// a repeat. A press of another key ends the hold as the system's repeat
+// moves to that key, which also mends a release that went to another
+// window; modifiers do not (X11 goes on repeating s). Presses pass their
+// character, or 0 and the GLUT code of a special key.
 struct HeldKey {
-    bool released;
-    unsigned releasedAtFrame;
+    bool down;
 };
-bool isKeyRepeat(const HeldKey& key, unsigned frame);
+// True for a new press of s (not Shift+s, not a repeat).
+bool pressKey(HeldKey& s, unsigned char character, int specialKey);
+void releaseKey(HeldKey& s, unsigned char character);
+
+// A file asked for with s; presses quicker than frames wait their turn, one
+// file per frame, handed on by the timer.
+void requestSnapshot();
+void passOnWaitingSnapshot();
 
 // Names of keys as the event trace writes them: "F1".."F12", "Left",
 // "Page_Up"..., "Escape", "space", or the character itself.

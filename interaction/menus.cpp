@@ -2,6 +2,7 @@
 // do, so the whole set is rebuilt whenever a switch may have changed.
 #include "interaction/interaction.h"
 
+#include "platform/platform.h"
 #include "recording/recording.h"
 
 #include <GL/freeglut.h>
@@ -29,6 +30,7 @@ int createSubmenu(int first, int last) {
 
 void rebuildNow() {
     rebuildPending = false;
+    void* keyboard = keyboardWindow(); // see giveKeyboardBack
     // Destroy by the identifiers kept: while a menu callback runs, GLUT's
     // current menu is the submenu that held the chosen entry.
     for (int& id : menuIds) {
@@ -50,6 +52,7 @@ void rebuildNow() {
     glutAddSubMenu("Torsion", menuIds[3]);
     glutAddSubMenu("Replay", menuIds[4]);
     glutAttachMenu(GLUT_RIGHT_BUTTON);
+    giveKeyboardBack(keyboard);
 }
 
 } // namespace

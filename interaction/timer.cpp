@@ -34,5 +34,6 @@ void onTimer(int value) {
     useViewerWindow();
     if (applyTimerStep(view, recording.rowCount)) buildCurveList();
     rebuildPendingMenus();
+    passOnWaitingSnapshot();
     glutTimerFunc(TIMER_PERIOD_MS, onTimer, TIMER_TAG);
 }

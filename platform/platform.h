@@ -66,6 +66,18 @@ bool executableDirectory(char* out, size_t capacity);
 // user's, in which a decimal comma may be expected).
 double strtodC(const char* text);
 
+// Makes a held key arrive as further presses and one release when it is let
+// go, as Windows reports it. X11 otherwise sends a release and a press for
+// every repeat, which only their time stamps (not passed on by GLUT) tell
+// from real ones. Called with the viewer's GL context current.
+void reportKeyRepeatsAsPresses();
+
+// The window that has the keyboard (null when none of ours has it), and
+// giving the keyboard back to it: on Windows freeglut activates every menu
+// window it creates, hidden as it is, and keys would then go to that menu.
+void* keyboardWindow();
+void giveKeyboardBack(void* window);
+
 // The event trace: when the environment variable QUELVIST_TRACE names a
 // file, one line per finished event is appended to it and flushed at once
 // (ready, key, menu, frame, exit); otherwise nothing is written.

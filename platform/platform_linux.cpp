@@ -1,4 +1,5 @@
-// Linux: GTK 3 dialogs, POSIX files, /proc/self/exe, strtod_l.
+// Linux: GTK 3 dialogs, POSIX files, /proc/self/exe, strtod_l, XKB's key
+// repeat.
 //
 // GTK is opened with dlopen when the first dialog is shown: snapshots and
 // movies never show one, and its sixty-odd libraries would cost them a good
@@ -25,6 +26,10 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+// After GTK: Xlib's macros (None, Status...) would clash with its names.
+#include <GL/glx.h>
+#include <X11/XKBlib.h>
 
 extern char** environ;
 
@@ -251,3 +256,17 @@ double strtodC(const char* text) {
     static locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
     return strtod_l(text, nullptr, cLocale);
 }
+
+void reportKeyRepeatsAsPresses() {
+    // The connection is freeglut's: the setting belongs to the client that
+    // asks for it.
+    if (Display* display = glXGetCurrentDisplay())
+        XkbSetDetectableAutoRepeat(display, True, nullptr);
+}
+
+// freeglut's menus on X11 never take the keyboard.
+void* keyboardWindow() {
+    return nullptr;
+}
+
+void giveKeyboardBack(void*) {}

@@ -248,3 +248,16 @@ double strtodC(const char* text) {
     static _locale_t cLocale = _create_locale(LC_NUMERIC, "C");
     return _strtod_l(text, nullptr, cLocale);
 }
+
+// Windows reports a held key so already: WM_KEYDOWN again, with the repeat
+// flag, and one WM_KEYUP.
+void reportKeyRepeatsAsPresses() {}
+
+void* keyboardWindow() {
+    return GetFocus();
+}
+
+void giveKeyboardBack(void* window) {
+    HWND focus = static_cast<HWND>(window);
+    if (focus && GetFocus() != focus && IsWindow(focus)) SetFocus(focus);
+}

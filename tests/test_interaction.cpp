@@ -1,11 +1,13 @@
 // Command, key, menu-label and timer logic, without a window.
 #include "interaction/interaction.h"
 
+#include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -197,11 +199,36 @@ TEST(Trace, KeyNamesAsXdotoolSendsThem) {
     EXPECT_STREQ("Shift_L", specialKeyName(0x70)); // freeglut reports modifiers too
 }
 
-// Auto-repeat: a release and a press in the same frame interval.
-TEST(HeldKey, RepeatOnlyWhenLetGoInTheSameFrame) {
-    EXPECT_FALSE(isKeyRepeat(HeldKey{false, 0}, 0)); // never let go: a first press
-    EXPECT_TRUE(isKeyRepeat(HeldKey{true, 7}, 7));
-    EXPECT_FALSE(isKeyRepeat(HeldKey{true, 7}, 8));
+// The s key's presses, releases and repeats as the system reports them:
+// files written per sequence. A press is {character, 0}, a special key
+// {0, code}, a release {-character, 0}.
+TEST(HeldKey, OneFilePerPress) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<int, int>> events;
+        int files;
+    };
+    const std::pair<int, int> s = {'s', 0}, up = {-'s', 0};
+    const Case cases[] = {
+        {"held: repeats are presses", {s, s, s, s, up}, 1},
+        {"five presses", {s, up, s, up, s, up, s, up, s, up}, 5},
+        {"let go as S or Ctrl+S", {s, {-'S', 0}, s, {-('s' & 0x1f), 0}, s}, 3},
+        {"Shift while held", {s, {0, GLUT_KEY_SHIFT_L}, {'S', 0}, s, up}, 1},
+        {"Shift+s writes nothing", {{'S', 0}, {-'S', 0}}, 0},
+        {"F9 took the repeat (release lost)", {s, {0, GLUT_KEY_F9}, s}, 2},
+        {"a took the repeat", {s, {'a', 0}, s}, 2},
+    };
+    for (const Case& c : cases) {
+        HeldKey key = {};
+        int files = 0;
+        for (auto [character, special] : c.events) {
+            if (character < 0)
+                releaseKey(key, static_cast<unsigned char>(-character));
+            else
+                files += pressKey(key, static_cast<unsigned char>(character), special);
+        }
+        EXPECT_EQ(c.files, files) << c.what;
+    }
 }
 
 // The replay's controls as the keys and the Replay menu apply them.
