@@ -1,7 +1,11 @@
 """Keys, the right-button menu and the timer on the shipped sample, checked
 on screenshots of the real window."""
-from harness import (bounding_box, check, differing, finish, geometry, is_black, is_blue, viewer_or_finish,
-                     is_grey_line, is_marker, is_red)
+import os
+import shutil
+import tempfile
+
+from harness import (DATA, Viewer, bounding_box, check, differing, finish, geometry, is_black, is_blue,
+                     is_grey_line, is_marker, is_red, wait_until)
 
 
 def is_path(r, g, b):
@@ -15,7 +19,14 @@ def plot_count(image, predicate):
     return image.count(predicate, PLOT) - image.count(predicate, (180, 225, 300, 300))
 
 
-v, window = viewer_or_finish(["test.txt"], "the viewer starts on test.txt")
+# In a folder of its own: s writes its files into the working directory.
+work = tempfile.mkdtemp(prefix="quelvist-keys-")
+v = Viewer([os.path.join(DATA, "test.txt")], cwd=work)
+window = v.start_windowed()
+check(window is not None, "the viewer starts on test.txt")
+if window is None:
+    v.stop()
+    finish()
 
 start = v.shot("00-start")
 check(plot_count(start, is_blue) > 300 and plot_count(start, is_red) > 300, "both paths drawn")
@@ -131,10 +142,28 @@ words = v.read_submenu(1, "13-menu-rotate", f"330x160+{wx + 30}+{wy + 60}", "Sto
 check("Stop rotate about X (F6)" in words, f"the labels caught up after the menu closed ({words!r})")
 close_menu()
 
+# s writes one file per press, however quick the presses, and one while
+# held (the system repeats the key: the trace reports every repeat).
+def snapshots():
+    return sorted(f for f in os.listdir(work) if f.startswith("quelvist-"))
+
+
+repeats = v.hold("s", until=5)
+v.trace.wait("frame", v.trace.mark(), 10)  # time for any file asked for
+check(repeats >= 5 and snapshots() == ["quelvist-001.png"],
+      f"s held ({repeats} presses reported) writes one file ({snapshots()})")
+v.key("s", "s", "s", "s", "s")
+wait_until(lambda: len(snapshots()) >= 6, 30.0)
+v.trace.wait("frame", v.trace.mark(), 10)
+check(snapshots() == [f"quelvist-00{n}.png" for n in range(1, 7)],
+      f"five presses of s write five files ({snapshots()})")
+check(v.hold("F9", until=5) >= 5, "F9 repeats when held")
+
 v.key("Escape")
 status = v.wait_exit()
 check(status == 1, f"ESC ends the process with status 1 ({status})")
 err = v.proc.stderr.read()
 check(err == "", f"nothing on stderr ({err!r})")
 v.stop()
+shutil.rmtree(work, ignore_errors=True)
 finish()

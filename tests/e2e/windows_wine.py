@@ -64,6 +64,37 @@ check(r.returncode == 2 and "ffmpeg could not be started" in r.stderr and
       not [f for f in os.listdir(work) if f.startswith("talk")],
       f"--movie without ffmpeg: status 2 and a message ({r.returncode}, {r.stderr[-200:]!r})")
 
+# Command lines as a prompt passes them on, unquoted by anyone (a batch
+# file): the C runtime and CommandLineToArgvW split "" inside quotes
+# differently, and the arguments are those of CommandLineToArgvW.
+exe = "Z:" + os.path.join(WIN, "quelvist.exe").replace("/", "\\")
+for line, status, output in (('--help """" y', 0, "Usage: quelvist"),
+                             ('--snapshot "x""y.png" test.txt', 2, "quelvist:")):
+    with open(os.path.join(work, "line.bat"), "w") as bat:
+        bat.write(f'@"{exe}" {line}\r\n@exit %errorlevel%\r\n')
+    try:
+        r = wine("cmd", "/c", os.path.join(work, "line.bat"), cwd=DATA, timeout=60)
+        result = (r.returncode, output in r.stdout + r.stderr)
+    except subprocess.TimeoutExpired:  # a crash waits in Wine's debugger
+        result = ("no end", False)
+    check(result == (status, True), f"quelvist.exe {line}: status {status} ({result})")
+
+# A size the screen cannot hold: refused, nothing written.
+big = os.path.join(work, "big.png")
+r = wine(os.path.join(WIN, "quelvist.exe"), "--snapshot", "Z:" + big.replace("/", "\\"), "--size",
+         "3000x2000", "test.txt", cwd=DATA)
+check(r.returncode == 2 and errors_of(r.stderr) and not os.path.exists(big),
+      f"--size 3000x2000 on a smaller screen: status 2, a message, no file ({r.returncode}, "
+      f"{errors_of(r.stderr)})")
+
+
+def key_unclicked(viewer, key):
+    """Presses key without clicking the window first; true once it arrived."""
+    mark = viewer.trace.mark()
+    xdo("key", key)
+    return viewer.trace.wait("key", mark, timeout=10) is not None
+
+
 # One run through the dialogs, keys and the menu. Wine hands the keyboard to
 # a window once it has been clicked (a left click without moving turns nothing).
 v = Viewer(cwd=DATA)
@@ -120,11 +151,22 @@ if dialog:
             saved = os.path.join(DATA, "quelvist-001.png")
             check(os.path.exists(saved) and differing(read_png(saved), v.shot("wine-s")) == 0,
                   "s writes the view to quelvist-001.png")
-            if os.path.exists(saved):
-                os.remove(saved)
+            # Windows repeats a held key as presses without releases.
+            repeats = v.hold("s", until=5)
+            written = sorted(f for f in os.listdir(DATA) if f.startswith("quelvist-"))
+            check(repeats >= 5 and written == ["quelvist-001.png", "quelvist-002.png"],
+                  f"s held ({repeats} presses reported) writes one file ({written})")
+            for name in written:
+                os.remove(os.path.join(DATA, name))
             v.open_submenu(0)
             v.pick()  # "Hide left eye (F1)"
             check(v.shot("wine-menu").count(is_blue) < 5, "the menu's Hide left eye (F1) works")
+            # The pointer stays where the pick left it.
+            check(v.trace.wait("frame", v.trace.mark(), 100) is not None,
+                  "frames go on after a menu pick")
+            # The menus were rebuilt; their windows do not keep the keyboard.
+            check(key_unclicked(v, "F1") and key_unclicked(v, "F1"),
+                  "keys reach the window after menus were rebuilt, without a click")
             v.key("Escape")
             check(v.wait_exit(60) == 1, "ESC ends with status 1")
 v.stop()
