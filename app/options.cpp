@@ -159,6 +159,12 @@ size_t editDistance(const std::string& a, const std::string& b) {
     return previous[m];
 }
 
+std::string lowerCase(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
 char problemText[600];
 
 const char* unknownOption(const char* arg) {
@@ -167,7 +173,7 @@ const char* unknownOption(const char* arg) {
     const OptionRow* nearest = nullptr;
     size_t nearestDistance = 3; // further than two edits is no suggestion
     for (const OptionRow& row : optionTable) {
-        const size_t distance = editDistance(name, row.name);
+        const size_t distance = editDistance(lowerCase(name), row.name);
         // Half a name changed is another name ("-x" is not "-f").
         if (distance < nearestDistance && 2 * distance < strlen(row.name)) {
             nearest = &row;

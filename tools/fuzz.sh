@@ -9,7 +9,8 @@ runs=${1:-10000000}
 shift || true
 mkdir -p build-fuzz/corpus
 clang++ -std=c++20 -O2 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I. recording/number.cpp recording/reader.cpp tests/literal_reader.cpp \
+  -I. $(pkg-config --cflags gtk+-3.0) recording/number.cpp recording/reader.cpp \
+  platform/platform_linux.cpp platform/process.cpp tests/literal_reader.cpp -ldl \
   tests/fuzz/fuzz_reader.cpp -o build-fuzz/fuzz_reader
 cp -n tests/fuzz/corpus/* build-fuzz/corpus/ 2>/dev/null || true
 cd build-fuzz

@@ -172,6 +172,13 @@ r = run("--help", env=no_display)
 check(r.returncode == 0, "--help exits 0, even without a display")
 for word in ("-f", "--snapshot", "--size", "F1..F5", "F11, F12", "ESC", "RECORDING"):
     check(word in r.stdout, f"--help mentions {word}")
+# The manual page describes every option --help lists (both from the table).
+import re  # noqa: E402
+with open(os.path.join(os.path.dirname(DATA), "docs", "quelvist.1")) as f:
+    manual = f.read().replace("\\-", "-")
+listed = re.findall(r"^  (-{1,2}[a-z]+)", r.stdout, re.M)
+check(len(listed) >= 12 and all(option in manual for option in listed),
+      f"the manual page describes every option ({[o for o in listed if o not in manual]})")
 
 # The s key writes the current view to a new file and prints its name.
 v = Viewer([sample], cwd=work)

@@ -91,11 +91,16 @@ for args, answer, label in ((["test.txt"], "alt+y", "Yes"), (["-f", "test.txt"],
             check(shot.count(is_blue) > 500, f"{label}: the paths are drawn full screen")
     v.stop()
 
-# "-F" and "-fullscreen" do not force full screen.
-v = Viewer(["-F", "-fullscreen", "test.txt"])
-window = v.start_windowed()
-check(window is not None and geometry(window)["WIDTH"] == 300, "-F and -fullscreen keep the window")
-v.stop()
+# "-F" and "-fullscreen" are not options: status 2 and the option meant,
+# before any dialog or window.
+for wrong, says in (("-F", "unknown option -F (did you mean -f?)"),
+                    ("-fullscreen", "unknown option -fullscreen")):
+    v = Viewer([wrong, "test.txt"])
+    status = v.wait_exit()
+    err = v.proc.stderr.read()
+    check(status == 2 and says in err and not v.new_windows(),
+          f"{wrong}: status 2, {says!r}, no window ({status}, {err.strip()!r})")
+    v.stop()
 
 # A missing file: the error message with the exact text, then status 1.
 # A directory named without letters that OCR confuses (0 and O, 1 and l).
