@@ -95,8 +95,9 @@ def key_unclicked(viewer, key):
     return viewer.trace.wait("key", mark, timeout=10) is not None
 
 
-# One run through the dialogs, keys and the menu. Wine hands the keyboard to
-# a window once it has been clicked (a left click without moving turns nothing).
+# One run through the dialogs, keys and the menu. The harness clicks the
+# window before each key (a left click without moving turns nothing); the
+# keys after the menu pick go without.
 v = Viewer(cwd=DATA)
 dialog = v.wait_dialog(120)
 check(dialog is not None and name_of(dialog) == "Open", "the file dialog opens")
