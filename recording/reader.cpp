@@ -44,20 +44,27 @@ struct BlockReader {
     size_t rawStart, rawFilled;
 };
 
-// Reads more of the file into raw, after what is left there.
-void refillRaw(BlockReader& in) {
-    size_t rest = in.rawFilled - in.rawStart;
-    memmove(raw, raw + in.rawStart, rest);
-    in.rawStart = 0;
-    in.rawFilled = rest;
-    while (in.rawFilled < RAW && !in.atEnd) {
-        size_t n = fread(raw + in.rawFilled, 1, RAW - in.rawFilled, in.file);
+// Moves the unread rest (from start to filled) of buffer to its front and
+// fills it from the file as far as it goes.
+void fill(BlockReader& in, void* buffer, size_t capacity, size_t& start, size_t& filled) {
+    char* bytes = static_cast<char*>(buffer);
+    const size_t rest = filled - start;
+    memmove(bytes, bytes + start, rest);
+    start = 0;
+    filled = rest;
+    while (filled < capacity && !in.atEnd) {
+        size_t n = fread(bytes + filled, 1, capacity - filled, in.file);
         if (n == 0) {
             in.atEnd = true;
             in.failed = ferror(in.file) != 0;
         }
-        in.rawFilled += n;
+        filled += n;
     }
+}
+
+// Reads more of the file into raw, after what is left there.
+void refillRaw(BlockReader& in) {
+    fill(in, raw, RAW, in.rawStart, in.rawFilled);
 }
 
 unsigned codeUnit(const BlockReader& in, size_t at) {
@@ -107,22 +114,15 @@ void decodeUtf16(BlockReader& in) {
 
 // Moves the unread rest to the front and fills the block as far as it goes.
 void refill(BlockReader& in) {
-    size_t rest = in.filled - in.start;
+    if (in.encoding == Encoding::Bytes) {
+        fill(in, block, BLOCK, in.start, in.filled);
+        return;
+    }
+    const size_t rest = in.filled - in.start;
     memmove(block, block + in.start, rest);
     in.start = 0;
     in.filled = rest;
-    if (in.encoding != Encoding::Bytes) {
-        decodeUtf16(in);
-        return;
-    }
-    while (in.filled < BLOCK && !in.atEnd) {
-        size_t n = fread(block + in.filled, 1, BLOCK - in.filled, in.file);
-        if (n == 0) {
-            in.atEnd = true;
-            in.failed = ferror(in.file) != 0;
-        }
-        in.filled += n;
-    }
+    decodeUtf16(in);
 }
 
 // Looks at the file's first bytes for a byte-order mark.
