@@ -10,7 +10,7 @@ shift || true
 mkdir -p build-fuzz/corpus
 clang++ -std=c++20 -O2 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   -I. $(pkg-config --cflags gtk+-3.0) recording/number.cpp recording/reader.cpp \
-  platform/platform_linux.cpp platform/process.cpp tests/literal_reader.cpp -ldl \
+  platform/platform_linux.cpp platform/process.cpp tests/literal_reader.cpp -ldl -lX11 -lGL \
   tests/fuzz/fuzz_reader.cpp -o build-fuzz/fuzz_reader
 cp -n tests/fuzz/corpus/* build-fuzz/corpus/ 2>/dev/null || true
 cd build-fuzz
