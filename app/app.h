@@ -24,6 +24,7 @@ struct StartOptions {
     bool movieOptionGiven;         // one of --fps, --speed, --rotate
     bool gaps;                     // "--gaps": paths broken at missing samples from the start
     bool force;                    // "--force": write over a file that is not a picture/video
+    bool fit;                      // "--fit": the view fitted to the samples from the start
     const char* problem;           // what is wrong with the arguments, or null
 };
 // Reads the arguments through the options table; an argument beginning with

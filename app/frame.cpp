@@ -12,14 +12,21 @@
 #include <cstdio>
 #include <cstring>
 
+static double farPlane;
+
+static void setProjection(int width, int height) {
+    farPlane = farPlaneFor(view.distance);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(FIELD_OF_VIEW, viewAspect(width, height), 1, farPlane);
+    glMatrixMode(GL_MODELVIEW);
+}
+
 void onReshape(int width, int height) {
     windowWidth = width;
     windowHeight = height;
     glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(65, viewAspect(width, height), 1, 200);
-    glMatrixMode(GL_MODELVIEW);
+    setProjection(width, height);
     glLoadIdentity();
 }
 
@@ -28,6 +35,8 @@ void applyPlotTransform() {
     glRotatef(view.angleX, 1, 0, 0);
     glRotatef(view.angleY, 0, 1, 0);
     glRotatef(view.angleZ, 0, 0, 1);
+    // The centre a fit chose; the cross and the rings stay at the data's origin.
+    glTranslatef(-view.centreH, -view.torsionScale * view.centreT, -view.centreV);
 }
 
 bool replayReadoutShown = true;
@@ -103,10 +112,14 @@ static void drawStatusLines() {
         y = drawStatusText(text, y);
     }
     if (pageNoticeShown && describeRecordingPage(text, sizeof text, recordingExtent, recording))
-        drawStatusText(text, y);
+        y = drawStatusText(text, y);
+    if (const char* notice = pageNoticeShown ? startViewNotice() : nullptr)
+        drawStatusText(notice, y);
 }
 
 void drawPicture() {
+    if (farPlaneFor(view.distance) != farPlane) setProjection(windowWidth, windowHeight);
+    applyPendingFit();
     glPushMatrix();
     applyPlotTransform();
     drawEdgesAndCurves(); // clears the frame first, or draws the kept picture

@@ -93,6 +93,11 @@ const OptionRow optionTable[] = {
          o.force = true;
          return nullptr;
      }},
+    {"--fit", nullptr, "start with the view fitted to the samples, as key f",
+     [](StartOptions& o, const char*) -> const char* {
+         o.fit = true;
+         return nullptr;
+     }},
     {"--gaps", nullptr,
      "break each path where its eye's sample is missing\n(positions all 0, empty or not a "
      "number), as key g",

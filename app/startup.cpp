@@ -144,6 +144,7 @@ int runViewer(int argc, char** argv) {
     stopOnProblem(options);
 
     gapsAtStart = options.gaps;
+    fitPending = options.fit;
     recordingSelection.from = options.from;
     recordingSelection.to = options.to;
     if (options.snapshotPath || options.moviePath) {

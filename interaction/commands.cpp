@@ -61,7 +61,8 @@ void applyCommandEffect(ViewState& state, int command) {
         state.distance += 0.5f;
         break;
     case 10:
-        state.distance -= 0.5f;
+        // Never through the centre: the picture would vanish behind the viewer.
+        if (state.distance - 0.5f >= NEAREST_DISTANCE) state.distance -= 0.5f;
         break;
     case 11:
         state.torsionScale += 0.5f;
@@ -78,6 +79,7 @@ void applyCommandEffect(ViewState& state, int command) {
 }
 
 void applyCommand(int command) {
+    if (command == COMMAND_FIT) fitViewToSamples();
     applyCommandEffect(view, command);
     buildMenus();
     buildCurveList();
@@ -117,6 +119,8 @@ KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
         return KeyAction::Snapshot;
     case 'g':
         return KeyAction::Gaps;
+    case 'f':
+        return KeyAction::Fit;
     case '1':
     case '2':
     case '3':
@@ -148,6 +152,9 @@ void onKey(unsigned char key, int, int) {
         break;
     case KeyAction::Gaps:
         applyCommand(COMMAND_GAPS);
+        break;
+    case KeyAction::Fit:
+        applyCommand(COMMAND_FIT);
         break;
     case KeyAction::Nothing:
         break;

@@ -10,6 +10,7 @@
 // The gaps switch (key g, no function key) is command 13.
 constexpr int COMMAND_COUNT = 12;
 constexpr int COMMAND_GAPS = 13;
+constexpr int COMMAND_FIT = 14; // key f, the main menu's "Fit view (f)"
 constexpr int TIMER_TAG = 2;
 constexpr int TIMER_PERIOD_MS = 5;
 constexpr float ANGLE_STEP = 0.5f;
@@ -64,10 +65,21 @@ int replayCommandForKey(unsigned char key);
 int replayCommandForSpecialKey(int key);
 void applyReplayCommand(int command, int stepSamples = 1);
 
+// Fit: centres the view on the samples drawn and sets the distance so that
+// they fill about 90 % of the window, at the current angles. With --fit the
+// first frame that has a window fits (applyPendingFit, called by the frame).
+extern bool fitPending;
+void fitViewToSamples();
+void applyPendingFit();
+
+// "Part of the recording lies outside the view: f fits it" while the view
+// is still the start view and some samples fell outside it; null otherwise.
+const char* startViewNotice();
+
 // Pure effects, callable without GL or GLUT.
 void applyCommandEffect(ViewState& state, int command);
 
-enum class KeyAction { Quit, RebuildCurves, Reset, Snapshot, Gaps, Nothing };
+enum class KeyAction { Quit, RebuildCurves, Reset, Snapshot, Gaps, Fit, Nothing };
 KeyAction applyKeyEffect(ViewState& state, unsigned char key);
 
 // A replay command's effect on the view (paging aside); true when the

@@ -51,6 +51,7 @@ void rebuildNow() {
     glutAddSubMenu("Zoom", menuIds[2]);
     glutAddSubMenu("Torsion", menuIds[3]);
     glutAddSubMenu("Replay", menuIds[4]);
+    glutAddMenuEntry(menuLabel(view, COMMAND_FIT), COMMAND_FIT);
     glutAttachMenu(GLUT_RIGHT_BUTTON);
     giveKeyboardBack(keyboard);
 }
@@ -85,6 +86,8 @@ const char* menuLabel(const ViewState& s, int value) {
         return "Lower torsion (F12)";
     case COMMAND_GAPS:
         return pick(s.showGaps, "Hide gaps (g)", "Show gaps (g)");
+    case COMMAND_FIT:
+        return "Fit view (f)";
     case REPLAY_START_STOP:
         return pick(s.buildUpCount != -1, "Stop build-up (a)", "Start build-up (a)");
     case REPLAY_PAUSE:

@@ -27,8 +27,9 @@ void onMouse(int button, int state, int x, int y) {
     }
     if ((button == WHEEL_AWAY || button == WHEEL_TOWARD) && state == GLUT_DOWN) {
         useViewerWindow();
-        applyCommand(button == WHEEL_AWAY ? 10 : 9);
+        zoomByWheel(view, button == WHEEL_AWAY ? 1 : -1);
         traceEvent("wheel %s", button == WHEEL_AWAY ? "away" : "toward");
+        glutPostRedisplay();
     }
 }
 

@@ -50,7 +50,8 @@ bool drawnAsNow() {
     return kept.valid && kept.width == windowWidth && kept.height == windowHeight &&
            kept.curveVersion == curveContent.version && curveContent.count >= kept.count &&
            a.angleX == b.angleX && a.angleY == b.angleY && a.angleZ == b.angleZ &&
-           a.distance == b.distance && a.showEdges == b.showEdges;
+           a.distance == b.distance && a.showEdges == b.showEdges && a.centreH == b.centreH &&
+           a.centreT == b.centreT && a.centreV == b.centreV && a.torsionScale == b.torsionScale;
 }
 
 // A texture large enough for the window, made anew when it is not; false

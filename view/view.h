@@ -28,6 +28,9 @@ struct ViewState {
     int8_t replaySpeed;   // log2 of the samples added per tick, REPLAY_SLOWEST..REPLAY_FASTEST
     uint8_t replayWait;   // ticks waited so far for the next sample at slow speeds
     uint8_t showGaps;     // each eye's path is broken where its sample is missing
+    // The data point (horizontal, torsion, vertical, in the recording's units)
+    // at the middle of the window; the origin until a fit moves it.
+    float centreH, centreT, centreV;
 };
 
 // The replay's speeds: from one sample every 8 ticks to 256 samples a tick.
@@ -36,6 +39,22 @@ constexpr int REPLAY_FASTEST = 8;
 constexpr double TRAIL_SECONDS = 2.0;
 constexpr double TICKS_PER_SECOND = 200; // the 5 ms timer
 constexpr double ANGLE_PER_SECOND = 100; // 0.5 degrees a tick
+
+// The perspective's vertical field of view, in degrees.
+constexpr double FIELD_OF_VIEW = 65;
+
+// Zooming in stops at this distance from the view's centre: nearer, the
+// picture would pass behind the viewer (the near plane lies at 1).
+constexpr float NEAREST_DISTANCE = 2;
+
+// The wheel: each notch away from the user (positive) divides the distance
+// by 1.15, each toward the user multiplies it; never nearer than
+// NEAREST_DISTANCE.
+void zoomByWheel(ViewState& state, int notches);
+
+// The far plane: 200 as always, further when the view has been zoomed out
+// far enough to need it.
+double farPlaneFor(float distance);
 
 extern ViewState view;
 
@@ -60,9 +79,9 @@ constexpr unsigned LIST_DRUM = 4;
 // Every field at the value the viewer starts with.
 void setStartView(ViewState& state);
 
-// Angles, rotation, distance, torsion scale and the replay (count, pause,
-// speed) back to their start values; the show switches, the trail and the
-// drum stay as they are.
+// Angles, rotation, distance, centre, torsion scale and the replay (count,
+// pause, speed) back to their start values; the show switches, the trail and
+// the drum stay as they are.
 void resetViewMotion(ViewState& state);
 
 // The replay's steps, pure, for the keys, the menu and the timer. Each does

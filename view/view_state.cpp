@@ -16,6 +16,7 @@ void resetViewMotion(ViewState& state) {
     state.rotateY = 0;
     state.rotateZ = 0;
     state.distance = 30;
+    state.centreH = state.centreT = state.centreV = 0;
     state.torsionScale = 1;
     state.buildUpCount = -1;
     state.replayPaused = 0;
@@ -33,6 +34,24 @@ void setStartView(ViewState& state) {
     state.showTrail = 0;
     state.showGaps = 0;
     resetViewMotion(state);
+}
+
+void zoomByWheel(ViewState& state, int notches) {
+    // In double and rounded once: a notch toward the user then undoes one
+    // away (30 / 1.15 * 1.15 is 30 again).
+    double exact = state.distance;
+    for (; notches > 0; notches--)
+        exact /= 1.15;
+    for (; notches < 0; notches++)
+        exact *= 1.15;
+    const float distance = static_cast<float>(exact);
+    // A distance already nearer (F10 has its own bound) is not pushed away.
+    if (distance >= NEAREST_DISTANCE || distance >= state.distance) state.distance = distance;
+    else if (state.distance > NEAREST_DISTANCE) state.distance = NEAREST_DISTANCE;
+}
+
+double farPlaneFor(float distance) {
+    return distance <= 100 ? 200 : distance + 200.0;
 }
 
 double viewAspect(int width, int height) {

@@ -1,7 +1,8 @@
 """Looking around with the mouse and the view keys: a horizontal drag turns
 the plot about its vertical axis, which stays on the window's centre line; a
-vertical drag tips it; key 1 brings the front view back; the wheel zooms as
-F10 and F9 do."""
+vertical drag tips it; key 1 brings the front view back; each notch of the
+wheel changes the distance by a factor of 1.15, read off the axis cross's
+length; neither the wheel nor F10 zooms through the centre."""
 from harness import check, differing, finish, is_black, viewer_or_finish, wait_until, xdo
 
 v, window = viewer_or_finish(["test.txt"], "the viewer starts on test.txt")
@@ -53,14 +54,28 @@ check(differing(turned, tipped) > 100, "a vertical drag tips the plot toward the
 v.key("1")
 check(differing(start, v.shot("33-front")) == 0, "key 1 gives the front view back")
 
+def cross_width(image):
+    """The horizontal axis's length in pixels: the dark run on the centre row."""
+    xs = [x for x in range(300) if any(is_black(*image.at(x, y)) for y in (149, 150, 151))]
+    return max(xs) - min(xs) if xs else 0
+
+
 wheel("4", 2)  # X's button 4: the wheel turned away from the user
 closer = v.shot("34-wheel-away")
-v.key("F9", "F9")
-check(differing(start, v.shot("35-F9")) == 0, "two F9 undo two notches away")
-v.key("F10", "F10")
-check(differing(closer, v.shot("36-F10")) == 0 and differing(start, closer) > 100,
-      "two notches away zoom in as two F10 do")
+# In the front view the axis lies in the screen plane: its length on screen
+# goes as 1 / distance, so two notches make it 1.15^2 = 1.3225 times longer.
+ratio = cross_width(closer) / max(cross_width(start), 1)
+check(abs(ratio - 1.3225) < 0.03, f"two notches away zoom in by 1.15 each ({cross_width(start)} -> "
+      f"{cross_width(closer)} pixels, {ratio:.3f})")
 wheel("5", 2)
-check(differing(start, v.shot("37-wheel-toward")) == 0, "two notches toward zoom out again")
+check(differing(start, v.shot("35-wheel-toward")) == 0, "two notches toward zoom out again")
+
+# F10 held far past the centre, and the wheel: the plot never vanishes.
+v.key(*["F10"] * 70)
+near = v.shot("36-F10-bound")
+wheel("4", 10)
+nearest = v.shot("37-wheel-bound")
+check(near.count(is_black) > 200 and differing(near, nearest) == 0,
+      f"F10 and the wheel stop before the centre ({near.count(is_black)} axis pixels)")
 v.stop()
 finish()

@@ -1,0 +1,56 @@
+// Computation on the recording for the viewer's measuring tools, without
+// GL: the view that fits the samples, the sample under the pointer, the
+// steps of a scale. Every function takes plain numbers, so a test calls it
+// with numbers computed by other means.
+#pragma once
+
+#include "recording/recording.h"
+
+#include <cstddef>
+
+// The plot's transform as the frame applies it: eye = R (p - centre) -
+// (0, 0, distance), R = Rx(angleX) Ry(angleY) Rz(angleZ), the rotations of
+// glRotatef. p is (horizontal, torsionScale * torsion, vertical).
+struct PlotPose {
+    double angleX, angleY, angleZ; // degrees
+    double centre[3];              // plot coordinates
+    double distance;
+    double torsionScale;
+};
+
+// The perspective the frame uses: gluPerspective(fovY, width / height, ...).
+struct PlotLens {
+    double fovY; // degrees
+    int width, height;
+};
+
+// Which samples a tool looks at: rows first .. end-1 of the table, of the
+// eyes shown.
+struct ShownSamples {
+    const RecordingTable* table;
+    int first, end;
+    bool leftEye, rightEye;
+    bool skipMissing; // leave out samples the gaps leave out
+};
+
+// R p for the pose's angles (p in plot coordinates).
+void rotatePlotPoint(const PlotPose& pose, const double p[3], double out[3]);
+
+// Where a plot point lands in the window, in pixels from the bottom left, as
+// GL would put it; false when it lies behind the eye.
+bool projectPlotPoint(const PlotPose& pose, const PlotLens& lens, const double p[3],
+                      double& x, double& y);
+
+// The centre (plot coordinates) and distance that put the shown samples in
+// the middle of the window, filling the given part of it (0.9: 90 %) at the
+// pose's angles. False when no sample is shown (the pose is left as it was).
+bool fitPlotPose(const ShownSamples& samples, const PlotLens& lens, double fill, PlotPose& pose);
+
+// Whether every shown sample lands inside the window.
+bool allSamplesInView(const ShownSamples& samples, const PlotPose& pose, const PlotLens& lens);
+
+// The pose of a view record, and a pose put back into it (angles and the
+// torsion scale are the view's own and stay).
+struct ViewState;
+PlotPose plotPoseOf(const ViewState& state);
+void setViewCentre(ViewState& state, const PlotPose& pose);

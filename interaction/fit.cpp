@@ -1,0 +1,68 @@
+// Fitting the view to the samples drawn (key f, the menu, --fit), and the
+// notice that the start view leaves some of them out.
+#include "interaction/interaction.h"
+
+#include "analysis/analysis.h"
+#include "recording/recording.h"
+#include "scene/scene.h"
+
+#include <cstring>
+
+bool fitPending;
+
+namespace {
+
+// The part of the window the samples fill after a fit.
+constexpr double FIT_FILL = 0.9;
+
+struct StartNotice {
+    bool decided;  // looked at the first frame with a window
+    bool outside;  // part of the samples lay outside the start view
+    ViewState was; // the view then; any change of pose ends the notice
+};
+StartNotice startNotice;
+
+ShownSamples drawnSamples() {
+    // The difference lines join both eyes: they count as both shown.
+    const bool either = view.showLeftEye || view.showRightEye || view.showDifference;
+    return {&recording,
+            curveContent.first,
+            curveContent.count < recording.rowCount ? curveContent.count : recording.rowCount,
+            !either || view.showLeftEye || view.showDifference,
+            !either || view.showRightEye || view.showDifference,
+            view.showGaps != 0};
+}
+
+PlotLens windowLens() {
+    return {FIELD_OF_VIEW, windowWidth, windowHeight};
+}
+
+bool samePose(const ViewState& a, const ViewState& b) {
+    return a.angleX == b.angleX && a.angleY == b.angleY && a.angleZ == b.angleZ &&
+           a.distance == b.distance && a.torsionScale == b.torsionScale &&
+           a.centreH == b.centreH && a.centreT == b.centreT && a.centreV == b.centreV;
+}
+
+} // namespace
+
+void fitViewToSamples() {
+    if (windowWidth < 1 || windowHeight < 1) return;
+    PlotPose pose = plotPoseOf(view);
+    if (fitPlotPose(drawnSamples(), windowLens(), FIT_FILL, pose)) setViewCentre(view, pose);
+}
+
+void applyPendingFit() {
+    if (!fitPending || windowWidth < 1 || windowHeight < 1) return;
+    fitPending = false;
+    fitViewToSamples();
+}
+
+const char* startViewNotice() {
+    if (!startNotice.decided && windowWidth > 0 && windowHeight > 0) {
+        startNotice.decided = true;
+        startNotice.was = view;
+        startNotice.outside = !allSamplesInView(drawnSamples(), plotPoseOf(view), windowLens());
+    }
+    if (!startNotice.outside || !samePose(startNotice.was, view)) return nullptr;
+    return "Part of the recording lies outside the view: f fits it";
+}
