@@ -38,8 +38,8 @@ void rotatePlotPoint(const PlotPose& pose, const double p[3], double out[3]);
 
 // Where a plot point lands in the window, in pixels from the bottom left, as
 // GL would put it; false when it lies behind the eye.
-bool projectPlotPoint(const PlotPose& pose, const PlotLens& lens, const double p[3],
-                      double& x, double& y);
+bool projectPlotPoint(const PlotPose& pose, const PlotLens& lens, const double p[3], double& x,
+                      double& y);
 
 // The centre (plot coordinates) and distance that put the shown samples in
 // the middle of the window, filling the given part of it (0.9: 90 %) at the

@@ -29,7 +29,8 @@ void unrotate(const PlotPose& pose, double v[3]) {
 }
 
 // Visits the shown samples' plot points.
-template <typename Visit> void forEachShownPoint(const ShownSamples& samples, double s, Visit visit) {
+template <typename Visit>
+void forEachShownPoint(const ShownSamples& samples, double s, Visit visit) {
     const RecordingTable& t = *samples.table;
     for (int i = samples.first; i < samples.end; i++) {
         for (int column : {3, 10}) {
@@ -116,12 +117,9 @@ bool allSamplesInView(const ShownSamples& samples, const PlotPose& pose, const P
 }
 
 PlotPose plotPoseOf(const ViewState& state) {
-    return {state.angleX,
-            state.angleY,
-            state.angleZ,
-            {state.centreH, state.torsionScale * state.centreT, state.centreV},
-            state.distance,
-            state.torsionScale};
+    return {state.angleX,   state.angleY,
+            state.angleZ,   {state.centreH, state.torsionScale * state.centreT, state.centreV},
+            state.distance, state.torsionScale};
 }
 
 void setViewCentre(ViewState& state, const PlotPose& pose) {

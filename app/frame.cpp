@@ -41,58 +41,6 @@ void applyPlotTransform() {
 
 bool replayReadoutShown = true;
 
-// Status text at the bottom left, below the paths in the start view. A text
-// wider than the window is broken where its parts are set apart by two
-// spaces or more; lines stack upwards from the bottom. Returns the height
-// for the next text.
-static int partWidth(void* font, const char* part, size_t length) {
-    char text[200];
-    snprintf(text, sizeof text, "%.*s", static_cast<int>(length), part);
-    return glutBitmapLength(font, reinterpret_cast<const unsigned char*>(text));
-}
-
-static float drawStatusText(const char* text, float y) {
-    // Where x = -30 at depth 50 lands: the visible half-width there is
-    // 31.85 times the aspect.
-    const double left =
-        windowWidth * (1 - 30 / (31.85 * viewAspect(windowWidth, windowHeight))) / 2;
-    const int room = static_cast<int>(windowWidth - left) - 4;
-    void* font = GLUT_BITMAP_TIMES_ROMAN_10;
-    char lines[4][200];
-    int count = 0;
-    lines[0][0] = '\0';
-    for (const char* part = text; *part && count < 4;) {
-        const char* gap = strstr(part, "  ");
-        size_t length = gap ? static_cast<size_t>(gap - part) : strlen(part);
-        // A part wider than the window on its own is broken at a space.
-        while (partWidth(font, part, length) > room) {
-            size_t space = length - 1;
-            while (space > 0 && part[space] != ' ')
-                space--;
-            if (space == 0) break;
-            length = space;
-        }
-        char* line = lines[count];
-        char joined[200];
-        snprintf(joined, sizeof joined, "%s%s%.*s", line, *line ? "   " : "",
-                 static_cast<int>(length), part);
-        if (*line &&
-            glutBitmapLength(font, reinterpret_cast<const unsigned char*>(joined)) > room) {
-            if (++count == 4) break;
-            snprintf(lines[count], sizeof lines[count], "%.*s", static_cast<int>(length), part);
-        } else {
-            snprintf(line, sizeof lines[count], "%s", joined);
-        }
-        part += length;
-        while (*part == ' ')
-            part++;
-    }
-    if (count < 4 && lines[count][0]) count++;
-    for (int i = count - 1; i >= 0; i--, y += 1.8f)
-        drawText(-30, y, -50, lines[i], font);
-    return y;
-}
-
 bool pageNoticeShown = true;
 
 // Which part of a long recording is shown, and the replay's readout; why

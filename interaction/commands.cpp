@@ -87,6 +87,7 @@ void applyCommand(int command) {
 
 void onMenuPick(int value) {
     useViewerWindow();
+    endStartViewNotice();
     if (isReplayCommand(value))
         applyReplayCommand(value);
     else
@@ -95,6 +96,7 @@ void onMenuPick(int value) {
 }
 
 void onSpecialKey(int key, int, int) {
+    endStartViewNotice();
     pressKey(snapshotKey, 0, key);
     if (int command = replayCommandForSpecialKey(key)) {
         const bool shift = glutGetModifiers() & GLUT_ACTIVE_SHIFT;
@@ -132,6 +134,7 @@ KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
 }
 
 void onKey(unsigned char key, int, int) {
+    endStartViewNotice();
     char buffer[8];
     const int replayCommand = replayCommandForKey(key);
     const KeyAction action = replayCommand ? KeyAction::Nothing : applyKeyEffect(view, key);

@@ -18,6 +18,7 @@ constexpr double FIT_FILL = 0.9;
 struct StartNotice {
     bool decided;  // looked at the first frame with a window
     bool outside;  // part of the samples lay outside the start view
+    bool ended;    // the user has done something since
     ViewState was; // the view then; any change of pose ends the notice
 };
 StartNotice startNotice;
@@ -39,8 +40,8 @@ PlotLens windowLens() {
 
 bool samePose(const ViewState& a, const ViewState& b) {
     return a.angleX == b.angleX && a.angleY == b.angleY && a.angleZ == b.angleZ &&
-           a.distance == b.distance && a.torsionScale == b.torsionScale &&
-           a.centreH == b.centreH && a.centreT == b.centreT && a.centreV == b.centreV;
+           a.distance == b.distance && a.torsionScale == b.torsionScale && a.centreH == b.centreH &&
+           a.centreT == b.centreT && a.centreV == b.centreV;
 }
 
 } // namespace
@@ -57,12 +58,17 @@ void applyPendingFit() {
     fitViewToSamples();
 }
 
+void endStartViewNotice() {
+    startNotice.ended = startNotice.decided;
+}
+
 const char* startViewNotice() {
     if (!startNotice.decided && windowWidth > 0 && windowHeight > 0) {
         startNotice.decided = true;
         startNotice.was = view;
         startNotice.outside = !allSamplesInView(drawnSamples(), plotPoseOf(view), windowLens());
     }
-    if (!startNotice.outside || !samePose(startNotice.was, view)) return nullptr;
+    if (!startNotice.outside || startNotice.ended || !samePose(startNotice.was, view))
+        return nullptr;
     return "Part of the recording lies outside the view: f fits it";
 }

@@ -73,8 +73,10 @@ void fitViewToSamples();
 void applyPendingFit();
 
 // "Part of the recording lies outside the view: f fits it" while the view
-// is still the start view and some samples fell outside it; null otherwise.
+// is still the start view, nothing has been done yet and some samples fell
+// outside it; null otherwise. Keys, clicks and menu picks end it.
 const char* startViewNotice();
+void endStartViewNotice();
 
 // Pure effects, callable without GL or GLUT.
 void applyCommandEffect(ViewState& state, int command);

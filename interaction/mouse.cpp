@@ -21,6 +21,7 @@ Drag drag;
 } // namespace
 
 void onMouse(int button, int state, int x, int y) {
+    endStartViewNotice();
     if (button == GLUT_LEFT_BUTTON) {
         drag = {state == GLUT_DOWN, x, y};
         return;

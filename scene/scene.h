@@ -57,6 +57,15 @@ extern int curveSampleCount;
 // needed when the recording has been read anew.
 void forgetCurveBlocks();
 
+// A line the program adds at the bottom left, at height y (eye space, depth
+// 50), broken where it would pass the window's edge (at double spaces
+// first, then at spaces); lines stack upwards. Returns the height
+// for the next text.
+float drawStatusText(const char* text, float y);
+// The font of the texts the program adds: Times 10, Helvetica 18 in windows
+// taller than 900 pixels.
+void* addedTextFont();
+
 // Bitmap text at a raster position: emits only GL commands, so a call made
 // while a list is being compiled is recorded into it.
 void drawText(float x, float y, float z, const char* text, void* font);

@@ -46,8 +46,10 @@ void zoomByWheel(ViewState& state, int notches) {
         exact *= 1.15;
     const float distance = static_cast<float>(exact);
     // A distance already nearer (F10 has its own bound) is not pushed away.
-    if (distance >= NEAREST_DISTANCE || distance >= state.distance) state.distance = distance;
-    else if (state.distance > NEAREST_DISTANCE) state.distance = NEAREST_DISTANCE;
+    if (distance >= NEAREST_DISTANCE || distance >= state.distance)
+        state.distance = distance;
+    else if (state.distance > NEAREST_DISTANCE)
+        state.distance = NEAREST_DISTANCE;
 }
 
 double farPlaneFor(float distance) {

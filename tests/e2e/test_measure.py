@@ -1,0 +1,48 @@
+"""A researcher measures with the viewer: a recording far off the origin
+lies partly outside the start view, the window says so, and f fits it."""
+import math
+import os
+import tempfile
+
+from harness import (BINARY, bounding_box, check, child_env, finish, geometry, is_red, ocr_until,
+                     read_png, viewer_or_finish)
+import subprocess
+
+work = tempfile.mkdtemp(prefix="quelvist-measure-")
+
+# A circle of radius 6 deg about (-10, -16) in the horizontal-vertical plane
+# (drawn up and to the right, out at the top), torsion 0, both eyes alike,
+# fully shaded: in the front view it lies in the screen plane, so a fit puts its centre on the window's centre and its
+# diameter at 90 % of the window's height: 135 pixels either side of 150.
+circle = os.path.join(work, "circle.txt")
+with open(circle, "w") as out:
+    out.write("Time\tc1\tc2\tLH\tLV\tLT\tc6\tLS\tc8\tc9\tRH\tRV\tRT\tc13\tRS\n")
+    for i in range(1201):
+        a = 2 * math.pi * i / 1200
+        h, v = -10 + 6 * math.cos(a), -16 + 6 * math.sin(a)
+        eye = f"{h:.4f}\t{v:.4f}\t0"
+        out.write(f"{i / 300:.4f}\t0\t0\t{eye}\t0\t1\t0\t0\t{eye}\t0\t1\n".replace(".", ","))
+
+v, window = viewer_or_finish([circle], "the viewer starts on a recording far off the origin")
+g = geometry(window)
+words = ocr_until(None, "40-outside", "outside", crop=f"200x25+{g['X']}+{g['Y'] + 275}")
+check("lies outside the view" in words,
+      f"the start view says that part of the recording lies outside ({words!r})")
+v.key("f")
+fitted = v.shot("41-fitted")
+box = bounding_box(fitted, is_red)
+expected = (15, 15, 285, 285)
+check(box is not None and all(abs(a - b) <= 3 for a, b in zip(box, expected)),
+      f"f centres the circle and fills 90 % of the window ({box}, expected {expected})")
+words = ocr_until(None, "42-fitted-notice", "", crop=f"200x25+{g['X']}+{g['Y'] + 275}")
+check("outside" not in words, f"the notice has gone after the fit ({words!r})")
+snapshot = os.path.join(work, "fit.png")
+r = subprocess.run([BINARY, "--snapshot", snapshot, "--fit", circle], capture_output=True,
+                   text=True, env=child_env())
+check(r.returncode == 0 and bounding_box(read_png(snapshot), is_red) == box,
+      f"--fit gives the same view ({r.returncode}, {r.stderr!r})")
+v.key("r")
+check(bounding_box(v.shot("43-reset"), is_red) != box, "r returns to the origin")
+
+v.stop()
+finish()
