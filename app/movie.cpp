@@ -115,10 +115,12 @@ bool writeMovie(const MovieSettings& movie, const char** problem) {
     const char* ffmpeg = getenv("QUELVIST_FFMPEG");
     if (!ffmpeg || !*ffmpeg) ffmpeg = "ffmpeg";
     // GL reads rows bottom-up, hence the flip; yuv420p is what every player opens.
+    // -xerror: without it ffmpeg ends with 0 when the trailer cannot be
+    // written (a full disk), and a broken movie would be given its name.
     std::vector<const char*> arguments = {
-        ffmpeg,     "-hide_banner", "-loglevel", "error",       "-nostdin", "-y",         "-f",
-        "rawvideo", "-pix_fmt",     "rgb24",     "-video_size", size,       "-framerate", fps,
-        "-i",       "pipe:0",       "-vf",       "vflip",       "-pix_fmt", "yuv420p"};
+        ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin",    "-xerror",  "-y",
+        "-f",   "rawvideo",     "-pix_fmt",  "rgb24", "-video_size", size,       "-framerate",
+        fps,    "-i",           "pipe:0",    "-vf",   "vflip",       "-pix_fmt", "yuv420p"};
     if (!hasVideoEnding(movie.path)) arguments.insert(arguments.end(), {"-f", "mp4"});
     arguments.insert(arguments.end(), {output.c_str(), nullptr});
     ChildProcess encoder;

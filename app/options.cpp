@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -84,7 +85,7 @@ const OptionRow optionTable[] = {
      "draw the start view once, write it to FILE as a\nPNG and exit, asking nothing",
      [](StartOptions& o, const char* v) -> const char* {
          o.snapshotPath = v;
-         return nullptr;
+         return *v ? nullptr : "--snapshot needs a file name";
      }},
     {"--size", "WxH", "the window size for --snapshot and --movie\n(default 300x300)", takeSize},
     {"--force", nullptr,
@@ -114,7 +115,7 @@ const OptionRow optionTable[] = {
      "ffmpeg and exit",
      [](StartOptions& o, const char* v) -> const char* {
          o.moviePath = v;
-         return nullptr;
+         return *v ? nullptr : "--movie needs a file name";
      }},
     {"--fps", "N", "the movie's frames per second (default 30)", takeFps},
     {"--speed", "X", "the movie's speed as a multiple of real time\n(default 1)", takeSpeed},
@@ -146,7 +147,7 @@ const OptionRow* findOption(const char* name, size_t length) {
 // Edits (insert, delete, replace, swap of neighbours) between a and b.
 size_t editDistance(const std::string& a, const std::string& b) {
     std::string::size_type n = a.size(), m = b.size();
-    std::basic_string<size_t> before(m + 1, 0), previous(m + 1, 0), current(m + 1, 0);
+    std::vector<size_t> before(m + 1, 0), previous(m + 1, 0), current(m + 1, 0);
     for (size_t j = 0; j <= m; j++)
         previous[j] = j;
     for (size_t i = 1; i <= n; i++) {
@@ -174,7 +175,7 @@ char problemText[600];
 
 const char* unknownOption(const char* arg) {
     std::string name = arg;
-    name = name.substr(0, name.find('='));
+    if (name.rfind("--", 0) == 0) name = name.substr(0, name.find('='));
     const OptionRow* nearest = nullptr;
     size_t nearestDistance = 3; // further than two edits is no suggestion
     for (const OptionRow& row : optionTable) {
@@ -240,7 +241,8 @@ StartOptions parseArguments(int argc, char** argv) {
                                      : row->take(options, nullptr);
         } else if (equals) {
             options.problem = row->take(options, equals + 1);
-        } else if (i + 1 >= argc) {
+        } else if (i + 1 >= argc || findOption(argv[i + 1], strlen(argv[i + 1]))) {
+            // "--snapshot --gaps rec.txt": the option's value is missing.
             options.problem = optionProblem("%.400s needs a value", row->name);
         } else {
             options.problem = row->take(options, argv[++i]);
@@ -264,7 +266,7 @@ StartOptions parseArguments(int argc, char** argv) {
 }
 
 void printUsage() {
-    fputs("Usage: quelvist [-f] [--gaps] [--from SECONDS] [--to SECONDS] [RECORDING]\n"
+    fputs("Usage: quelvist [-f] [--fit] [--gaps] [--from SECONDS] [--to SECONDS] [RECORDING]\n"
           "       quelvist --snapshot FILE.png [--size WIDTHxHEIGHT] [--force] RECORDING\n"
           "       quelvist --movie FILE.mp4 [--fps N] [--speed X] [--size WxH]\n"
           "                [--rotate x|y|z] [--force] RECORDING\n"
@@ -302,11 +304,13 @@ void printUsage() {
           "  t          show only the replay's last 2 seconds (trail) on/off\n"
           "  PgDn/PgUp  next/previous 50000 samples of a longer recording\n"
           "  g          break the paths at missing samples (blinks) on/off\n"
+          "  f          fit the view to the samples drawn\n"
           "  1, 2, 3    front view (the start view), top view, side view\n"
           "  r          reset the view\n"
           "  s          save the view as quelvist-NNN.png in the working directory\n"
           "  ESC        quit\n"
-          "Drag with the left mouse button to turn the plot, turn the wheel to zoom.\n"
+          "Drag with the left mouse button to turn the plot, turn the wheel to zoom\n"
+          "(1.15 times a notch).\n"
           "The right mouse button opens a menu with the same commands.\n",
           stdout);
 }

@@ -32,10 +32,13 @@ bool readRecordingPage(const char* path, long long firstSample) {
     selection.firstSample = firstSample;
     RecordingExtent extent;
     bool readable = readPage(path, selection, extent);
-    if (readable && extent.selectedSamples > 0 && firstSample >= extent.selectedSamples) {
-        // The file has become shorter: its last page instead.
+    if (readable && firstSample > 0 && firstSample >= extent.selectedSamples) {
+        // The file has become shorter: its last page instead (the first,
+        // empty one when nothing is left).
         selection.firstSample =
-            (extent.selectedSamples - 1) / RECORDING_CAPACITY * RECORDING_CAPACITY;
+            extent.selectedSamples > 0
+                ? (extent.selectedSamples - 1) / RECORDING_CAPACITY * RECORDING_CAPACITY
+                : 0;
         readable = readPage(path, selection, extent);
     }
     if (!readable) {
@@ -94,9 +97,9 @@ int trailStart(const RecordingTable& table, int count, double seconds) {
     return first;
 }
 
-// Seconds as a user writes them: "12.5", "1000".
+// Seconds as a user writes them: "12.5", "1000", "0.1234567".
 static void formatSeconds(char* out, size_t capacity, double seconds) {
-    snprintf(out, capacity, "%g", seconds);
+    snprintf(out, capacity, "%.10g", seconds);
 }
 
 bool describeRecordingTrouble(char* out, size_t capacity, const RecordingExtent& extent,

@@ -29,8 +29,10 @@ namespace {
 constexpr int PIECE = RECORDING_LINE_BUFFER - 1;
 constexpr size_t BLOCK = 1 << 20;
 char block[BLOCK + 1]; // room for the end mark after the last piece
-constexpr size_t RAW = 1 << 16;
-unsigned char raw[RAW]; // UTF-16 bytes waiting to be decoded
+// UTF-16 bytes waiting to be decoded; as large as the block, which holds
+// the file's first bytes when the byte-order mark is found.
+constexpr size_t RAW = BLOCK;
+unsigned char raw[RAW];
 
 enum class Encoding { Bytes, Utf16LittleEndian, Utf16BigEndian };
 
@@ -112,6 +114,11 @@ void decodeUtf16(BlockReader& in) {
     }
 }
 
+// Whether refilling can bring more: the file, or UTF-16 not yet decoded.
+bool moreToRead(const BlockReader& in) {
+    return !in.atEnd || in.rawFilled - in.rawStart >= 2;
+}
+
 // Moves the unread rest to the front and fills the block as far as it goes.
 void refill(BlockReader& in) {
     if (in.encoding == Encoding::Bytes) {
@@ -183,11 +190,20 @@ int countFields(const char* line) {
     return fields;
 }
 
-// Stores one field, noting a field that holds no number as missing.
-void storeField(const char* field, const char** after, RecordingRow& row, uint16_t& missing,
-                int column) {
-    row.col[column] = static_cast<float>(parseDecimalPrefix(field, after));
+// A leading tab or two tabs in a row: columns aligned with repeated tabs (a
+// tab before the line's end is common in exports and is not counted).
+bool hasEmptyField(const char* line) {
+    return *line == '\t' || strstr(line, "\t\t") != nullptr;
+}
+
+// Stores one field, noting a field that holds no number as missing; returns
+// the value as read, before it is rounded to the table's floats.
+double storeField(const char* field, const char** after, RecordingRow& row, uint16_t& missing,
+                  int column) {
+    const double value = parseDecimalPrefix(field, after);
+    row.col[column] = static_cast<float>(value);
     if (*after == field) missing |= static_cast<uint16_t>(1u << column);
+    return value;
 }
 
 // Splits the line, a C string as fgets would give it, into the row. With
@@ -195,9 +211,11 @@ void storeField(const char* field, const char** after, RecordingRow& row, uint16
 // fields are separated by runs of tabs and leading tabs make no field.
 // Fields past the fifteenth are dropped. Returns whether the split passed
 // over an empty field among those kept (where the two ways differ).
-bool splitRow(const char* line, bool columnsKept, RecordingRow& row, uint16_t& missing) {
+bool splitRow(const char* line, bool columnsKept, RecordingRow& row, uint16_t& missing,
+              double& time) {
     memset(&row, 0, sizeof row);
     missing = 0;
+    time = 0;
     bool passedEmpty = false;
     int column = 0;
     const char* p = line;
@@ -212,7 +230,8 @@ bool splitRow(const char* line, bool columnsKept, RecordingRow& row, uint16_t& m
             break;
         }
         const char* after;
-        storeField(p, &after, row, missing, column++);
+        const double value = storeField(p, &after, row, missing, column++);
+        if (column == 1) time = value;
         // The rest of the field, usually nothing, is not a number.
         while (*after && *after != '\t')
             after++;
@@ -225,17 +244,20 @@ bool splitRow(const char* line, bool columnsKept, RecordingRow& row, uint16_t& m
 
 // A line with as many fields as the header keeps its columns; the count is
 // needed only where a field is empty, where the two ways of splitting differ.
-void storeRow(const char* line, int headerFields, RecordingRow& row, uint16_t& missing) {
-    if (splitRow(line, false, row, missing) && countFields(line) == headerFields)
-        splitRow(line, true, row, missing);
+// Returns the Time as written (column 0, before rounding).
+double storeRow(const char* line, int headerFields, RecordingRow& row, uint16_t& missing) {
+    double time;
+    if (splitRow(line, false, row, missing, time) && countFields(line) == headerFields)
+        splitRow(line, true, row, missing, time);
+    return time;
 }
 
 // The first field of a line, all that is needed of samples past the table.
-float firstField(const char* line, int headerFields) {
+double firstField(const char* line, int headerFields) {
     if (*line == '\t' && countFields(line) == headerFields) return 0; // an empty Time cell
     while (*line == '\t')
         line++;
-    return static_cast<float>(parseDecimalPrefix(line));
+    return parseDecimalPrefix(line);
 }
 
 // What was learned about the file while looking for its header.
@@ -293,11 +315,11 @@ bool loadRecording(const char* path, RecordingTable& table, const RecordingSelec
 }
 
 // An open end of the range keeps every time, infinite ones included. The
-// bounds are compared as floats, the precision the times are kept in, so
-// that a time written as 0.7 lies in [0.7, 0.8).
-static bool selects(const RecordingSelection& selection, float time) {
-    return (selection.from == WHOLE_RECORDING.from || time >= static_cast<float>(selection.from)) &&
-           (selection.to == WHOLE_RECORDING.to || time < static_cast<float>(selection.to));
+// bounds are compared with the times as written (read as doubles, not the
+// table's floats), so that a time written as 0.7 lies in [0.7, 0.8).
+static bool selects(const RecordingSelection& selection, double time) {
+    return (selection.from == WHOLE_RECORDING.from || time >= selection.from) &&
+           (selection.to == WHOLE_RECORDING.to || time < selection.to);
 }
 
 // The running counts of a pass; kept aside while a "Time" line waits to be
@@ -320,7 +342,7 @@ static bool readPass(FILE* file, RecordingTable& table, const RecordingSelection
     bool readAnything = false;
     PassCounts n = {}, beforeCandidate = {};
     for (;;) {
-        if (in.filled - in.start < static_cast<size_t>(PIECE) && !in.atEnd) refill(in);
+        if (in.filled - in.start < static_cast<size_t>(PIECE) && moreToRead(in)) refill(in);
         size_t available = in.filled - in.start;
         if (available == 0) break;
         readAnything = true;
@@ -342,7 +364,9 @@ static bool readPass(FILE* file, RecordingTable& table, const RecordingSelection
                 if (header.candidate) n = beforeCandidate; // its blank rows go
                 beforeCandidate = n;
                 header.anyTimeLine = header.candidate = true;
-                header.fields = countFields(line);
+                // A header aligned with repeated tabs has empty fields of its
+                // own: its lines are read by runs of tabs, as before.
+                header.fields = hasEmptyField(line) ? -1 : countFields(line);
                 header.separator = headerSeparator(line);
                 header.found = firstTimeLineIsHeader;
             } else if (header.candidate) {
@@ -364,23 +388,24 @@ static bool readPass(FILE* file, RecordingTable& table, const RecordingSelection
         }
 
         // Rows before the page and past the table need only their time.
-        float time;
+        double time;
         const bool toTable = n.rowCount < RECORDING_CAPACITY && n.selected >= selection.firstSample;
         if (toTable) {
             // Parsed in place; kept only when the range takes it.
-            storeRow(line, header.fields, table.rows[n.rowCount], table.missingFields[n.rowCount]);
+            time = storeRow(line, header.fields, table.rows[n.rowCount],
+                            table.missingFields[n.rowCount]);
             if (n.rowCount >= writtenEnd) writtenEnd = n.rowCount + 1;
-            time = table.rows[n.rowCount].col[0];
         } else {
             time = firstField(line, header.fields);
         }
         if (n.samples == 0) header.dataTabs = strchr(line, '\t') != nullptr;
         line[length] = after;
-        if (n.samples++ == 0) n.fileFirst = time;
-        n.fileLast = time;
+        const float kept = static_cast<float>(time);
+        if (n.samples++ == 0) n.fileFirst = kept;
+        n.fileLast = kept;
         if (selects(selection, time)) {
-            if (n.selected == 0) n.firstTime = time;
-            n.lastTime = time;
+            if (n.selected == 0) n.firstTime = kept;
+            n.lastTime = kept;
             if (toTable) n.rowCount++;
             n.selected++;
         }

@@ -91,9 +91,11 @@ void readRecordingStreamLiterally(FILE* file, RecordingTable& table, bool plainA
         return;
     }
 
+    // A header aligned with repeated tabs keeps no columns.
     int headerFields = 1;
     for (const char* p = head; *p; p++)
         headerFields += *p == '\t';
+    if (head[0] == '\t' || strstr(head, "\t\t")) headerFields = -1;
 
     for (size_t i = header + 1; i < lines.size() && table.rowCount < RECORDING_CAPACITY; i++) {
         RecordingRow& row = table.rows[table.rowCount];

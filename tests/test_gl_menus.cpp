@@ -52,5 +52,5 @@ TEST(Menus, OnlyTheLatestBuildSurvives) {
     EXPECT_EQ(2, itemsOf(menuIds[2]));
     EXPECT_EQ(2, itemsOf(menuIds[3]));
     EXPECT_EQ(7, itemsOf(menuIds[4])); // Replay, without paging for a short recording
-    EXPECT_EQ(5, itemsOf(menuIds[5]));
+    EXPECT_EQ(6, itemsOf(menuIds[5])); // the five submenus and "Fit view (f)"
 }

@@ -40,16 +40,23 @@ TEST(Commands, FunctionKeysToggleSwitches) {
     EXPECT_EQ(0, s.rotateY);
 }
 
-TEST(Commands, ZoomAndTorsionHaveNoLimits) {
+// Zooming in stops 2 units before the centre (nearer, the picture passes
+// behind the viewer); the wheel's notches divide or multiply by 1.15. The
+// torsion scale has no limit.
+TEST(Commands, ZoomStopsBeforeTheCentreTorsionHasNoLimit) {
     ViewState s = started();
-    for (int i = 0; i < 60; i++)
+    for (int i = 0; i < 100; i++)
         applyCommandEffect(s, 10);
-    EXPECT_EQ(0.0f, s.distance);
-    applyCommandEffect(s, 10);
-    EXPECT_EQ(-0.5f, s.distance);
+    EXPECT_EQ(2.0f, s.distance);
     applyCommandEffect(s, 9);
     applyCommandEffect(s, 9);
-    EXPECT_EQ(0.5f, s.distance);
+    EXPECT_EQ(3.0f, s.distance);
+    zoomByWheel(s, 1);
+    EXPECT_FLOAT_EQ(3 / 1.15f, s.distance);
+    zoomByWheel(s, 5);
+    EXPECT_EQ(2.0f, s.distance);
+    zoomByWheel(s, -2);
+    EXPECT_FLOAT_EQ(2 * 1.15f * 1.15f, s.distance);
 
     applyCommandEffect(s, 12);
     applyCommandEffect(s, 12);

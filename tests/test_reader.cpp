@@ -611,3 +611,32 @@ TEST(Paging, TrailEndsWhereTimeRunsBackwards) {
         EXPECT_EQ(c.start, trailStart(rows, count, 2.0)) << c.name;
     }
 }
+
+// Long UTF-16 files read as their UTF-8 text, to the last sample; a file
+// aligned with doubled tabs throughout is read by runs of tabs; times past
+// 16384 s are still compared as written.
+TEST(Reader, LongUnicodeAlignedAndLateFiles) {
+    std::string text = "Time\tLH\tLV\n";
+    for (int i = 0; i < 36866; i++)
+        text += std::to_string(i) + "\t" + std::to_string(i % 7) + ",5\t1\n";
+    readBoth(text);
+    const RecordingTable plain = table;
+    for (bool little : {true, false}) {
+        RecordingExtent extent;
+        const std::string path = writeFile("long16.txt", utf16(text, little));
+        ASSERT_TRUE(loadRecording(path.c_str(), table, WHOLE_RECORDING, &extent));
+        ASSERT_EQ(36866, table.rowCount) << little;
+        EXPECT_EQ(0, memcmp(plain.rows, table.rows, sizeof(RecordingRow) * table.rowCount));
+    }
+
+    ASSERT_EQ(1, readBoth("Time\t\tLH\t\tLV\n0,5\t\t1\t\t2\n"));
+    EXPECT_EQ(1.0f, table.rows[0].col[1]);
+    EXPECT_EQ(2.0f, table.rows[0].col[2]);
+
+    std::string late = "Time\tx\n";
+    for (int i = 0; i < 1000; i++) // 1000 Hz, seconds of the day
+        late += "20000." + std::to_string(1000 + i).substr(1) + "\t1\n";
+    const std::string path = writeFile("late.txt", late);
+    loadRecording(path.c_str(), table, {20000.5, 20000.6, 0});
+    EXPECT_EQ(100, table.rowCount);
+}

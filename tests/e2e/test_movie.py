@@ -111,6 +111,21 @@ duration = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "format=du
                            "default=nw=1:nk=1", long_movie], capture_output=True, text=True).stdout
 check(r.returncode == 0 and abs(float(duration or 0) - (2 * per_page + 1) / 30) < 0.01,
       f"a 100001-sample movie lasts {(2 * per_page + 1) / 30:.3f} s ({duration.strip()}, {r.stderr[-120:]!r})")
+# A full disk: ffmpeg's failure to finish the file is a failure, and the
+# good movie of that name stays.
+full = os.path.join(work, "full")
+os.mkdir(full)
+script = (f"mount -t tmpfs -o size=24k none {full} && cp {movie} {full}/talk.mp4 && "
+          f"{BINARY} --movie {full}/talk.mp4 --size 640x480 {recording}; echo status=$?; "
+          f"cmp {movie} {full}/talk.mp4 && echo kept; ls {full}")
+r = subprocess.run(["unshare", "-rm", "sh", "-c", script], capture_output=True, text=True,
+                   timeout=300, env=child_env())
+if "mount" in r.stderr and "status=" not in r.stdout:
+    print(f"(no private tmpfs here, the full disk is not tried: {r.stderr.strip()})")
+else:
+    check("status=2" in r.stdout and "kept" in r.stdout and "partial" not in r.stdout,
+          f"a movie on a full disk: status 2, the old movie kept ({r.stdout.split()})")
+
 # Figures leave out the paging notice: the first page of the long recording
 # looks as the same 50000 samples on their own.
 page, alone = os.path.join(work, "page.png"), os.path.join(work, "alone.png")

@@ -69,6 +69,8 @@ for args, says in ((["--snapshot", out, "--gap", sample], "did you mean --gaps?"
                    (["--snapshot", out, sample, sample], "only one RECORDING"),
                    (["--snapshot", out, "--size", "4294967298x2", sample], "--size takes"),
                    (["--snapshot", out, "--gaps=1", sample], "--gaps takes no value"),
+                   (["--snapshot", "--gaps", sample], "--snapshot needs a value"),
+                   (["--snapshot=", sample], "--snapshot needs a file name"),
                    (["--movie", "m.mp4", "--fps", "1e10", sample], "--fps takes"),
                    (["--movie", "m.mp4", "--speed", "1e-18", sample], "more than a million frames")):
     if os.path.exists(out):
