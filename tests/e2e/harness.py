@@ -529,6 +529,19 @@ def is_black(r, g, b):
     return r < 25 and g < 25 and b < 25
 
 
+def on_full_disk(folder, kilobytes, commands):
+    """Runs the shell commands with folder mounted as a private tmpfs of that
+    size (a disk that fills up), in a namespace of their own. None where the
+    system allows no private mounts."""
+    script = f"mount -t tmpfs -o size={kilobytes}k none {folder} && {commands}"
+    r = subprocess.run(["unshare", "-rm", "sh", "-c", script], capture_output=True, text=True,
+                       timeout=300, env=child_env())
+    if r.returncode != 0 and "mount" in r.stderr:
+        print(f"(no private tmpfs here, the full disk is not tried: {r.stderr.strip()})")
+        return None
+    return r
+
+
 def write_recording(path, rows):
     """rows: (left h, v, t, shade, right h, v, t, shade) tuples."""
     with open(path, "w") as out:

@@ -6,7 +6,7 @@ import subprocess
 import sys
 import tempfile
 
-from harness import BINARY, DATA, check, child_env, differing, finish, read_png
+from harness import BINARY, DATA, check, child_env, differing, finish, on_full_disk, read_png
 
 work = tempfile.mkdtemp(prefix="quelvist-movie-")
 recording = os.path.join(work, "short.txt")  # 1500 samples at 500 Hz: 3 s
@@ -115,14 +115,10 @@ check(r.returncode == 0 and abs(float(duration or 0) - (2 * per_page + 1) / 30) 
 # good movie of that name stays.
 full = os.path.join(work, "full")
 os.mkdir(full)
-script = (f"mount -t tmpfs -o size=24k none {full} && cp {movie} {full}/talk.mp4 && "
-          f"{BINARY} --movie {full}/talk.mp4 --size 640x480 {recording}; echo status=$?; "
-          f"cmp {movie} {full}/talk.mp4 && echo kept; ls {full}")
-r = subprocess.run(["unshare", "-rm", "sh", "-c", script], capture_output=True, text=True,
-                   timeout=300, env=child_env())
-if "mount" in r.stderr and "status=" not in r.stdout:
-    print(f"(no private tmpfs here, the full disk is not tried: {r.stderr.strip()})")
-else:
+r = on_full_disk(full, 24, f"cp {movie} {full}/talk.mp4 && {BINARY} --movie {full}/talk.mp4 "
+                 f"--size 640x480 {recording}; echo status=$?; cmp {movie} {full}/talk.mp4 && "
+                 f"echo kept; ls {full}")
+if r:
     check("status=2" in r.stdout and "kept" in r.stdout and "partial" not in r.stdout,
           f"a movie on a full disk: status 2, the old movie kept ({r.stdout.split()})")
 

@@ -5,7 +5,8 @@ import subprocess
 import tempfile
 import time
 
-from harness import (BINARY, child_env, DATA, Viewer, check, differing, finish, is_blue, is_red, read_png)
+from harness import (BINARY, child_env, DATA, Viewer, check, differing, finish, is_blue, is_red,
+                     on_full_disk, read_png)
 
 work = tempfile.mkdtemp(prefix="quelvist-snap-")
 sample = os.path.join(DATA, "test.txt")
@@ -155,15 +156,11 @@ check(read_png(notes).width == 300, "--force writes over another kind of file")
 # A full disk: the system's reason, and the good file of that name stays.
 full = os.path.join(work, "full")
 os.mkdir(full)
-script = (f"mount -t tmpfs -o size=48k none {full} && cp {reference} {full}/figure.png && "
-          f"head -c 40000 /dev/zero > {full}/filler; {BINARY} --snapshot {full}/figure.png "
-          f"--size 640x480 {recording}; echo status=$?; cmp {reference} {full}/figure.png "
-          f"&& echo kept; ls {full}")
-r = subprocess.run(["unshare", "-rm", "sh", "-c", script], capture_output=True, text=True,
-                   timeout=120, env=child_env())
-if "mount" in r.stderr and "status=" not in r.stdout:
-    print(f"(no private tmpfs here, the full disk is not tried: {r.stderr.strip()})")
-else:
+r = on_full_disk(full, 48, f"cp {reference} {full}/figure.png && head -c 40000 /dev/zero > "
+                 f"{full}/filler; {BINARY} --snapshot {full}/figure.png --size 640x480 "
+                 f"{recording}; echo status=$?; cmp {reference} {full}/figure.png && echo kept; "
+                 f"ls {full}")
+if r:
     check("status=2" in r.stdout and "No space left on device" in r.stderr,
           f"a full disk: status 2 and the system's reason ({r.stdout.split()}, {r.stderr.strip()!r})")
     check("kept" in r.stdout and "partial" not in r.stdout,
