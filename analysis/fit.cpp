@@ -11,8 +11,8 @@ namespace {
 
 constexpr double DEGREE = 3.14159265358979323846 / 180;
 
-// Rotation about a unit axis as glRotatef defines it (OpenGL 1.1
-// specification, section 2.10.2), applied to v.
+// Rotation about a coordinate axis with glRotatef's matrix (the OpenGL 1.1
+// reference page of glRotate), applied to v.
 void rotate(double degrees, int axis, double v[3]) {
     const double c = std::cos(degrees * DEGREE), s = std::sin(degrees * DEGREE);
     const int a = (axis + 1) % 3, b = (axis + 2) % 3;
