@@ -31,9 +31,6 @@ struct StartOptions {
 // '-' that is neither ours nor GLUT's, or a second recording, is a problem.
 StartOptions parseArguments(int argc, char** argv);
 void printUsage();
-// The options table's names, in order ("-f", "--snapshot", ...).
-size_t optionCount();
-const char* optionName(size_t index);
 
 // What may receive a snapshot or a movie. The problem's text (the target is
 // the recording itself, a folder, or an existing file of another kind and

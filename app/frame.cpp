@@ -10,7 +10,6 @@
 #include <GL/glu.h>
 
 #include <cstdio>
-#include <cstring>
 
 static double farPlane;
 

@@ -314,11 +314,3 @@ void printUsage() {
           "The right mouse button opens a menu with the same commands.\n",
           stdout);
 }
-
-size_t optionCount() {
-    return sizeof optionTable / sizeof optionTable[0];
-}
-
-const char* optionName(size_t index) {
-    return optionTable[index].name;
-}

@@ -6,8 +6,6 @@
 #include "recording/recording.h"
 #include "scene/scene.h"
 
-#include <cstring>
-
 bool fitPending;
 
 namespace {

@@ -51,7 +51,7 @@ bool drawnAsNow() {
            kept.curveVersion == curveContent.version && curveContent.count >= kept.count &&
            a.angleX == b.angleX && a.angleY == b.angleY && a.angleZ == b.angleZ &&
            a.distance == b.distance && a.showEdges == b.showEdges && a.centreH == b.centreH &&
-           a.centreT == b.centreT && a.centreV == b.centreV && a.torsionScale == b.torsionScale;
+           a.centreT == b.centreT && a.centreV == b.centreV;
 }
 
 // A texture large enough for the window, made anew when it is not; false
