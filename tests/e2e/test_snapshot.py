@@ -103,14 +103,12 @@ both = "".join(line(t, (h, v, "0,1"), ("-" + h, v, "0,1")) for t, h, v in rows)
 right_only = "".join(line(t, ("", "", ""), ("-" + h, v, "0,1")) for t, h, v in rows)
 preamble = "Time of recording:\t10:42:17\nSubject\tS01\n\n"
 
-# Files that hold no samples: why, status 2, no picture written.
+# Files that hold no samples (every reason is in the reader's tests): why,
+# status 2, no picture written.
 for name, text, encoding, says in (
         ("empty.txt", "", "utf-8", "the file is empty"),
-        ("header-only.txt", HEADER, "utf-8", "no line follows the Time line"),
         ("no-header.txt", both, "utf-8", "no line begins with Time"),
-        ("lower-case.txt", HEADER.lower() + both, "utf-8", "(one begins with time)"),
         ("utf16-no-mark.txt", HEADER + both, "utf-16-le", "This file is UTF-16 text"),
-        ("commas.csv", "Time,LH,LV\n0.000,1.5,2\n", "utf-8", "separated by commas"),
         ("semicolons.csv", "Time;LH;LV\n0,000;1,5;2\n", "utf-8", "separated by semicolons")):
     if os.path.exists(out):
         os.remove(out)
@@ -126,9 +124,7 @@ check(r.returncode == 2 and "No samples between 1000 s and the end (the recordin
 reference = os.path.join(work, "reference.png")
 run("--snapshot", reference, export("both.txt", HEADER + both))
 for name, text, encoding in (("preamble.txt", preamble + HEADER + both, "utf-8"),
-                             ("bom.txt", "\ufeff" + HEADER + both, "utf-8"),
-                             ("utf16.txt", "\ufeff" + preamble + HEADER + both, "utf-16-le"),
-                             ("utf16be.txt", "\ufeff" + HEADER + both, "utf-16-be")):
+                             ("utf16.txt", "\ufeff" + preamble + HEADER + both, "utf-16-le")):
     r = run("--snapshot", out, export(name, text, encoding))
     check(r.returncode == 0 and differing(read_png(out), read_png(reference)) == 0,
           f"{name}: the same picture as the plain export ({r.returncode}, {r.stderr!r})")
