@@ -105,49 +105,38 @@ static void formatSeconds(char* out, size_t capacity, double seconds) {
 bool describeRecordingTrouble(char* out, size_t capacity, const RecordingExtent& extent,
                               const RecordingSelection& selection) {
     if (capacity) out[0] = '\0';
+    // In the order of RecordingTrouble; the range's line is made below.
+    static const char* const reasons[] = {
+        "",
+        "No samples: the file is empty",
+        "No samples: no line begins with Time",
+        "No samples: no line begins with Time (one begins with time)",
+        "This file is UTF-16 text; save it as UTF-8 or ANSI text",
+        "No samples: the columns are separated by commas, not tabs; export tab-separated text",
+        "No samples: the columns are separated by semicolons, not tabs; export tab-separated "
+        "text",
+        "No samples: no line follows the Time line",
+    };
+    static_assert(sizeof reasons / sizeof *reasons ==
+                  static_cast<size_t>(RecordingTrouble::NoneInRange));
+    if (extent.trouble == RecordingTrouble::None) return false;
+    if (extent.trouble != RecordingTrouble::NoneInRange) {
+        snprintf(out, capacity, "%s", reasons[static_cast<int>(extent.trouble)]);
+        return true;
+    }
     char from[32], to[32];
     formatSeconds(from, sizeof from, selection.from);
     formatSeconds(to, sizeof to, selection.to);
-    const bool openStart = selection.from == WHOLE_RECORDING.from;
-    const bool openEnd = selection.to == WHOLE_RECORDING.to;
-    switch (extent.trouble) {
-    case RecordingTrouble::None:
-        return false;
-    case RecordingTrouble::EmptyFile:
-        snprintf(out, capacity, "No samples: the file is empty");
-        break;
-    case RecordingTrouble::NoHeader:
-        snprintf(out, capacity, "No samples: no line begins with Time");
-        break;
-    case RecordingTrouble::LowerCaseHeader:
-        snprintf(out, capacity, "No samples: no line begins with Time (one begins with time)");
-        break;
-    case RecordingTrouble::Utf16WithoutMark:
-        snprintf(out, capacity, "This file is UTF-16 text; save it as UTF-8 or ANSI text");
-        break;
-    case RecordingTrouble::CommaSeparated:
-    case RecordingTrouble::SemicolonSeparated:
+    if (selection.to == WHOLE_RECORDING.to)
         snprintf(out, capacity,
-                 "No samples: the columns are separated by %s, not tabs; export tab-separated "
-                 "text",
-                 extent.trouble == RecordingTrouble::CommaSeparated ? "commas" : "semicolons");
-        break;
-    case RecordingTrouble::NothingAfterHeader:
-        snprintf(out, capacity, "No samples: no line follows the Time line");
-        break;
-    case RecordingTrouble::NoneInRange:
-        if (openEnd)
-            snprintf(out, capacity,
-                     "No samples between %s s and the end (the recording ends at %.3f s)", from,
-                     extent.fileLastTime);
-        else if (openStart)
-            snprintf(out, capacity, "No samples before %s s (the recording begins at %.3f s)", to,
-                     extent.fileFirstTime);
-        else
-            snprintf(out, capacity,
-                     "No samples between %s s and %s s (the recording runs from %.3f s to %.3f s)",
-                     from, to, extent.fileFirstTime, extent.fileLastTime);
-        break;
-    }
+                 "No samples between %s s and the end (the recording ends at %.3f s)", from,
+                 extent.fileLastTime);
+    else if (selection.from == WHOLE_RECORDING.from)
+        snprintf(out, capacity, "No samples before %s s (the recording begins at %.3f s)", to,
+                 extent.fileFirstTime);
+    else
+        snprintf(out, capacity,
+                 "No samples between %s s and %s s (the recording runs from %.3f s to %.3f s)",
+                 from, to, extent.fileFirstTime, extent.fileLastTime);
     return true;
 }
