@@ -5,6 +5,7 @@
 #pragma once
 
 #include "recording/recording.h"
+#include "view/view.h"
 
 #include <cstddef>
 
@@ -30,7 +31,8 @@ struct ShownSamples {
     const RecordingTable* table;
     int first, end;
     bool leftEye, rightEye;
-    bool skipMissing; // leave out samples the gaps leave out
+    bool skipMissing;        // leave out samples the gaps leave out
+    double torsionScale = 1; // for picking: the scale the curves were drawn with
 };
 
 // R p for the pose's angles (p in plot coordinates).
@@ -51,6 +53,20 @@ bool allSamplesInView(const ShownSamples& samples, const PlotPose& pose, const P
 
 // The pose of a view record, and a pose put back into it (angles and the
 // torsion scale are the view's own and stay).
-struct ViewState;
 PlotPose plotPoseOf(const ViewState& state);
 void setViewCentre(ViewState& state, const PlotPose& pose);
+
+// Where a plot point lands in the window (pixels from the bottom left), as
+// gluProject puts it; false when it lies behind the eye.
+bool projectWithMatrices(const PlotProjection& frame, const double p[3], double& x, double& y);
+
+// The shown sample (its row) with an eye nearest the window point (x, y,
+// pixels from the bottom left), within radius pixels; -1 when there is none.
+int nearestSample(const ShownSamples& samples, const PlotProjection& frame, double x, double y,
+                  double radius);
+
+// The picked sample's line: "sample 6174  t = 12.346 s  left H 3.21 V -1.05
+// T 0.42  right H 2.98 V -1.10 T 0.77  (deg)"; sample counts from 1 in the
+// whole file, the torsion is as recorded.
+void describePickedSample(char* out, size_t capacity, const RecordingTable& table, int row,
+                          long long sample);

@@ -1,6 +1,7 @@
 // One frame of the picture, the projection and bitmap text.
 #include "app/app.h"
 
+#include "analysis/analysis.h"
 #include "interaction/interaction.h"
 #include "platform/platform.h"
 #include "recording/recording.h"
@@ -50,6 +51,11 @@ static void drawStatusLines() {
     if (recordingPageNotice[0]) y = drawStatusText(recordingPageNotice, y);
     if (describeRecordingTrouble(text, sizeof text, recordingExtent, recordingSelection))
         y = drawStatusText(text, y);
+    if (view.pickedRow >= 0 && view.pickedRow < recording.rowCount) {
+        describePickedSample(text, sizeof text, recording, view.pickedRow,
+                             recordingExtent.firstSample + view.pickedRow + 1);
+        y = drawStatusText(text, y);
+    }
     if (view.buildUpCount != -1 && replayReadoutShown) {
         const int count = view.buildUpCount;
         const float time = recording.rows[count > 0 ? count - 1 : 0].col[0];
@@ -69,9 +75,14 @@ void drawPicture() {
     applyPendingFit();
     glPushMatrix();
     applyPlotTransform();
+    // What a click is measured against: the matrices the plot is drawn with.
+    glGetDoublev(GL_MODELVIEW_MATRIX, framePlotProjection.modelview);
+    glGetDoublev(GL_PROJECTION_MATRIX, framePlotProjection.projection);
+    glGetIntegerv(GL_VIEWPORT, framePlotProjection.viewport);
     drawEdgesAndCurves(); // clears the frame first, or draws the kept picture
     // The cross keeps the width the curves left: 0.5 with difference lines.
     if (view.showCross) glCallList(LIST_CROSS);
+    drawPickMark();
     glPopMatrix();
 
     glPushMatrix();

@@ -78,6 +78,14 @@ void applyPendingFit();
 const char* startViewNotice();
 void endStartViewNotice();
 
+// Picks the drawn sample nearest the window point (GLUT's coordinates)
+// within 10 pixels, or clears the pick; traces "pick N" or "pick none" and
+// prints the sample's line of the file.
+void pickAt(int x, int y);
+// Moves the pick by step samples within the page while no replay runs;
+// false when there is nothing to move.
+bool movePick(int step);
+
 // Pure effects, callable without GL or GLUT.
 void applyCommandEffect(ViewState& state, int command);
 

@@ -15,15 +15,26 @@ constexpr int WHEEL_TOWARD = 4; // toward the user: zoom out, as F9
 struct Drag {
     bool active;
     int x, y;
+    int downX, downY; // where the button went down: a click moves less than 3 pixels
 };
 Drag drag;
+constexpr int CLICK_MOVEMENT = 3;
 
 } // namespace
 
 void onMouse(int button, int state, int x, int y) {
     endStartViewNotice();
     if (button == GLUT_LEFT_BUTTON) {
-        drag = {state == GLUT_DOWN, x, y};
+        const bool click =
+            state == GLUT_UP && drag.active &&
+            (x - drag.downX) * (x - drag.downX) + (y - drag.downY) * (y - drag.downY) <
+                CLICK_MOVEMENT * CLICK_MOVEMENT;
+        drag = {state == GLUT_DOWN, x, y, state == GLUT_DOWN ? x : drag.downX,
+                state == GLUT_DOWN ? y : drag.downY};
+        if (click) {
+            useViewerWindow();
+            pickAt(x, y);
+        }
         return;
     }
     if ((button == WHEEL_AWAY || button == WHEEL_TOWARD) && state == GLUT_DOWN) {

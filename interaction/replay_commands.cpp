@@ -75,13 +75,17 @@ bool applyReplayEffect(ViewState& state, int command, int stepSamples, int rowCo
 static void showNeighbourPage(int direction) {
     const long long start = neighbourPageStart(recordingExtent, direction);
     if (start == recordingExtent.firstSample) return;
-    readRecordingPage(recordingPath, start);
+    if (readRecordingPage(recordingPath, start)) view.pickedRow = -1; // another page's rows
     forgetCurveBlocks();
     if (view.buildUpCount != -1) view.buildUpCount = 1;
     buildCurveList();
 }
 
 void applyReplayCommand(int command, int stepSamples) {
+    // Without a replay, Left and Right move the picked sample.
+    if ((command == REPLAY_BACK || command == REPLAY_FORWARD) &&
+        movePick(command == REPLAY_BACK ? -stepSamples : stepSamples))
+        return;
     if (command == REPLAY_NEXT_PAGE || command == REPLAY_PREVIOUS_PAGE)
         showNeighbourPage(command == REPLAY_NEXT_PAGE ? 1 : -1);
     else if (applyReplayEffect(view, command, stepSamples, recording.rowCount))

@@ -322,6 +322,15 @@ static bool selects(const RecordingSelection& selection, double time) {
            (selection.to == WHOLE_RECORDING.to || time < selection.to);
 }
 
+// A line asked for by findSampleLine: the sample'th selected sample's.
+struct LineCapture {
+    long long sample; // -1: none asked for
+    char* out;
+    size_t capacity;
+    bool found;
+};
+static LineCapture lineCapture = {-1, nullptr, 0, false};
+
 // The running counts of a pass; kept aside while a "Time" line waits to be
 // confirmed as the header, so that the blank lines after it can be rows.
 struct PassCounts {
@@ -399,11 +408,18 @@ static bool readPass(FILE* file, RecordingTable& table, const RecordingSelection
             time = firstField(line, header.fields);
         }
         if (n.samples == 0) header.dataTabs = strchr(line, '\t') != nullptr;
+        const bool chosen = selects(selection, time);
+        const bool captured = chosen && n.selected == lineCapture.sample;
+        if (captured) {
+            snprintf(lineCapture.out, lineCapture.capacity, "%s", line);
+            lineCapture.found = true;
+        }
         line[length] = after;
+        if (captured) break; // all that was wanted
         const float kept = static_cast<float>(time);
         if (n.samples++ == 0) n.fileFirst = kept;
         n.fileLast = kept;
-        if (selects(selection, time)) {
+        if (chosen) {
             if (n.selected == 0) n.firstTime = kept;
             n.lastTime = kept;
             if (toTable) n.rowCount++;
@@ -456,4 +472,21 @@ bool readRecordingStream(FILE* file, RecordingTable& table, const RecordingSelec
     clearRowsAfterCount(table, writtenEnd);
     if (extent) *extent = found;
     return readable;
+}
+
+bool findSampleLine(const char* path, const RecordingSelection& selection, long long sample,
+                    char* out, size_t capacity) {
+    if (capacity == 0) return false;
+    out[0] = '\0';
+    // Only the wanted sample reaches the table; the pass stops there.
+    static RecordingTable scratch;
+    RecordingSelection from = selection;
+    from.firstSample = sample;
+    lineCapture = {sample, out, capacity, false};
+    loadRecording(path, scratch, from);
+    const bool found = lineCapture.found;
+    lineCapture = {-1, nullptr, 0, false};
+    // The line as it stands, without its line end.
+    out[strcspn(out, "\r\n")] = '\0';
+    return found;
 }

@@ -124,6 +124,12 @@ double samplesPerSecond(const RecordingTable& table);
 // first row outside that window, or a Time that runs backwards, ends it.
 int trailStart(const RecordingTable& table, int count, double seconds);
 
+// The line of the file that holds the sample'th (0-based) of the samples
+// the selection keeps, without its line end, as it stands; false when the
+// file no longer has it.
+bool findSampleLine(const char* path, const RecordingSelection& selection, long long sample,
+                    char* out, size_t capacity);
+
 // Reads into the process-wide table; when the file cannot be read, shows
 // "Could not open filename <path>." and ends the process with status 1.
 void readRecording(const char* path);

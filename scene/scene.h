@@ -66,6 +66,10 @@ float drawStatusText(const char* text, float y);
 // taller than 900 pixels.
 void* addedTextFont();
 
+// The picked sample (view.pickedRow), under the plot transform: a cross at
+// each eye in its colour and the grey line between them.
+void drawPickMark();
+
 // Bitmap text at a raster position: emits only GL commands, so a call made
 // while a list is being compiled is recorded into it.
 void drawText(float x, float y, float z, const char* text, void* font);

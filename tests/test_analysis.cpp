@@ -51,3 +51,40 @@ TEST(Fit, ProjectionAndViewOfTheFrontView) {
     setEyes(1, 10, 22, 0);
     EXPECT_FALSE(allSamplesInView({&table, 0, 2, true, true, false}, pose, lens));
 }
+
+// Picking with plain matrices: the modelview and projection are the
+// identity, so a point (x, y, z) lands at ((x + 1) 100, (y + 1) 100) in a
+// 200 x 200 viewport. Torsion (y) is scaled as the curves were drawn.
+TEST(Pick, NearestDrawnSampleWithinReach) {
+    PlotProjection frame = {};
+    for (int k = 0; k < 4; k++)
+        frame.modelview[k * 5] = frame.projection[k * 5] = 1;
+    frame.viewport[2] = frame.viewport[3] = 200;
+    table = {};
+    table.rowCount = 3;
+    // Row 0: left eye at pixel (100, 100), right at (150, 100); row 1: left
+    // at (100, 140) (torsion 0.2, scale 2), right empty cells read as 0, at
+    // (100, 100); row 2: both eyes all 0, at (100, 100).
+    table.rows[0].col[10] = 0.5f;
+    table.rows[1].col[5] = 0.2f;
+    table.missingFields[1] = 7u << 10;
+    struct Case {
+        double x, y;
+        bool left, right, skipMissing;
+        int row;
+    };
+    const Case cases[] = {
+        {102, 101, true, true, false, 2},   // the later of two samples drawn on one spot
+        {149, 104, true, true, false, 0},   // the right eye
+        {149, 104, true, false, false, -1}, // the right eye hidden
+        {100, 138, true, true, false, 1},   // torsion times the scale
+        {150, 108, true, true, false, 0},   // 8 pixels away
+        {150, 111, true, true, false, -1},  // 11 pixels away
+        {100, 60, true, true, false, -1},   {100, 100, false, true, false, 2},
+        {100, 100, false, true, true, -1}, // with gaps: rows 1 (empty cells) and 2 (zeros) lost
+    };
+    for (const Case& c : cases) {
+        ShownSamples shown = {&table, 0, 3, c.left, c.right, c.skipMissing, 2};
+        EXPECT_EQ(c.row, nearestSample(shown, frame, c.x, c.y, 10)) << c.x << " " << c.y;
+    }
+}

@@ -31,7 +31,17 @@ struct ViewState {
     // The data point (horizontal, torsion, vertical, in the recording's units)
     // at the middle of the window; the origin until a fit moves it.
     float centreH, centreT, centreV;
+    int32_t pickedRow; // the row of the picked sample, -1 when none is
 };
+
+// The matrices the latest frame drew the plot with (glGetDoublev after the
+// plot's transform), so that what is found under the pointer is what was
+// drawn there.
+struct PlotProjection {
+    double modelview[16], projection[16]; // column-major, as GL gives them
+    int viewport[4];
+};
+extern PlotProjection framePlotProjection;
 
 // The replay's speeds: from one sample every 8 ticks to 256 samples a tick.
 constexpr int REPLAY_SLOWEST = -3;

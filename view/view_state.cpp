@@ -7,6 +7,7 @@ int windowHeight;
 bool snapshotRequested;
 int viewerWindow;
 unsigned framesShown;
+PlotProjection framePlotProjection;
 
 void resetViewMotion(ViewState& state) {
     state.angleX = -90;
@@ -33,6 +34,7 @@ void setStartView(ViewState& state) {
     state.drumAngle = 0;
     state.showTrail = 0;
     state.showGaps = 0;
+    state.pickedRow = -1;
     resetViewMotion(state);
 }
 

@@ -1,11 +1,13 @@
 """A researcher measures with the viewer: a recording far off the origin
-lies partly outside the start view, the window says so, and f fits it."""
+lies partly outside the start view, the window says so, and f fits it; a
+click picks the sample under the pointer (its line of the file printed),
+Left and Right move the pick, a click elsewhere clears it."""
 import math
 import os
 import tempfile
 
 from harness import (BINARY, bounding_box, check, child_env, finish, geometry, is_red, ocr_until,
-                     read_png, viewer_or_finish)
+                     read_png, viewer_or_finish, xdo)
 import subprocess
 
 work = tempfile.mkdtemp(prefix="quelvist-measure-")
@@ -17,11 +19,13 @@ work = tempfile.mkdtemp(prefix="quelvist-measure-")
 circle = os.path.join(work, "circle.txt")
 with open(circle, "w") as out:
     out.write("Time\tc1\tc2\tLH\tLV\tLT\tc6\tLS\tc8\tc9\tRH\tRV\tRT\tc13\tRS\n")
-    for i in range(1201):
-        a = 2 * math.pi * i / 1200
+    for i in range(121):  # 120 steps: 7 pixels apart once fitted
+        a = 2 * math.pi * i / 120
         h, v = -10 + 6 * math.cos(a), -16 + 6 * math.sin(a)
         eye = f"{h:.4f}\t{v:.4f}\t0"
-        out.write(f"{i / 300:.4f}\t0\t0\t{eye}\t0\t1\t0\t0\t{eye}\t0\t1\n".replace(".", ","))
+        out.write(f"{i / 30:.4f}\t0\t0\t{eye}\t0\t1\t0\t0\t{eye}\t0\t1\n".replace(".", ","))
+with open(circle) as f:
+    lines = f.read().splitlines()
 
 v, window = viewer_or_finish([circle], "the viewer starts on a recording far off the origin")
 g = geometry(window)
@@ -41,8 +45,30 @@ r = subprocess.run([BINARY, "--snapshot", snapshot, "--fit", circle], capture_ou
                    text=True, env=child_env())
 check(r.returncode == 0 and bounding_box(read_png(snapshot), is_red) == box,
       f"--fit gives the same view ({r.returncode}, {r.stderr!r})")
+
+# Fitted, sample 31 (angle 90 deg: 6 deg below the centre, positive vertical
+# being drawn downwards) lies at 135 pixels under the window's centre.
+def click(x, y):
+    mark = v.trace.mark()
+    xdo("mousemove", "--window", str(window), str(x), str(y), "click", "1")
+    line = v.trace.wait("pick", mark)
+    v.wait_frames_after(line)
+    return v.trace.lines[line] if line is not None else None
+
+
+check(click(150, 284) == "pick 31", "a click picks the sample under the pointer")
+v.shot("44-picked")
+v.key("Right", "shift+Right", "Left")
+picks = [line for line in v.trace.read() if line.startswith("pick")]
+check(picks[-3:] == ["pick 32", "pick 42", "pick 41"], f"Right, Shift+Right, Left move the pick ({picks})")
+check(click(150, 150) == "pick none", "a click away from the paths clears the pick")
 v.key("r")
 check(bounding_box(v.shot("43-reset"), is_red) != box, "r returns to the origin")
+v.key("Escape")
+v.wait_exit()
+printed = v.proc.stdout.read().splitlines()
+check(printed == [lines[31], lines[32], lines[42], lines[41]],
+      f"each pick prints its line of the file as it stands ({printed})")
 
 v.stop()
 finish()

@@ -1,0 +1,62 @@
+// Picking a sample: a click without movement takes the drawn sample nearest
+// the pointer; Left and Right move the pick while no replay runs. The pick
+// is marked in the picture, described in a line, traced, and the sample's
+// line of the file is printed as it stands, to be pasted.
+#include "interaction/interaction.h"
+
+#include "analysis/analysis.h"
+#include "platform/platform.h"
+#include "recording/recording.h"
+#include "scene/scene.h"
+
+#include <GL/freeglut.h>
+
+#include <cstdio>
+
+namespace {
+
+// A click picks within this many pixels of a drawn eye position.
+constexpr double PICK_RADIUS = 10;
+
+void announcePick() {
+    if (view.pickedRow < 0) {
+        traceEvent("pick none");
+        return;
+    }
+    const long long sample = recordingExtent.firstSample + view.pickedRow;
+    char line[RECORDING_LINE_BUFFER];
+    if (findSampleLine(recordingPath, recordingSelection, sample, line, sizeof line)) {
+        printf("%s\n", line);
+        fflush(stdout);
+    }
+    traceEvent("pick %lld", sample + 1);
+}
+
+} // namespace
+
+void pickAt(int x, int y) {
+    const bool either = view.showLeftEye || view.showRightEye || view.showDifference;
+    const int end =
+        curveContent.count < recording.rowCount ? curveContent.count : recording.rowCount;
+    ShownSamples shown = {&recording,
+                          curveContent.first,
+                          end,
+                          either && (view.showLeftEye || view.showDifference),
+                          either && (view.showRightEye || view.showDifference),
+                          view.showGaps != 0,
+                          curveContent.torsionScale};
+    // GLUT counts rows from the top, GL from the bottom; the pixel's centre.
+    view.pickedRow = nearestSample(shown, framePlotProjection, x + 0.5,
+                                   framePlotProjection.viewport[3] - y - 0.5, PICK_RADIUS);
+    announcePick();
+    glutPostRedisplay();
+}
+
+bool movePick(int step) {
+    if (view.pickedRow < 0 || view.buildUpCount != -1 || recording.rowCount < 1) return false;
+    int row = view.pickedRow + step;
+    row = row < 0 ? 0 : row >= recording.rowCount ? recording.rowCount - 1 : row;
+    view.pickedRow = row;
+    announcePick();
+    return true;
+}
