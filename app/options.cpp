@@ -310,7 +310,8 @@ void printUsage() {
           "  s          save the view as quelvist-NNN.png in the working directory\n"
           "  ESC        quit\n"
           "Drag with the left mouse button to turn the plot, turn the wheel to zoom\n"
-          "(1.15 times a notch).\n"
+          "(1.15 times a notch). Click a sample to pick it: its positions are shown\n"
+          "and its line of the file is printed; Left/Right then move the pick.\n"
           "The right mouse button opens a menu with the same commands.\n",
           stdout);
 }
