@@ -104,7 +104,9 @@ void drawPicture() {
              GLUT_BITMAP_TIMES_ROMAN_10);
     drawText(-30, 25.4f, -50, "a - build up lines, r - reset, ESC - exit",
              GLUT_BITMAP_TIMES_ROMAN_10);
+    drawText(-30, 23.6f, -50, "h - all keys and mouse", GLUT_BITMAP_TIMES_ROMAN_10);
     drawStatusLines();
+    drawHelpOverlay();
     glEnable(GL_TEXTURE_2D);
 }
 

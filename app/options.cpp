@@ -306,6 +306,7 @@ void printUsage() {
           "  g          break the paths at missing samples (blinks) on/off\n"
           "  f          fit the view to the samples drawn\n"
           "  1, 2, 3    front view (the start view), top view, side view\n"
+          "  h          all keys and mouse actions (h or ESC closes the list)\n"
           "  r          reset the view\n"
           "  s          save the view as quelvist-NNN.png in the working directory\n"
           "  ESC        quit\n"

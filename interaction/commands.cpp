@@ -110,7 +110,15 @@ void onSpecialKey(int key, int, int) {
 KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
     switch (key) {
     case 27:
+        // ESC closes the help instead of quitting while it is open.
+        if (state.showHelp) {
+            state.showHelp = 0;
+            return KeyAction::Nothing;
+        }
         return KeyAction::Quit;
+    case 'h':
+        state.showHelp = 1 - state.showHelp;
+        return KeyAction::Nothing;
     case 'a':
         startOrStopReplay(state);
         return KeyAction::RebuildCurves;

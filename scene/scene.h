@@ -66,6 +66,10 @@ float drawStatusText(const char* text, float y);
 // taller than 900 pixels.
 void* addedTextFont();
 
+// Every key and mouse action in two columns over a dark backdrop, while
+// view.showHelp is set; drawn last, in window pixels.
+void drawHelpOverlay();
+
 // The picked sample (view.pickedRow), under the plot transform: a cross at
 // each eye in its colour and the grey line between them.
 void drawPickMark();

@@ -32,6 +32,7 @@ struct ViewState {
     // at the middle of the window; the origin until a fit moves it.
     float centreH, centreT, centreV;
     int32_t pickedRow; // the row of the picked sample, -1 when none is
+    uint8_t showHelp;  // the overlay of every key and mouse action (key h)
 };
 
 // The matrices the latest frame drew the plot with (glGetDoublev after the

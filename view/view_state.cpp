@@ -35,6 +35,7 @@ void setStartView(ViewState& state) {
     state.showTrail = 0;
     state.showGaps = 0;
     state.pickedRow = -1;
+    state.showHelp = 0;
     resetViewMotion(state);
 }
 

@@ -1,13 +1,14 @@
 """A researcher measures with the viewer: a recording far off the origin
 lies partly outside the start view, the window says so, and f fits it; a
 click picks the sample under the pointer (its line of the file printed),
-Left and Right move the pick, a click elsewhere clears it."""
+Left and Right move the pick, a click elsewhere clears it; h lists every
+key and mouse action, and ESC closes the list before it quits."""
 import math
 import os
 import tempfile
 
-from harness import (BINARY, bounding_box, check, child_env, finish, geometry, is_red, ocr_until,
-                     read_png, viewer_or_finish, xdo)
+from harness import (BINARY, bounding_box, check, child_env, differing, finish, geometry, is_red,
+                     ocr_until, read_png, viewer_or_finish, xdo)
 import subprocess
 
 work = tempfile.mkdtemp(prefix="quelvist-measure-")
@@ -63,9 +64,19 @@ picks = [line for line in v.trace.read() if line.startswith("pick")]
 check(picks[-3:] == ["pick 32", "pick 42", "pick 41"], f"Right, Shift+Right, Left move the pick ({picks})")
 check(click(150, 150) == "pick none", "a click away from the paths clears the pick")
 v.key("r")
-check(bounding_box(v.shot("43-reset"), is_red) != box, "r returns to the origin")
+reset = v.shot("43-reset")
+check(bounding_box(reset, is_red) != box, "r returns to the origin")
+
+v.key("h")
+words = ocr_until(None, "45-help", "pointer", crop=f"300x300+{g['X']}+{g['Y']}")
+wanted = ("fit the view", "the pointer", "the menu", "quit")
+check(all(w in words for w in wanted),
+      f"h lists every key and mouse action (not read: {[w for w in wanted if w not in words]})")
 v.key("Escape")
-v.wait_exit()
+check(v.proc.poll() is None and differing(reset, v.shot("46-help-closed")) == 0,
+      "ESC closes the list and the picture is as before")
+v.key("Escape")
+check(v.wait_exit() == 1, "ESC then quits")
 printed = v.proc.stdout.read().splitlines()
 check(printed == [lines[31], lines[32], lines[42], lines[41]],
       f"each pick prints its line of the file as it stands ({printed})")

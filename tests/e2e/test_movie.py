@@ -111,13 +111,13 @@ duration = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "format=du
                            "default=nw=1:nk=1", long_movie], capture_output=True, text=True).stdout
 check(r.returncode == 0 and abs(float(duration or 0) - (2 * per_page + 1) / 30) < 0.01,
       f"a 100001-sample movie lasts {(2 * per_page + 1) / 30:.3f} s ({duration.strip()}, {r.stderr[-120:]!r})")
-# A full disk: ffmpeg's failure to finish the file is a failure, and the
-# good movie of that name stays.
+# A full disk (room for the old movie and a little more): ffmpeg's failure
+# to finish the file is a failure, and the good movie of that name stays.
 full = os.path.join(work, "full")
 os.mkdir(full)
-r = on_full_disk(full, 24, f"cp {movie} {full}/talk.mp4 && {BINARY} --movie {full}/talk.mp4 "
-                 f"--size 640x480 {recording}; echo status=$?; cmp {movie} {full}/talk.mp4 && "
-                 f"echo kept; ls {full}")
+r = on_full_disk(full, os.path.getsize(movie) // 1024 + 8,
+                 f"cp {movie} {full}/talk.mp4 && {BINARY} --movie {full}/talk.mp4 --size 640x480 "
+                 f"{recording}; echo status=$?; cmp {movie} {full}/talk.mp4 && echo kept; ls {full}")
 if r:
     check("status=2" in r.stdout and "kept" in r.stdout and "partial" not in r.stdout,
           f"a movie on a full disk: status 2, the old movie kept ({r.stdout.split()})")

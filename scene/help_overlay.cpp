@@ -1,0 +1,84 @@
+// Help for everything (key h): every key and mouse action in two columns
+// over a dark backdrop, drawn in window pixels above the picture.
+#include "scene/scene.h"
+
+#include "view/view.h"
+
+#include <GL/freeglut.h>
+
+namespace {
+
+// Key, then what it does; two columns of these.
+const char* const helpEntries[][2] = {
+    {"F1..F5", "show/hide eyes, difference, edges, cross"},
+    {"F6..F8", "start/stop rotation about x, y, z"},
+    {"F9, F10", "zoom out, zoom in"},
+    {"F11, F12", "raise, lower the torsion scale"},
+    {"g", "break the paths at missing samples"},
+    {"f", "fit the view to the samples"},
+    {"1, 2, 3", "front, top, side view"},
+    {"r", "reset the view"},
+    {"s", "save the view as quelvist-NNN.png"},
+    {"h", "this help (h or ESC closes it)"},
+    {"ESC", "quit"},
+    {"a", "start/stop the build-up replay"},
+    {"Space", "pause/resume the replay"},
+    {"Left, Right", "step the replay or the pick (Shift: 10)"},
+    {"+, -", "replay faster, slower"},
+    {"t", "trail of the last 2 seconds"},
+    {"PgDn, PgUp", "next, previous 50000 samples"},
+    {"drag", "turn the plot"},
+    {"wheel", "zoom (1.15 times a notch)"},
+    {"click", "pick the sample under the pointer"},
+    {"right button", "the menu"},
+};
+constexpr int HELP_COUNT = sizeof helpEntries / sizeof helpEntries[0];
+
+} // namespace
+
+void drawHelpOverlay() {
+    if (!view.showHelp || windowWidth < 1 || windowHeight < 1) return;
+    void* font = addedTextFont();
+    const int lineHeight = font == GLUT_BITMAP_HELVETICA_18 ? 24 : 12;
+
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, windowWidth, 0, windowHeight, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glPushAttrib(GL_CURRENT_BIT | GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0, 0, 0, 0.8f);
+    glRecti(0, 0, windowWidth, windowHeight);
+    glDisable(GL_BLEND);
+    glColor3f(1, 1, 1);
+    // Each column: the key, then its action after a fixed gap. Two columns
+    // where they fit side by side, one in a small window.
+    int keyWidth = 0, actionWidth = 0;
+    for (const auto& entry : helpEntries) {
+        const int k = glutBitmapLength(font, reinterpret_cast<const unsigned char*>(entry[0]));
+        const int a = glutBitmapLength(font, reinterpret_cast<const unsigned char*>(entry[1]));
+        keyWidth = k > keyWidth ? k : keyWidth;
+        actionWidth = a > actionWidth ? a : actionWidth;
+    }
+    const int columnWidth = keyWidth + 8 + actionWidth + 16;
+    const int perColumn = 2 * columnWidth <= windowWidth ? (HELP_COUNT + 1) / 2 : HELP_COUNT;
+    for (int i = 0; i < HELP_COUNT; i++) {
+        const int x = 6 + (i / perColumn) * columnWidth;
+        const int y = windowHeight - 8 - lineHeight * (1 + i % perColumn);
+        drawText(static_cast<float>(x), static_cast<float>(y), 0, helpEntries[i][0], font);
+        drawText(static_cast<float>(x + keyWidth + 8), static_cast<float>(y), 0, helpEntries[i][1],
+                 font);
+    }
+    glPopAttrib();
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+}
