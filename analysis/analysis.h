@@ -70,3 +70,50 @@ int nearestSample(const ShownSamples& samples, const PlotProjection& frame, doub
 // whole file, the torsion is as recorded.
 void describePickedSample(char* out, size_t capacity, const RecordingTable& table, int row,
                           long long sample);
+
+// The least and greatest horizontal, torsion (as recorded) and vertical
+// positions of the shown samples; false when none is shown.
+bool shownSampleRange(const ShownSamples& samples, double low[3], double high[3]);
+
+// Scales. The multiples of step in [low, high], 0 included.
+int tickCount(double low, double high, double step);
+// The step, 1, 2 or 5 times a power of ten, that puts the most numbers on
+// [low, high] without putting more than most there (0 for an empty span).
+double chooseTickStep(double low, double high, int most);
+// A number of a scale with as many decimals as its step has ("2.5", "-10").
+void formatTickValue(char* out, size_t capacity, double value, double step);
+
+// A text's box in window pixels.
+struct LabelBox {
+    double x0, y0, x1, y1;
+};
+bool boxesOverlap(const LabelBox& a, const LabelBox& b);
+// Which boxes stay: the first reserved ones always, each later one when it
+// overlaps none kept before it.
+void keepApartLabels(const LabelBox* boxes, int count, int reserved, bool* kept);
+
+// The part [from, to] of plot axis axis (0 horizontal, 1 torsion, 2
+// vertical) between low and high that lands inside the frame's viewport;
+// false when none does.
+bool visibleAxisPart(const PlotProjection& frame, int axis, double low, double high, double& from,
+                     double& to);
+
+// The time plot. One pixel column of a trace: the least and greatest value
+// of the samples whose time falls in it, the first and the last, and
+// whether a missing sample came between it and the column drawn before.
+struct TraceColumn {
+    float low, high, first, last;
+    uint8_t filled, brokenBefore;
+};
+// Reduces field (0 horizontal, 1 vertical, 2 torsion) of the eye whose
+// columns start at eyeColumn (3 left, 10 right) over rows first .. end-1
+// to columns pixel columns spanning the times t0 .. t1. Missing samples
+// are left out and break the trace.
+void decimateTrace(const RecordingTable& table, int first, int end, int eyeColumn, int field,
+                   double t0, double t1, int columns, TraceColumn* out);
+// The row whose Time is nearest t (the first of equals); -1 when none.
+int rowNearestTime(const RecordingTable& table, int first, int end, double t);
+// Rows rowFirst .. rowEnd-1: from the first to the last whose Time lies
+// between a and b (either order); false when none does.
+bool rowsInTimeSpan(const RecordingTable& table, int first, int end, double a, double b,
+                    int& rowFirst, int& rowEnd);

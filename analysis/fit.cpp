@@ -130,3 +130,18 @@ void setViewCentre(ViewState& state, const PlotPose& pose) {
     state.centreV = static_cast<float>(pose.centre[2]);
     state.distance = static_cast<float>(pose.distance);
 }
+
+bool shownSampleRange(const ShownSamples& samples, double low[3], double high[3]) {
+    const double inf = std::numeric_limits<double>::infinity();
+    for (int k = 0; k < 3; k++) {
+        low[k] = inf;
+        high[k] = -inf;
+    }
+    forEachShownPoint(samples, 1, [&](const double p[3]) {
+        for (int k = 0; k < 3; k++) {
+            low[k] = std::fmin(low[k], p[k]);
+            high[k] = std::fmax(high[k], p[k]);
+        }
+    });
+    return low[0] <= high[0];
+}

@@ -12,10 +12,8 @@
 
 #include <cstdio>
 
-static double farPlane;
-
 static void setProjection(int width, int height) {
-    farPlane = farPlaneFor(view.distance);
+    const double farPlane = farPlaneFor(view.distance);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(FIELD_OF_VIEW, viewAspect(width, height), 1, farPlane);
@@ -71,7 +69,11 @@ static void drawStatusLines() {
 }
 
 void drawPicture() {
-    if (farPlaneFor(view.distance) != farPlane) setProjection(windowWidth, windowHeight);
+    // The 3D picture has the window, or the part above the time plot.
+    int viewport[4];
+    plotViewport(viewport);
+    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+    setProjection(viewport[2], viewport[3]);
     applyPendingFit();
     glPushMatrix();
     applyPlotTransform();
@@ -82,6 +84,7 @@ void drawPicture() {
     drawEdgesAndCurves(); // clears the frame first, or draws the kept picture
     // The cross keeps the width the curves left: 0.5 with difference lines.
     if (view.showCross) glCallList(LIST_CROSS);
+    drawScale();
     drawPickMark();
     glPopMatrix();
 
@@ -106,6 +109,9 @@ void drawPicture() {
              GLUT_BITMAP_TIMES_ROMAN_10);
     drawText(-30, 23.6f, -50, "h - all keys and mouse", GLUT_BITMAP_TIMES_ROMAN_10);
     drawStatusLines();
+    drawGatheredStatusText();
+    glViewport(0, 0, windowWidth, windowHeight);
+    drawTimePlot();
     drawHelpOverlay();
     glEnable(GL_TEXTURE_2D);
 }

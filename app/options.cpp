@@ -106,6 +106,12 @@ const OptionRow optionTable[] = {
          o.gaps = true;
          return nullptr;
      }},
+    {"--plot", nullptr,
+     "show the time plot (horizontal, vertical, torsion\nagainst Time) under the 3D view, as key p",
+     [](StartOptions& o, const char*) -> const char* {
+         o.plot = true;
+         return nullptr;
+     }},
     {"--from", "SECONDS", "read only samples whose Time is SECONDS or later",
      [](StartOptions& o, const char* v) { return takeSeconds(o.from, v); }},
     {"--to", "SECONDS", "read only samples whose Time is before SECONDS",
@@ -266,7 +272,8 @@ StartOptions parseArguments(int argc, char** argv) {
 }
 
 void printUsage() {
-    fputs("Usage: quelvist [-f] [--fit] [--gaps] [--from SECONDS] [--to SECONDS] [RECORDING]\n"
+    fputs("Usage: quelvist [-f] [--fit] [--gaps] [--plot] [--from SECONDS] [--to SECONDS]\n"
+          "                [RECORDING]\n"
           "       quelvist --snapshot FILE.png [--size WIDTHxHEIGHT] [--force] RECORDING\n"
           "       quelvist --movie FILE.mp4 [--fps N] [--speed X] [--size WxH]\n"
           "                [--rotate x|y|z] [--force] RECORDING\n"
@@ -305,6 +312,8 @@ void printUsage() {
           "  PgDn/PgUp  next/previous 50000 samples of a longer recording\n"
           "  g          break the paths at missing samples (blinks) on/off\n"
           "  f          fit the view to the samples drawn\n"
+          "  k          a scale in degrees along the axes of the cross on/off\n"
+          "  p          the time plot under the 3D view on/off\n"
           "  1, 2, 3    front view (the start view), top view, side view\n"
           "  h          all keys and mouse actions (h or ESC closes the list)\n"
           "  r          reset the view\n"
@@ -313,6 +322,9 @@ void printUsage() {
           "Drag with the left mouse button to turn the plot, turn the wheel to zoom\n"
           "(1.15 times a notch). Click a sample to pick it: its positions are shown\n"
           "and its line of the file is printed; Left/Right then move the pick.\n"
+          "In the time plot a click picks the sample at that time, and dragging\n"
+          "selects a range of times: the 3D view then draws only those samples\n"
+          "(r or a click in the plot draws them all again).\n"
           "The right mouse button opens a menu with the same commands.\n",
           stdout);
 }

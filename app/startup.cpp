@@ -14,6 +14,7 @@
 #include <cstring>
 
 bool gapsAtStart;
+bool plotAtStart;
 
 void initScene() {
     // A directional light fixed relative to the viewer: set while the
@@ -28,6 +29,7 @@ void initScene() {
     glGenLists(4); // the lists use the fixed numbers 1 to 4
     setStartView(view);
     view.showGaps = gapsAtStart;
+    view.showPlot = plotAtStart;
     glEnable(GL_TEXTURE_2D);
     glShadeModel(GL_SMOOTH);
     loadDrumTexture();
@@ -144,6 +146,7 @@ int runViewer(int argc, char** argv) {
     stopOnProblem(options);
 
     gapsAtStart = options.gaps;
+    plotAtStart = options.plot;
     fitPending = options.fit;
     recordingSelection.from = options.from;
     recordingSelection.to = options.to;

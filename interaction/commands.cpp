@@ -73,6 +73,12 @@ void applyCommandEffect(ViewState& state, int command) {
     case COMMAND_GAPS:
         toggle(state.showGaps);
         break;
+    case COMMAND_SCALE:
+        toggle(state.showScale);
+        break;
+    case COMMAND_PLOT:
+        toggle(state.showPlot);
+        break;
     default:
         break;
     }
@@ -131,6 +137,10 @@ KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
         return KeyAction::Gaps;
     case 'f':
         return KeyAction::Fit;
+    case 'k':
+        return KeyAction::Scale;
+    case 'p':
+        return KeyAction::Plot;
     case '1':
     case '2':
     case '3':
@@ -166,6 +176,12 @@ void onKey(unsigned char key, int, int) {
         break;
     case KeyAction::Fit:
         applyCommand(COMMAND_FIT);
+        break;
+    case KeyAction::Scale:
+        applyCommand(COMMAND_SCALE);
+        break;
+    case KeyAction::Plot:
+        applyCommand(COMMAND_PLOT);
         break;
     case KeyAction::Nothing:
         break;

@@ -32,8 +32,11 @@ ShownSamples drawnSamples() {
             view.showGaps != 0};
 }
 
+// The part of the window the 3D picture has (all of it without the time plot).
 PlotLens windowLens() {
-    return {FIELD_OF_VIEW, windowWidth, windowHeight};
+    int viewport[4];
+    plotViewport(viewport);
+    return {FIELD_OF_VIEW, viewport[2], viewport[3]};
 }
 
 bool samePose(const ViewState& a, const ViewState& b) {
@@ -45,13 +48,13 @@ bool samePose(const ViewState& a, const ViewState& b) {
 } // namespace
 
 void fitViewToSamples() {
-    if (windowWidth < 1 || windowHeight < 1) return;
+    if (windowLens().width < 1 || windowLens().height < 1) return;
     PlotPose pose = plotPoseOf(view);
     if (fitPlotPose(drawnSamples(), windowLens(), FIT_FILL, pose)) setViewCentre(view, pose);
 }
 
 void applyPendingFit() {
-    if (!fitPending || windowWidth < 1 || windowHeight < 1) return;
+    if (!fitPending || windowLens().width < 1 || windowLens().height < 1) return;
     fitPending = false;
     fitViewToSamples();
 }
@@ -61,7 +64,7 @@ void endStartViewNotice() {
 }
 
 const char* startViewNotice() {
-    if (!startNotice.decided && windowWidth > 0 && windowHeight > 0) {
+    if (!startNotice.decided && windowLens().width > 0 && windowLens().height > 0) {
         startNotice.decided = true;
         startNotice.was = view;
         startNotice.outside = !allSamplesInView(drawnSamples(), plotPoseOf(view), windowLens());

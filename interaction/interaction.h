@@ -10,7 +10,9 @@
 // The gaps switch (key g, no function key) is command 13.
 constexpr int COMMAND_COUNT = 12;
 constexpr int COMMAND_GAPS = 13;
-constexpr int COMMAND_FIT = 14; // key f, the main menu's "Fit view (f)"
+constexpr int COMMAND_FIT = 14;   // key f, the main menu's "Fit view (f)"
+constexpr int COMMAND_SCALE = 15; // key k, in Show/Hide
+constexpr int COMMAND_PLOT = 16;  // key p, in Show/Hide
 constexpr int TIMER_TAG = 2;
 constexpr int TIMER_PERIOD_MS = 5;
 constexpr float ANGLE_STEP = 0.5f;
@@ -86,10 +88,23 @@ void pickAt(int x, int y);
 // false when there is nothing to move.
 bool movePick(int step);
 
+// Sets the pick to row (-1: none) and announces it as pickAt does.
+void pickRow(int row);
+
+// The time plot's mouse: whether a press at (x, y) (GLUT's coordinates)
+// falls in the panel; a click there picks the sample at that time and
+// clears the range; dragging from x0 to x selects the range of times
+// between them (done: the button went up), traced as "range A B" in
+// samples of the file, or "range none" when cleared.
+bool timePlotHolds(int x, int y);
+void clickTimePlot(int x);
+void dragTimePlot(int x0, int x, bool done);
+void clearTimePlotRange();
+
 // Pure effects, callable without GL or GLUT.
 void applyCommandEffect(ViewState& state, int command);
 
-enum class KeyAction { Quit, RebuildCurves, Reset, Snapshot, Gaps, Fit, Nothing };
+enum class KeyAction { Quit, RebuildCurves, Reset, Snapshot, Gaps, Fit, Scale, Plot, Nothing };
 KeyAction applyKeyEffect(ViewState& state, unsigned char key);
 
 // A replay command's effect on the view (paging aside); true when the

@@ -39,6 +39,8 @@ void rebuildNow() {
     }
     menuIds[0] = createSubmenu(1, 5);
     glutAddMenuEntry(menuLabel(view, COMMAND_GAPS), COMMAND_GAPS);
+    glutAddMenuEntry(menuLabel(view, COMMAND_SCALE), COMMAND_SCALE);
+    glutAddMenuEntry(menuLabel(view, COMMAND_PLOT), COMMAND_PLOT);
     menuIds[1] = createSubmenu(6, 8);
     menuIds[2] = createSubmenu(9, 10);
     menuIds[3] = createSubmenu(11, 12);
@@ -88,6 +90,10 @@ const char* menuLabel(const ViewState& s, int value) {
         return pick(s.showGaps, "Hide gaps (g)", "Show gaps (g)");
     case COMMAND_FIT:
         return "Fit view (f)";
+    case COMMAND_SCALE:
+        return pick(s.showScale, "Hide scale (k)", "Show scale (k)");
+    case COMMAND_PLOT:
+        return pick(s.showPlot, "Hide time plot (p)", "Show time plot (p)");
     case REPLAY_START_STOP:
         return pick(s.buildUpCount != -1, "Stop build-up (a)", "Start build-up (a)");
     case REPLAY_PAUSE:

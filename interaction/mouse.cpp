@@ -7,6 +7,8 @@
 
 #include <GL/freeglut.h>
 
+#include <cstdlib>
+
 namespace {
 
 constexpr int WHEEL_AWAY = 3;   // away from the user: zoom in, as F10
@@ -16,6 +18,7 @@ struct Drag {
     bool active;
     int x, y;
     int downX, downY; // where the button went down: a click moves less than 3 pixels
+    bool inTimePlot;  // went down in the time plot: selects a range of times
 };
 Drag drag;
 constexpr int CLICK_MOVEMENT = 3;
@@ -29,12 +32,19 @@ void onMouse(int button, int state, int x, int y) {
             state == GLUT_UP && drag.active &&
             (x - drag.downX) * (x - drag.downX) + (y - drag.downY) * (y - drag.downY) <
                 CLICK_MOVEMENT * CLICK_MOVEMENT;
-        drag = {state == GLUT_DOWN, x, y, state == GLUT_DOWN ? x : drag.downX,
-                state == GLUT_DOWN ? y : drag.downY};
-        if (click) {
-            useViewerWindow();
+        const bool wasInTimePlot = drag.active && drag.inTimePlot;
+        if (state == GLUT_DOWN)
+            drag = {true, x, y, x, y, timePlotHolds(x, y)};
+        else
+            drag.active = false;
+        if (state == GLUT_DOWN) return;
+        useViewerWindow();
+        if (wasInTimePlot && click)
+            clickTimePlot(x);
+        else if (wasInTimePlot)
+            dragTimePlot(drag.downX, x, true);
+        else if (click)
             pickAt(x, y);
-        }
         return;
     }
     if ((button == WHEEL_AWAY || button == WHEEL_TOWARD) && state == GLUT_DOWN) {
@@ -47,6 +57,14 @@ void onMouse(int button, int state, int x, int y) {
 
 void onMotion(int x, int y) {
     if (!drag.active) return;
+    if (drag.inTimePlot) {
+        // The range follows the pointer once it has moved as a drag does.
+        if (std::abs(x - drag.downX) >= CLICK_MOVEMENT) {
+            useViewerWindow();
+            dragTimePlot(drag.downX, x, false);
+        }
+        return;
+    }
     const int dx = x - drag.x, dy = y - drag.y;
     turnByDrag(view, dx, dy);
     drag.x = x;

@@ -46,8 +46,14 @@ void pickAt(int x, int y) {
                           view.showGaps != 0,
                           curveContent.torsionScale};
     // GLUT counts rows from the top, GL from the bottom; the pixel's centre.
-    view.pickedRow = nearestSample(shown, framePlotProjection, x + 0.5,
-                                   framePlotProjection.viewport[3] - y - 0.5, PICK_RADIUS);
+    view.pickedRow =
+        nearestSample(shown, framePlotProjection, x + 0.5, windowHeight - y - 0.5, PICK_RADIUS);
+    announcePick();
+    glutPostRedisplay();
+}
+
+void pickRow(int row) {
+    view.pickedRow = row >= 0 && row < recording.rowCount ? row : -1;
     announcePick();
     glutPostRedisplay();
 }

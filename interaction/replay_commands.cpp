@@ -75,7 +75,10 @@ bool applyReplayEffect(ViewState& state, int command, int stepSamples, int rowCo
 static void showNeighbourPage(int direction) {
     const long long start = neighbourPageStart(recordingExtent, direction);
     if (start == recordingExtent.firstSample) return;
-    if (readRecordingPage(recordingPath, start)) view.pickedRow = -1; // another page's rows
+    if (readRecordingPage(recordingPath, start)) { // another page's rows
+        view.pickedRow = -1;
+        view.rangeFirst = view.rangeEnd = -1;
+    }
     forgetCurveBlocks();
     if (view.buildUpCount != -1) view.buildUpCount = 1;
     buildCurveList();

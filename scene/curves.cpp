@@ -297,10 +297,15 @@ bool drawCurveRows(int keptCount, int count, int box[4]) {
 }
 
 void buildCurveList() {
-    const int count = view.buildUpCount != -1 ? view.buildUpCount : recording.rowCount;
+    int count = view.buildUpCount != -1 ? view.buildUpCount : recording.rowCount;
     // The trail shows only the replay's recent past.
-    const int first =
+    int first =
         view.showTrail && view.buildUpCount != -1 ? trailStart(recording, count, TRAIL_SECONDS) : 0;
+    // A range dragged in the time plot, as --from and --to would choose it.
+    if (view.rangeFirst >= 0) {
+        first = std::max(first, static_cast<int>(view.rangeFirst));
+        count = std::max(first, std::min(count, static_cast<int>(view.rangeEnd)));
+    }
     // A block is finished once the row after it exists (rows past rowCount
     // are only reached when the table is empty: a single row, no block).
     const int blocks = prepareBlocks(count > 0 ? (count - 1) / BLOCK_ROWS : 0);

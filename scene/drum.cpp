@@ -5,6 +5,10 @@
 #include "view/view.h"
 
 #include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cmath>
 
 #include <cstdio>
 #include <cstring>
@@ -112,4 +116,28 @@ void buildDrumList() {
         glPopMatrix();
     }
     glEndList();
+}
+
+bool drumWindowBox(int box[4]) {
+    // The bar turns about its long axis: its end caps (1.25 by 1.25) stay
+    // within a radius of 1.25 sqrt 2 of it. In eye space, from the frame's
+    // translation to (12, -15, -32).
+    double projection[16], identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    int viewport[4];
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    plotViewport(viewport);
+    const double reach = 1.25 * 1.4143;
+    box[0] = box[1] = 1 << 30;
+    box[2] = box[3] = -(1 << 30);
+    for (int corner = 0; corner < 8; corner++) {
+        const double x = 12 + (corner & 1 ? 5 : -5), y = -15 + (corner & 2 ? reach : -reach),
+                     z = -32 + (corner & 4 ? reach : -reach);
+        double wx, wy, wz;
+        if (!gluProject(x, y, z, identity, projection, viewport, &wx, &wy, &wz)) return false;
+        box[0] = std::min(box[0], static_cast<int>(std::floor(wx)));
+        box[1] = std::min(box[1], static_cast<int>(std::floor(wy)));
+        box[2] = std::max(box[2], static_cast<int>(std::ceil(wx)));
+        box[3] = std::max(box[3], static_cast<int>(std::ceil(wy)));
+    }
+    return true;
 }

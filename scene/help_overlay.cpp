@@ -16,6 +16,8 @@ const char* const helpEntries[][2] = {
     {"F11, F12", "raise, lower the torsion scale"},
     {"g", "break the paths at missing samples"},
     {"f", "fit the view to the samples"},
+    {"k", "scale in degrees along the cross"},
+    {"p", "time plot (drag: a time range)"},
     {"1, 2, 3", "front, top, side view"},
     {"r", "reset the view"},
     {"s", "save the view as quelvist-NNN.png"},
@@ -30,6 +32,7 @@ const char* const helpEntries[][2] = {
     {"drag", "turn the plot"},
     {"wheel", "zoom (1.15 times a notch)"},
     {"click", "pick the sample under the pointer"},
+    {"click in plot", "pick at that time, clear the range"},
     {"right button", "the menu"},
 };
 constexpr int HELP_COUNT = sizeof helpEntries / sizeof helpEntries[0];
@@ -41,22 +44,8 @@ void drawHelpOverlay() {
     void* font = addedTextFont();
     const int lineHeight = font == GLUT_BITMAP_HELVETICA_18 ? 24 : 12;
 
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, windowWidth, 0, windowHeight, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    glPushAttrib(GL_CURRENT_BIT | GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glColor4f(0, 0, 0, 0.8f);
-    glRecti(0, 0, windowWidth, windowHeight);
-    glDisable(GL_BLEND);
+    beginWindowPixels();
+    drawBackdrop(0, 0, windowWidth, windowHeight, 0.8f);
     glColor3f(1, 1, 1);
     // Each column: the key, then its action after a fixed gap. Two columns
     // where they fit side by side, one in a small window.
@@ -76,9 +65,5 @@ void drawHelpOverlay() {
         drawText(static_cast<float>(x + keyWidth + 8), static_cast<float>(y), 0, helpEntries[i][1],
                  font);
     }
-    glPopAttrib();
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
+    endWindowPixels();
 }

@@ -20,6 +20,7 @@ struct KeptPicture {
     bool valid;
     ViewState view; // as it was drawn
     int width, height;
+    int viewport[4]; // the part of the window the picture has
     unsigned curveVersion;
     int count; // rows drawn
     // Kept in a texture: drawing it back stays inside the renderer, where
@@ -44,10 +45,17 @@ int textureSide(int n) {
     return p;
 }
 
+void currentViewport(int viewport[4]) {
+    glGetIntegerv(GL_VIEWPORT, viewport);
+}
+
 bool drawnAsNow() {
     const ViewState& a = kept.view;
     const ViewState& b = view;
+    int viewport[4];
+    currentViewport(viewport);
     return kept.valid && kept.width == windowWidth && kept.height == windowHeight &&
+           std::equal(viewport, viewport + 4, kept.viewport) &&
            kept.curveVersion == curveContent.version && curveContent.count >= kept.count &&
            a.angleX == b.angleX && a.angleY == b.angleY && a.angleZ == b.angleZ &&
            a.distance == b.distance && a.showEdges == b.showEdges && a.centreH == b.centreH &&
@@ -81,12 +89,15 @@ bool textureFitsWindow() {
 // box (x0, y0, x1, y1) that new rows can have changed.
 void keep(int count, const int* box) {
     const int margin = 3; // smoothed lines reach past their end points
-    int x0 = 0, y0 = 0, x1 = windowWidth, y1 = windowHeight;
+    int viewport[4];
+    currentViewport(viewport);
+    int x0 = viewport[0], y0 = viewport[1], x1 = viewport[0] + viewport[2],
+        y1 = viewport[1] + viewport[3];
     if (box) {
-        x0 = std::max(0, box[0] - margin);
-        y0 = std::max(0, box[1] - margin);
-        x1 = std::min(windowWidth, box[2] + margin + 1);
-        y1 = std::min(windowHeight, box[3] + margin + 1);
+        x0 = std::max(x0, box[0] - margin);
+        y0 = std::max(y0, box[1] - margin);
+        x1 = std::min(x1, box[2] + margin + 1);
+        y1 = std::min(y1, box[3] + margin + 1);
     }
     // Through memory: on llvmpipe glCopyTexSubImage2D is a blit whose
     // shader takes 30 ms to compile on first use; this takes about 1 ms for
@@ -111,12 +122,13 @@ void keep(int count, const int* box) {
     kept.view = view;
     kept.width = windowWidth;
     kept.height = windowHeight;
+    std::copy(viewport, viewport + 4, kept.viewport);
     kept.curveVersion = curveContent.version;
     kept.count = count;
 }
 
-// Draws the kept picture over the whole back buffer: one quad, each pixel
-// centre on its texel's centre, the texel replacing the colour.
+// Draws the kept picture over the viewport: one quad, each pixel centre on
+// its texel's centre, the texel replacing the colour.
 void restore() {
     glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_CURRENT_BIT);
     glMatrixMode(GL_PROJECTION);
@@ -132,16 +144,19 @@ void restore() {
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, kept.texture);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-    const float s = static_cast<float>(kept.width) / kept.textureWidth;
-    const float t = static_cast<float>(kept.height) / kept.textureHeight;
+    const int* v = kept.viewport;
+    const float s0 = static_cast<float>(v[0]) / kept.textureWidth;
+    const float s1 = static_cast<float>(v[0] + v[2]) / kept.textureWidth;
+    const float t0 = static_cast<float>(v[1]) / kept.textureHeight;
+    const float t1 = static_cast<float>(v[1] + v[3]) / kept.textureHeight;
     glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
+    glTexCoord2f(s0, t0);
     glVertex2f(-1, -1);
-    glTexCoord2f(s, 0);
+    glTexCoord2f(s1, t0);
     glVertex2f(1, -1);
-    glTexCoord2f(s, t);
+    glTexCoord2f(s1, t1);
     glVertex2f(1, 1);
-    glTexCoord2f(0, t);
+    glTexCoord2f(s0, t1);
     glVertex2f(-1, 1);
     glEnd();
     glPopMatrix();

@@ -26,7 +26,9 @@ void drawPickMark() {
     const float* c = recording.rows[row].col;
     const float s = view.torsionScale;
     // About 8 pixels: the window shows 2 distance tan(32.5 deg) units top to bottom.
-    const float arm = windowHeight > 0 ? 8 * 1.274f * view.distance / windowHeight : 0.2f;
+    int viewport[4];
+    plotViewport(viewport);
+    const float arm = viewport[3] > 0 ? 8 * 1.274f * view.distance / viewport[3] : 0.2f;
     glPushAttrib(GL_CURRENT_BIT | GL_LINE_BIT | GL_ENABLE_BIT);
     glDisable(GL_TEXTURE_2D);
     glLineWidth(2);

@@ -58,13 +58,54 @@ extern int curveSampleCount;
 void forgetCurveBlocks();
 
 // A line the program adds at the bottom left, at height y (eye space, depth
-// 50), broken where it would pass the window's edge (at double spaces
-// first, then at spaces); lines stack upwards. Returns the height
-// for the next text.
+// 50), broken where it would pass the window's edge or, beside it, the
+// label drum (at double spaces first, then at spaces); lines stack upwards
+// and are drawn by drawGatheredStatusText. Returns the height for the next
+// text.
 float drawStatusText(const char* text, float y);
+// Draws the lines drawStatusText gathered this frame: every backdrop, then
+// every text.
+void drawGatheredStatusText();
 // The font of the texts the program adds: Times 10, Helvetica 18 in windows
-// taller than 900 pixels.
+// taller than 900 pixels; how far its letters reach below and above the
+// baseline, in pixels.
 void* addedTextFont();
+int addedTextDescent();
+int addedTextAscent();
+
+// Drawing in window pixels (0, 0 the bottom left) over the whole window,
+// without depth test, texture or lighting; the state is restored by the end.
+void beginWindowPixels();
+void endWindowPixels();
+// A dark rectangle of that opacity; texts the program adds stand on one.
+constexpr float TEXT_BACKDROP_OPACITY = 0.6f;
+void drawBackdrop(int x0, int y0, int x1, int y1, float opacity);
+// White text in the added font on its backdrop, baseline at (x, y), in
+// window pixels (between beginWindowPixels and endWindowPixels).
+void drawLabel(int x, int y, const char* text);
+
+// Where the label drum can appear in the window, whichever way it has
+// turned (x0, y0, x1, y1 in pixels), under the current projection.
+bool drumWindowBox(int box[4]);
+
+// Ticks and numbers in degrees along the axes of the cross, and the axes
+// extended thinly over the samples' range, while view.showScale is set.
+// Called under the plot transform, after framePlotProjection is taken.
+void drawScale();
+
+// The time plot across the bottom of the window while view.showPlot is
+// set: horizontal, vertical and torsion against Time, both eyes, a cursor
+// at the replay's newest or the picked sample, the dragged range shaded.
+void drawTimePlot();
+
+// Where the time plot's traces lie in the window (x0, y0, x1, y1 in window
+// pixels from the bottom left) and the times at its left and right ends;
+// false while it is hidden or has no time span.
+struct TimePlotFrame {
+    int x0, y0, x1, y1;
+    double t0, t1;
+};
+bool timePlotFrame(TimePlotFrame& frame);
 
 // Every key and mouse action in two columns over a dark backdrop, while
 // view.showHelp is set; drawn last, in window pixels.

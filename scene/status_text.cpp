@@ -1,11 +1,15 @@
-// The lines the program adds at the bottom left (readout, notices), in a
-// larger font in tall windows.
+// The texts the program adds (readout, notices, scale numbers, the time
+// plot's numbers): in window pixels, on a dark half-transparent backdrop so
+// that they read over the grey and over the paths, in a larger font in tall
+// windows, and never under the label drum.
 #include "scene/scene.h"
 
 #include "view/view.h"
 
 #include <GL/freeglut.h>
+#include <GL/glu.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -17,24 +21,9 @@ int textWidth(void* font, const char* part, size_t length) {
     return glutBitmapLength(font, reinterpret_cast<const unsigned char*>(text));
 }
 
-} // namespace
-
-void* addedTextFont() {
-    return windowHeight > 900 ? GLUT_BITMAP_HELVETICA_18 : GLUT_BITMAP_TIMES_ROMAN_10;
-}
-
-float drawStatusText(const char* text, float y) {
-    void* font = addedTextFont();
-    const bool large = font == GLUT_BITMAP_HELVETICA_18;
-    // Where x = -30 at depth 50 lands: the visible half-width there is
-    // 31.85 times the aspect.
-    const double left =
-        windowWidth * (1 - 30 / (31.85 * viewAspect(windowWidth, windowHeight))) / 2;
-    const int room = static_cast<int>(windowWidth - left) - 4;
-    // 1.8 units at depth 50 as always; 22 pixels for the large font (the
-    // window shows 50 tan(32.5 deg) units either side of the middle there).
-    const float step = large ? static_cast<float>(22 * 2 * 31.85 / windowHeight) : 1.8f;
-    char lines[4][200];
+// Breaks text into up to four lines no wider than room: at double spaces
+// first, then at spaces. Returns the number of lines.
+int breakIntoLines(const char* text, void* font, int room, char lines[4][200]) {
     int count = 0;
     lines[0][0] = '\0';
     for (const char* part = text; *part && count < 4;) {
@@ -63,7 +52,139 @@ float drawStatusText(const char* text, float y) {
             part++;
     }
     if (count < 4 && lines[count][0]) count++;
-    for (int i = count - 1; i >= 0; i--, y += step)
-        drawText(-30, y, -50, lines[i], font);
+    return count;
+}
+
+} // namespace
+
+void* addedTextFont() {
+    return windowHeight > 900 ? GLUT_BITMAP_HELVETICA_18 : GLUT_BITMAP_TIMES_ROMAN_10;
+}
+
+int addedTextDescent() {
+    return addedTextFont() == GLUT_BITMAP_HELVETICA_18 ? 5 : 3;
+}
+
+int addedTextAscent() {
+    return addedTextFont() == GLUT_BITMAP_HELVETICA_18 ? 15 : 9;
+}
+
+void beginWindowPixels() {
+    glPushAttrib(GL_CURRENT_BIT | GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_VIEWPORT_BIT |
+                 GL_LINE_BIT);
+    glViewport(0, 0, windowWidth, windowHeight);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, windowWidth, 0, windowHeight, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_LINE_SMOOTH);
+    glLineWidth(1);
+}
+
+void endWindowPixels() {
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopAttrib();
+}
+
+void drawBackdrop(int x0, int y0, int x1, int y1, float opacity) {
+    glPushAttrib(GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0, 0, 0, opacity);
+    glRecti(x0, y0, x1, y1);
+    glPopAttrib();
+}
+
+void drawLabel(int x, int y, const char* text) {
+    void* font = addedTextFont();
+    const int width = glutBitmapLength(font, reinterpret_cast<const unsigned char*>(text));
+    drawBackdrop(x - 2, y - addedTextDescent(), x + width + 2, y + addedTextAscent(),
+                 TEXT_BACKDROP_OPACITY);
+    glColor3f(1, 1, 1);
+    drawText(static_cast<float>(x), static_cast<float>(y), 0, text, font);
+}
+
+namespace {
+
+// The lines of the current frame, gathered so that every backdrop is drawn
+// before any text: lines stand closer than the font's height, and a later
+// backdrop would dim the tops of the letters below it.
+struct StatusLine {
+    int x, baseline;
+    char text[200];
+};
+StatusLine statusLines[16];
+int statusLineCount;
+float statusColour[4];
+
+} // namespace
+
+float drawStatusText(const char* text, float y) {
+    void* font = addedTextFont();
+    const bool large = font == GLUT_BITMAP_HELVETICA_18;
+    int viewport[4];
+    plotViewport(viewport);
+    if (viewport[2] < 1 || viewport[3] < 1) return y;
+    // Where x = -30 at depth 50 lands: the visible half-width there is
+    // 31.85 times the aspect, the half-height 31.85 (50 tan 32.5 deg).
+    const double halfHeight = 31.85;
+    const double left =
+        viewport[2] * (1 - 30 / (halfHeight * viewAspect(viewport[2], viewport[3]))) / 2;
+    const int x = viewport[0] + static_cast<int>(std::floor(left));
+    // 1.8 units at depth 50 as always; 22 pixels for the large font.
+    const float step = large ? static_cast<float>(22 * 2 * halfHeight / viewport[3]) : 1.8f;
+    const double pixelsPerUnit = viewport[3] / (2 * halfHeight);
+    auto baseline = [&](float at) {
+        return static_cast<int>(std::floor(viewport[1] + viewport[3] / 2.0 + at * pixelsPerUnit));
+    };
+    // Beside the label drum, lines end before it.
+    int drum[4];
+    int right = windowWidth - 4;
+    if (drumWindowBox(drum) && baseline(y) - addedTextDescent() < drum[3]) right = drum[0] - 6;
+    char lines[4][200];
+    const int count = breakIntoLines(text, font, right - x, lines);
+    glGetFloatv(GL_CURRENT_COLOR, statusColour); // the help lines' colour, set by the frame
+    for (int i = count - 1; i >= 0; i--, y += step) {
+        if (statusLineCount == sizeof statusLines / sizeof statusLines[0]) continue;
+        StatusLine& line = statusLines[statusLineCount++];
+        line.x = x;
+        line.baseline = baseline(y);
+        snprintf(line.text, sizeof line.text, "%s", lines[i]);
+    }
     return y;
+}
+
+void drawGatheredStatusText() {
+    const int n = statusLineCount;
+    statusLineCount = 0;
+    if (n == 0) return;
+    void* font = addedTextFont();
+    const int ascent = addedTextAscent(), descent = addedTextDescent();
+    beginWindowPixels();
+    // The backdrops tile: each reaches up to the next line's when they
+    // stand close, so that no row is darkened twice.
+    for (int i = 0; i < n; i++) {
+        const StatusLine& line = statusLines[i];
+        const int bottom = line.baseline - descent;
+        int top = line.baseline + ascent;
+        if (i + 1 < n && statusLines[i + 1].baseline - descent < top &&
+            statusLines[i + 1].baseline > line.baseline)
+            top = statusLines[i + 1].baseline - descent;
+        const int width = textWidth(font, line.text, strlen(line.text));
+        drawBackdrop(line.x - 2, bottom, line.x + width + 2, top, TEXT_BACKDROP_OPACITY);
+    }
+    glColor4fv(statusColour);
+    for (int i = 0; i < n; i++)
+        drawText(static_cast<float>(statusLines[i].x), static_cast<float>(statusLines[i].baseline),
+                 0, statusLines[i].text, font);
+    endWindowPixels();
 }

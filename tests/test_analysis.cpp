@@ -88,3 +88,83 @@ TEST(Pick, NearestDrawnSampleWithinReach) {
         EXPECT_EQ(c.row, nearestSample(shown, frame, c.x, c.y, 10)) << c.x << " " << c.y;
     }
 }
+
+// Steps of 1, 2 or 5 times a power of ten: the smallest that puts no more
+// than `most` multiples (0 included) on the span, counted by hand.
+TEST(Scale, TickSteps) {
+    struct Case {
+        double low, high;
+        int most;
+        double step;
+        int count;
+    };
+    const Case cases[] = {
+        {-10, 10, 9, 5, 5},      // 2 would give 11
+        {-4.6, 4.6, 9, 1, 9},    // -4 .. 4
+        {0.5, 9.5, 8, 2, 4},     // 1 would give 9
+        {0, 59.998, 8, 10, 6},   // 5 would give 12
+        {-0.3, 0.35, 8, 0.1, 7}, // -0.3 .. 0.3
+        {100, 2000, 8, 500, 4},  // 200 would give 10
+        {0.9, 18.9, 8, 5, 3},    // 2 gives 9: no step gives 4 to 8
+        {-250, -20, 8, 50, 5},   // -250 .. -50
+        {1, 1, 8, 0, 0},         // no span
+    };
+    for (const Case& c : cases) {
+        const double step = chooseTickStep(c.low, c.high, c.most);
+        EXPECT_NEAR(c.step, step, 1e-12) << c.low << " " << c.high;
+        EXPECT_EQ(c.count, tickCount(c.low, c.high, step)) << c.low << " " << c.high;
+    }
+    const struct {
+        double value, step;
+        const char* text;
+    } numbers[] = {{2.5, 0.5, "2.5"},    {-10, 5, "-10"},      {0.1 * 3, 0.1, "0.3"},
+                   {-1e-17, 0.1, "0.0"}, {0.15, 0.05, "0.15"}, {1500, 500, "1500"}};
+    for (const auto& n : numbers) {
+        char text[16];
+        formatTickValue(text, sizeof text, n.value, n.step);
+        EXPECT_STREQ(n.text, text);
+    }
+}
+
+// Ten samples one second apart in five columns of 9/5 s: two to a column.
+// The left eye's horizontal positions, row 6 lost (all zero).
+TEST(TimePlot, ColumnsRowsAndSpans) {
+    table = {};
+    table.rowCount = 10;
+    const float h[10] = {1, 3, 2, 2, 7, -1, 0, 4, 6, 6};
+    for (int i = 0; i < 10; i++) {
+        table.rows[i].col[0] = static_cast<float>(i);
+        table.rows[i].col[3] = h[i];
+        table.rows[i].col[4] = i == 6 ? 0 : 1;
+    }
+    TraceColumn columns[5];
+    decimateTrace(table, 0, 10, 3, 0, 0, 9, 5, columns);
+    const TraceColumn expected[5] = {{1, 3, 1, 3, 1, 0},
+                                     {2, 2, 2, 2, 1, 0},
+                                     {-1, 7, 7, -1, 1, 0},
+                                     {4, 4, 4, 4, 1, 1},
+                                     {6, 6, 6, 6, 1, 0}};
+    for (int c = 0; c < 5; c++) {
+        const TraceColumn& e = expected[c];
+        const TraceColumn& a = columns[c];
+        EXPECT_EQ(e.low, a.low) << c;
+        EXPECT_EQ(e.high, a.high) << c;
+        EXPECT_EQ(e.first, a.first) << c;
+        EXPECT_EQ(e.last, a.last) << c;
+        EXPECT_EQ(e.filled, a.filled) << c;
+        EXPECT_EQ(e.brokenBefore, a.brokenBefore) << c;
+    }
+    // Twenty columns of 0.45 s: rows land in columns 0, 2, 4, 6, 8, 11, ...
+    TraceColumn fine[20];
+    decimateTrace(table, 0, 10, 3, 0, 0, 9, 20, fine);
+    EXPECT_TRUE(fine[2].filled && !fine[1].filled && fine[11].filled && !fine[10].filled);
+
+    EXPECT_EQ(3, rowNearestTime(table, 0, 10, 3.4));
+    EXPECT_EQ(4, rowNearestTime(table, 0, 10, 3.6));
+    EXPECT_EQ(9, rowNearestTime(table, 0, 10, 40));
+    int first, end;
+    ASSERT_TRUE(rowsInTimeSpan(table, 0, 10, 7.5, 2.5, first, end));
+    EXPECT_EQ(3, first);
+    EXPECT_EQ(8, end);
+    EXPECT_FALSE(rowsInTimeSpan(table, 0, 10, 20, 30, first, end));
+}

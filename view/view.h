@@ -33,6 +33,11 @@ struct ViewState {
     float centreH, centreT, centreV;
     int32_t pickedRow; // the row of the picked sample, -1 when none is
     uint8_t showHelp;  // the overlay of every key and mouse action (key h)
+    uint8_t showScale; // ticks and numbers in degrees along the cross (key k)
+    uint8_t showPlot;  // the time plot across the bottom third (key p)
+    // A time range dragged in the time plot: only rows rangeFirst ..
+    // rangeEnd-1 of the page are drawn in 3D; rangeFirst is -1 when none is.
+    int32_t rangeFirst, rangeEnd;
 };
 
 // The matrices the latest frame drew the plot with (glGetDoublev after the
@@ -126,6 +131,14 @@ void turnByDrag(ViewState& state, int dx, int dy);
 // Keys 1, 2, 3: the front (start), top and side views. Only the angles
 // change; distance, torsion scale and switches stay.
 void setPresetView(ViewState& state, int preset);
+
+// The time plot's height in a window of that height: its bottom third, or 0
+// while it is hidden.
+int timePlotHeight(int windowHeight, bool shown);
+
+// Where the 3D picture is drawn (x, y, width, height from the bottom left):
+// the whole window, or the part above the time plot.
+void plotViewport(int viewport[4]);
 
 // The projection's aspect: width over height, with a height of 0 taken as 1
 // so a minimised window keeps a usable projection.

@@ -23,6 +23,8 @@ void resetViewMotion(ViewState& state) {
     state.replayPaused = 0;
     state.replaySpeed = 0;
     state.replayWait = 0;
+    state.rangeFirst = -1;
+    state.rangeEnd = -1;
 }
 
 void setStartView(ViewState& state) {
@@ -36,6 +38,8 @@ void setStartView(ViewState& state) {
     state.showGaps = 0;
     state.pickedRow = -1;
     state.showHelp = 0;
+    state.showScale = 0;
+    state.showPlot = 0;
     resetViewMotion(state);
 }
 
@@ -76,4 +80,16 @@ void setPresetView(ViewState& state, int preset) {
     state.angleX = presets[preset - 1][0];
     state.angleY = presets[preset - 1][1];
     state.angleZ = presets[preset - 1][2];
+}
+
+int timePlotHeight(int height, bool shown) {
+    return shown && height > 0 ? height / 3 : 0;
+}
+
+void plotViewport(int viewport[4]) {
+    const int panel = timePlotHeight(windowHeight, view.showPlot);
+    viewport[0] = 0;
+    viewport[1] = panel;
+    viewport[2] = windowWidth;
+    viewport[3] = windowHeight - panel;
 }

@@ -487,26 +487,55 @@ def screenshot(window, name, box=None):
     return image
 
 
-def ocr(window, name, scale=300, crop=None):
-    """The words in a window's screenshot (or in the part crop, WxH+X+Y)."""
+def ocr(window, name, scale=300, crop=None, light=False, sparse=False):
+    """The words in a window's screenshot (or in the part crop, WxH+X+Y).
+    light: the words are the program's own light texts on their dark
+    backdrops, turned into black on white for OCR."""
     target = "root" if window is None else str(window)
     path = os.path.join(OUT, name + "-ocr.png")
     subprocess.run(["import", "-window", target, "-depth", "8", path], check=True)
     cropping = ["-crop", crop, "+repage"] if crop else []
+    # The part read, as it was on the screen, for a look when a check fails.
+    subprocess.run(["convert", path, *cropping, os.path.join(OUT, name + "-read.png")], check=True)
+    # Light text on its backdrop becomes dark text on white.
+    inverting = ["-negate", "-level", "0,60%"] if light else []
+    sharpening = ["-threshold", "50%"] if sparse else []
     subprocess.run(["convert", path, *cropping, "-resize", f"{scale}%", "-colorspace", "Gray",
-                    path], check=True)
-    result = subprocess.run(["tesseract", path, "-", "--psm", "6"], capture_output=True, text=True)
+                    *inverting, *sharpening, path], check=True)
+    result = subprocess.run(["tesseract", path, "-", "--psm", "11" if sparse else "6"],
+                            capture_output=True, text=True)
     return " ".join(result.stdout.split())
 
 
-def ocr_until(window, name, expected, crop=None, scale=300, timeout=20.0):
+def near(words, phrase, ratio=0.8):
+    """Whether OCR's words hold phrase: spaces aside, letters may be misread
+    now and then ("sarnples", "Tine"), digits must all be read as written
+    or as their look-alikes ("TZ0000" for 120000)."""
+    import difflib
+    # Letters OCR reads for the small font's digits, and digits for letters:
+    # both sides are read through the same table.
+    look_alike = str.maketrans("outlizsd|", "001112501")
+    text = re.sub(r"\s+", "", words).lower().translate(look_alike)
+    want = re.sub(r"\s+", "", phrase).lower().translate(look_alike)
+    digits = re.sub(r"\D", "", want)
+    for start in range(len(text)):
+        for length in range(len(want) - 2, len(want) + 3):
+            part = text[start:start + length]
+            if (re.sub(r"\D", "", part) == digits
+                    and difflib.SequenceMatcher(None, part, want).ratio() >= ratio):
+                return True
+    return False
+
+
+def ocr_until(window, name, expected, crop=None, scale=300, timeout=20.0, light=False,
+              sparse=False):
     """The words of a window (or of the screen's part crop, WxH+X+Y), read
     again until expected is among them: a window draws itself after it
     appears."""
     end = time.time() + timeout
-    words = ocr(window, name, scale, crop)
+    words = ocr(window, name, scale, crop, light, sparse)
     while expected not in words and time.time() < end:
-        words = ocr(window, name, scale, crop)
+        words = ocr(window, name, scale, crop, light, sparse)
     return words
 
 

@@ -1,10 +1,13 @@
 """A researcher measures with the viewer: a recording far off the origin
 lies partly outside the start view, the window says so, and f fits it; a
 click picks the sample under the pointer (its line of the file printed),
-Left and Right move the pick, a click elsewhere clears it; h lists every
-key and mouse action, and ESC closes the list before it quits."""
+Left and Right move the pick, a click elsewhere clears it; k puts numbers
+in degrees along the axes; p adds the time plot, where a click picks the
+sample at that time and a drag draws only a range of times in 3D; h lists
+every key and mouse action, and ESC closes the list before it quits."""
 import math
 import os
+import re
 import tempfile
 
 from harness import (BINARY, bounding_box, check, child_env, differing, finish, geometry, is_red,
@@ -30,7 +33,8 @@ with open(circle) as f:
 
 v, window = viewer_or_finish([circle], "the viewer starts on a recording far off the origin")
 g = geometry(window)
-words = ocr_until(None, "40-outside", "outside", crop=f"200x25+{g['X']}+{g['Y'] + 275}")
+words = ocr_until(None, "40-outside", "outside", crop=f"200x25+{g['X']}+{g['Y'] + 275}",
+                  light=True)
 check("lies outside the view" in words,
       f"the start view says that part of the recording lies outside ({words!r})")
 v.key("f")
@@ -39,7 +43,8 @@ box = bounding_box(fitted, is_red)
 expected = (15, 15, 285, 285)
 check(box is not None and all(abs(a - b) <= 3 for a, b in zip(box, expected)),
       f"f centres the circle and fills 90 % of the window ({box}, expected {expected})")
-words = ocr_until(None, "42-fitted-notice", "", crop=f"200x25+{g['X']}+{g['Y'] + 275}")
+words = ocr_until(None, "42-fitted-notice", "", crop=f"200x25+{g['X']}+{g['Y'] + 275}",
+                  light=True)
 check("outside" not in words, f"the notice has gone after the fit ({words!r})")
 snapshot = os.path.join(work, "fit.png")
 r = subprocess.run([BINARY, "--snapshot", snapshot, "--fit", circle], capture_output=True,
@@ -67,17 +72,73 @@ v.key("r")
 reset = v.shot("43-reset")
 check(bounding_box(reset, is_red) != box, "r returns to the origin")
 
+# The scale in the start view: 150 / tan(32.5 deg) / 30 = 7.85 pixels a
+# degree at the origin. The horizontal axis runs over the samples' -16 ..
+# 10; of 2 or 5 degree steps only 5 puts at most 8 numbers (0 aside) on it.
+# Its numbers stand under it, positive to the left: 10 5 -5 -10 -15.
+v.key("k")
+words = ocr_until(None, "47-scale", "15", crop=f"300x22+{g['X']}+{g['Y'] + 155}", light=True,
+                  sparse=True)
+# OCR misreads a number of the small font now and then ("19").
+digits = re.findall(r"\d+", words)
+misread = sum(a != b for a, b in zip(digits, ["10", "5", "5", "10", "15"]))
+check(len(digits) == 5 and misread <= 1, f"k shows the degrees along the horizontal axis ({words!r})")
+v.key("k")
+
+# The time plot: the bottom 100 pixels. Its traces' frame is found in the
+# pixels (the white inside of the top strip); the circle's 4 s span it.
+v.key("p")
+plot = v.shot("48-time-plot")
+row = [plot.at(x, 215) for x in range(300)]
+inside = [x for x, rgb in enumerate(row) if rgb == (255, 255, 255)]
+x0, x1 = inside[0] - 1, inside[-1] + 2  # the frame's border lines
+
+
+def x_at(t):
+    return round(x0 + t / 4 * (x1 - x0))
+
+
+def drag(t0, t1):
+    mark = v.trace.mark()
+    xdo("mousemove", "--window", str(window), str(x_at(t0)), "250", "mousedown", "1")
+    xdo("mousemove", "--window", str(window), str((x_at(t0) + x_at(t1)) // 2), "250")
+    xdo("mousemove", "--window", str(window), str(x_at(t1)), "250", "mouseup", "1")
+    line = v.trace.wait("range", mark)
+    v.wait_frames_after(line)
+    return v.trace.lines[line] if line is not None else None
+
+
+check(bounding_box(plot, is_red, (0, 200, 300, 300)) is not None
+      and bounding_box(plot, is_red, (0, 0, 300, 200)) is not None, "p adds the time plot under the 3D view")
+picked = click(x_at(1.0), 215)
+check(picked in ("pick 30", "pick 31", "pick 32"), f"a click in the plot picks the sample at that time, 1 s ({picked})")
+shown = v.shot("49-plot-pick")
+cursor = [y for y in range(200, 300) if shown.at(x_at(1.0), y) == (0, 0, 0)]
+check(len(cursor) > 60, f"the cursor marks the picked time ({len(cursor)} black pixels)")
+# 1 s to 2 s: samples 31 to 61 (Time (n - 1) / 30), give or take a pixel.
+ranged = drag(1.0, 2.0)
+first, last = (int(n) for n in ranged.split()[1:]) if ranged else (0, 0)
+check(abs(first - 31) <= 1 and abs(last - 61) <= 1 and v.trace.latest_samples() == last - first + 1,
+      f"a drag in the plot draws only that time range in 3D ({ranged}, {v.trace.latest_samples()} drawn)")
+shaded = v.shot("50-range")
+yellow = shaded.count(lambda r, g, b: r > 240 and g > 220 and b < 180, (x0, 200, x1, 300))
+check(yellow > 3 * 20 * (x_at(2) - x_at(1)) // 2, f"the range is shaded in the plot ({yellow} pixels)")
+check(click(x_at(3.0), 215) in ("pick 90", "pick 91", "pick 92") and v.trace.latest_samples() == 121,
+      "a click in the plot clears the range")
+v.key("p")
+before_help = v.shot("51-before-help")
+
 v.key("h")
 words = ocr_until(None, "45-help", "pointer", crop=f"300x300+{g['X']}+{g['Y']}")
 wanted = ("fit the view", "the pointer", "the menu", "quit")
 check(all(w in words for w in wanted),
       f"h lists every key and mouse action (not read: {[w for w in wanted if w not in words]})")
 v.key("Escape")
-check(v.proc.poll() is None and differing(reset, v.shot("46-help-closed")) == 0,
+check(v.proc.poll() is None and differing(before_help, v.shot("46-help-closed")) == 0,
       "ESC closes the list and the picture is as before")
 v.key("Escape")
 check(v.wait_exit() == 1, "ESC then quits")
-printed = v.proc.stdout.read().splitlines()
+printed = v.proc.stdout.read().splitlines()[:4]
 check(printed == [lines[31], lines[32], lines[42], lines[41]],
       f"each pick prints its line of the file as it stands ({printed})")
 

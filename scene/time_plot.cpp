@@ -1,0 +1,215 @@
+// The time plot (key p): across the bottom third of the window, three
+// strips (horizontal, vertical, torsion against Time) with both eyes,
+// each reduced to the least and greatest value of every pixel column, so
+// that 50000 samples cost no more than the panel's width.
+#include "scene/scene.h"
+
+#include "analysis/analysis.h"
+#include "recording/recording.h"
+#include "view/view.h"
+
+#include <GL/freeglut.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr int MOST_COLUMNS = 8192;
+constexpr int STRIP_GAP = 4;
+const char* const STRIP_NAMES[3] = {"H", "V", "T"};
+
+// The traces of the latest page, per eye (left, right) and strip (H, V, T),
+// computed again only when the page or the panel's width changes.
+struct Traces {
+    long long firstSample;
+    int rowCount, columns;
+    double t0, t1;
+    TraceColumn column[2][3][MOST_COLUMNS];
+};
+Traces traces;
+
+// The table's time span: its least and greatest Time.
+bool timeSpan(double& t0, double& t1) {
+    t0 = INFINITY;
+    t1 = -INFINITY;
+    for (int i = 0; i < recording.rowCount; i++) {
+        t0 = std::fmin(t0, recording.rows[i].col[0]);
+        t1 = std::fmax(t1, recording.rows[i].col[0]);
+    }
+    return t1 > t0;
+}
+
+void updateTraces(const TimePlotFrame& frame) {
+    const int columns = std::min(frame.x1 - frame.x0, MOST_COLUMNS);
+    if (traces.firstSample == recordingExtent.firstSample &&
+        traces.rowCount == recording.rowCount && traces.columns == columns &&
+        traces.t0 == frame.t0 && traces.t1 == frame.t1)
+        return;
+    traces.firstSample = recordingExtent.firstSample;
+    traces.rowCount = recording.rowCount;
+    traces.columns = columns;
+    traces.t0 = frame.t0;
+    traces.t1 = frame.t1;
+    // The file's horizontal, vertical and torsion fields follow each other.
+    for (int eye = 0; eye < 2; eye++)
+        for (int strip = 0; strip < 3; strip++)
+            decimateTrace(recording, 0, recording.rowCount, eye ? 10 : 3, strip, frame.t0, frame.t1,
+                          columns, traces.column[eye][strip]);
+}
+
+int textWidth(const char* text) {
+    return glutBitmapLength(addedTextFont(), reinterpret_cast<const unsigned char*>(text));
+}
+
+void drawTextAt(int x, int y, const char* text) {
+    drawText(static_cast<float>(x), static_cast<float>(y), 0, text, addedTextFont());
+}
+
+double xOfTime(const TimePlotFrame& f, double t) {
+    return f.x0 + (t - f.t0) / (f.t1 - f.t0) * (f.x1 - f.x0);
+}
+
+void drawTrace(const TraceColumn* column, int columns, int x0, double bottom, double scale,
+               double low) {
+    auto y = [&](float v) { return bottom + (v - low) * scale; };
+    glBegin(GL_LINES);
+    int previous = -1;
+    for (int c = 0; c < columns; c++) {
+        const TraceColumn& t = column[c];
+        if (!t.filled) continue;
+        const double x = x0 + c + 0.5;
+        // A column of one value still shows a pixel.
+        glVertex2d(x, y(t.low));
+        glVertex2d(x, std::max(y(t.high), y(t.low) + 1));
+        if (previous >= 0 && !t.brokenBefore) {
+            glVertex2d(x0 + previous + 0.5, y(column[previous].last));
+            glVertex2d(x, y(t.first));
+        }
+        previous = c;
+    }
+    glEnd();
+}
+
+// One strip: its frame, both eyes' traces in its own range, the degrees
+// at its top and bottom and its name.
+void drawStrip(int strip, int top, int bottom, const TimePlotFrame& f) {
+    const bool shown[2] = {view.showLeftEye != 0, view.showRightEye != 0};
+    double low = INFINITY, high = -INFINITY;
+    for (int eye = 0; eye < 2; eye++) {
+        if (!shown[eye]) continue;
+        for (int c = 0; c < traces.columns; c++) {
+            const TraceColumn& t = traces.column[eye][strip][c];
+            if (!t.filled) continue;
+            low = std::fmin(low, t.low);
+            high = std::fmax(high, t.high);
+        }
+    }
+    if (!(low <= high)) low = -1, high = 1;
+    if (high - low < 1e-3) low -= 0.5, high += 0.5;
+    glColor3f(1, 1, 1);
+    glRecti(f.x0, bottom, f.x1, top);
+    if (view.rangeFirst >= 0 && view.rangeEnd > view.rangeFirst &&
+        view.rangeEnd <= recording.rowCount) {
+        const double a = xOfTime(f, recording.rows[view.rangeFirst].col[0]);
+        const double b = xOfTime(f, recording.rows[view.rangeEnd - 1].col[0]);
+        glColor3f(1, 0.92f, 0.55f);
+        glRectd(std::floor(std::min(a, b)), bottom, std::ceil(std::max(a, b)) + 1, top);
+    }
+    const double scale = (top - bottom - 2) / (high - low);
+    const float colours[2][3] = {{0, 0, 1}, {1, 0, 0}};
+    for (int eye = 0; eye < 2; eye++) {
+        if (!shown[eye]) continue;
+        glColor3fv(colours[eye]);
+        drawTrace(traces.column[eye][strip], traces.columns, f.x0, bottom + 1, scale, low);
+    }
+    glColor3f(0.4f, 0.4f, 0.4f);
+    glBegin(GL_LINE_LOOP);
+    glVertex2d(f.x0 + 0.5, bottom + 0.5);
+    glVertex2d(f.x1 - 0.5, bottom + 0.5);
+    glVertex2d(f.x1 - 0.5, top - 0.5);
+    glVertex2d(f.x0 + 0.5, top - 0.5);
+    glEnd();
+    // The strip's range in degrees, at its top and bottom, right-aligned;
+    // its name between them where there is room.
+    char text[32];
+    glColor3f(0, 0, 0);
+    const int digits = addedTextAscent() - 2; // digits stand on the baseline
+    snprintf(text, sizeof text, "%.1f", high);
+    drawTextAt(f.x0 - 4 - textWidth(text), top - digits, text);
+    snprintf(text, sizeof text, "%.1f", low);
+    if (top - bottom >= 2 * digits + 2) drawTextAt(f.x0 - 4 - textWidth(text), bottom + 1, text);
+    if (top - bottom >= 3 * digits + 6)
+        drawTextAt(f.x0 - 4 - textWidth(STRIP_NAMES[strip]), (top + bottom - digits) / 2,
+                   STRIP_NAMES[strip]);
+}
+
+// Seconds along the bottom edge, at steps of 1, 2 or 5 times a power of ten.
+void drawSeconds(const TimePlotFrame& f) {
+    char widest[32];
+    formatTickValue(widest, sizeof widest, f.t1, (f.t1 - f.t0) / 8);
+    const int room = (f.x1 - f.x0) / (textWidth(widest) + 12);
+    const double step = chooseTickStep(f.t0, f.t1, std::clamp(room, 1, 8));
+    if (!(step > 0)) return;
+    glColor3f(0, 0, 0);
+    const int baseline = f.y0 - 3 - addedTextAscent();
+    for (double k = std::ceil(f.t0 / step - 1e-9); k * step <= f.t1 + 1e-9 * step; k++) {
+        const double x = xOfTime(f, k * step);
+        char text[32];
+        formatTickValue(text, sizeof text, k * step, step);
+        glBegin(GL_LINES);
+        glVertex2d(std::floor(x) + 0.5, f.y0);
+        glVertex2d(std::floor(x) + 0.5, f.y0 - 3);
+        glEnd();
+        const int left = static_cast<int>(x) - textWidth(text) / 2;
+        if (left >= 0 && left + textWidth(text) <= windowWidth) drawTextAt(left, baseline, text);
+    }
+    drawTextAt(f.x0 - 4 - textWidth("s"), baseline, "s"); // the unit, under the strips' names
+}
+
+} // namespace
+
+bool timePlotFrame(TimePlotFrame& f) {
+    const int panel = timePlotHeight(windowHeight, view.showPlot);
+    if (panel < 1 || windowWidth < 1 || !timeSpan(f.t0, f.t1)) return false;
+    char widest[32];
+    snprintf(widest, sizeof widest, "-888.8");
+    f.x0 = textWidth(widest) + 8;
+    f.x1 = windowWidth - 10;
+    f.y0 = addedTextAscent() + addedTextDescent() + 5;
+    f.y1 = panel - 4;
+    return f.x1 - f.x0 > 8 && f.y1 - f.y0 > 3 * (STRIP_GAP + 3);
+}
+
+void drawTimePlot() {
+    const int panel = timePlotHeight(windowHeight, view.showPlot);
+    if (panel < 1) return;
+    beginWindowPixels();
+    glColor3f(0.85f, 0.85f, 0.85f);
+    glRecti(0, 0, windowWidth, panel);
+    TimePlotFrame f;
+    if (!timePlotFrame(f)) {
+        endWindowPixels();
+        return;
+    }
+    updateTraces(f);
+    const int stripHeight = (f.y1 - f.y0 - 2 * STRIP_GAP) / 3;
+    for (int strip = 0; strip < 3; strip++) {
+        const int top = f.y1 - strip * (stripHeight + STRIP_GAP);
+        drawStrip(strip, top, top - stripHeight, f);
+    }
+    drawSeconds(f);
+    // The cursor: the replay's newest sample, or the picked one.
+    int row = view.pickedRow;
+    if (view.buildUpCount != -1) row = std::min(view.buildUpCount, recording.rowCount) - 1;
+    if (row >= 0 && row < recording.rowCount) {
+        const double x = std::floor(xOfTime(f, recording.rows[row].col[0])) + 0.5;
+        glColor3f(0, 0, 0);
+        glBegin(GL_LINES);
+        glVertex2d(x, f.y0);
+        glVertex2d(x, f.y1);
+        glEnd();
+    }
+    endWindowPixels();
+}
