@@ -1,5 +1,6 @@
 // Picking the sample under the pointer among the 50000 samples of a page:
-// both eyes of every sample projected with a frame's matrices.
+// both eyes of every sample projected with a frame's matrices; the time
+// plot's traces of such a page.
 #include "bench_input.h"
 
 #include "analysis/analysis.h"
@@ -31,5 +32,22 @@ static void pickAmong50000(benchmark::State& state) {
     state.counters["rows"] = recording.rowCount;
 }
 BENCHMARK(pickAmong50000)->Unit(benchmark::kMillisecond);
+
+// The time plot's six traces (two eyes, three strips) reduced to the
+// panel's pixel columns: what a new page or a new width costs.
+static void timePlotTraces50000(benchmark::State& state) {
+    const std::string path = benchRecording(50000);
+    loadRecording(path.c_str(), recording);
+    const int columns = static_cast<int>(state.range(0));
+    static TraceColumn out[6][4096];
+    const double t0 = recording.rows[0].col[0], t1 = recording.rows[recording.rowCount - 1].col[0];
+    for (auto _ : state) {
+        for (int k = 0; k < 6; k++)
+            decimateTrace(recording, 0, recording.rowCount, k < 3 ? 3 : 10, k % 3, t0, t1, columns,
+                          out[k]);
+        benchmark::DoNotOptimize(out);
+    }
+}
+BENCHMARK(timePlotTraces50000)->Arg(256)->Arg(1876)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -122,6 +122,23 @@ void frameRest(benchmark::State& state) {
 }
 BENCHMARK(frameRest)->Args({300, 300})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
 
+// The time plot alone, its traces already reduced to the panel's columns:
+// what it adds to every frame.
+void timePlotPanel(benchmark::State& state) {
+    loadRows(50000);
+    resize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    setStartView(view);
+    view.showPlot = 1;
+    buildCurveList();
+    onDisplay(); // reduces the traces once
+    for (auto _ : state) {
+        drawTimePlot();
+        glFinish();
+    }
+    setStartView(view);
+}
+BENCHMARK(timePlotPanel)->Args({300, 300})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+
 // The whole frame as the idle handler draws it.
 void frameWhole(benchmark::State& state) {
     loadRows(static_cast<int>(state.range(0)));
