@@ -26,6 +26,7 @@ struct StartOptions {
     bool force;                    // "--force": write over a file that is not a picture/video
     bool fit;                      // "--fit": the view fitted to the samples from the start
     bool plot;                     // "--plot": the time plot shown from the start
+    bool scale;                    // "--scale": the scale shown from the start
     const char* problem;           // what is wrong with the arguments, or null
 };
 // Reads the arguments through the options table; an argument beginning with
@@ -74,7 +75,8 @@ void initScene();
 
 // --gaps: the start view breaks the paths at missing samples.
 extern bool gapsAtStart;
-extern bool plotAtStart; // --plot
+extern bool plotAtStart;  // --plot
+extern bool scaleAtStart; // --scale
 
 // Movies of the build-up replay, encoded by ffmpeg (QUELVIST_FFMPEG names
 // another program). Draws into the current window, which must have the

@@ -101,13 +101,7 @@ void drawPicture() {
     // as the texture would tint it, drawn untextured (see textTint).
     glColor3f(textTint[0], textTint[1], textTint[2]);
     glDisable(GL_TEXTURE_2D);
-    drawText(-30, 29, -50, "F1..F5  - show/hide,    F6..F8  - rotation x,y,z",
-             GLUT_BITMAP_TIMES_ROMAN_10);
-    drawText(-30, 27.2f, -50, "F9..F10 - zoom in/out, F11..F12 - rise/lower torsion",
-             GLUT_BITMAP_TIMES_ROMAN_10);
-    drawText(-30, 25.4f, -50, "a - build up lines, r - reset, ESC - exit",
-             GLUT_BITMAP_TIMES_ROMAN_10);
-    drawText(-30, 23.6f, -50, "h - all keys and mouse", GLUT_BITMAP_TIMES_ROMAN_10);
+    drawHelpLines();
     drawStatusLines();
     drawGatheredStatusText();
     glViewport(0, 0, windowWidth, windowHeight);

@@ -112,6 +112,11 @@ const OptionRow optionTable[] = {
          o.plot = true;
          return nullptr;
      }},
+    {"--scale", nullptr, "show the scale in degrees along the cross, as key k",
+     [](StartOptions& o, const char*) -> const char* {
+         o.scale = true;
+         return nullptr;
+     }},
     {"--from", "SECONDS", "read only samples whose Time is SECONDS or later",
      [](StartOptions& o, const char* v) { return takeSeconds(o.from, v); }},
     {"--to", "SECONDS", "read only samples whose Time is before SECONDS",
@@ -272,8 +277,8 @@ StartOptions parseArguments(int argc, char** argv) {
 }
 
 void printUsage() {
-    fputs("Usage: quelvist [-f] [--fit] [--gaps] [--plot] [--from SECONDS] [--to SECONDS]\n"
-          "                [RECORDING]\n"
+    fputs("Usage: quelvist [-f] [--fit] [--gaps] [--plot] [--scale] [--from SECONDS]\n"
+          "                [--to SECONDS] [RECORDING]\n"
           "       quelvist --snapshot FILE.png [--size WIDTHxHEIGHT] [--force] RECORDING\n"
           "       quelvist --movie FILE.mp4 [--fps N] [--speed X] [--size WxH]\n"
           "                [--rotate x|y|z] [--force] RECORDING\n"

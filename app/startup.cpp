@@ -15,6 +15,7 @@
 
 bool gapsAtStart;
 bool plotAtStart;
+bool scaleAtStart;
 
 void initScene() {
     // A directional light fixed relative to the viewer: set while the
@@ -30,6 +31,7 @@ void initScene() {
     setStartView(view);
     view.showGaps = gapsAtStart;
     view.showPlot = plotAtStart;
+    view.showScale = scaleAtStart;
     glEnable(GL_TEXTURE_2D);
     glShadeModel(GL_SMOOTH);
     loadDrumTexture();
@@ -147,6 +149,7 @@ int runViewer(int argc, char** argv) {
 
     gapsAtStart = options.gaps;
     plotAtStart = options.plot;
+    scaleAtStart = options.scale;
     fitPending = options.fit;
     recordingSelection.from = options.from;
     recordingSelection.to = options.to;

@@ -18,7 +18,7 @@ namespace {
 
 constexpr int MOST_NUMBERS = 8;
 constexpr int TICK_PIXELS = 4;
-constexpr int MOST_LABELS = 6 + 3 * (MOST_NUMBERS + 1);
+constexpr int MOST_LABELS = 7 + 3 * (MOST_NUMBERS + 1);
 
 struct Number {
     double x, y;        // the tick, window pixels
@@ -27,8 +27,8 @@ struct Number {
     char text[16];
 };
 
-// The cross's labels: the raster positions of buildCrossList, their texts
-// in the 8 by 13 font drawn to the right of them.
+// The help lines, and the cross's labels: the raster positions of
+// buildCrossList, their texts in the 8 by 13 font drawn to the right of them.
 void reserveCrossLabels(LabelBox* boxes, int& count) {
     static const struct {
         int axis;
@@ -36,6 +36,9 @@ void reserveCrossLabels(LabelBox* boxes, int& count) {
         const char* text;
     } labels[6] = {{0, -10, "-"}, {0, 10, "+ horizontal"}, {1, 10, "+ torsion"},
                    {1, -10, "-"}, {2, 10, "+ vertical"},   {2, -10, "-"}};
+    double help[4];
+    helpLinesWindowBox(help);
+    boxes[count++] = {help[0], help[1], help[2], help[3]};
     if (!view.showCross) return;
     for (const auto& label : labels) {
         double p[3] = {0, 0, 0};

@@ -63,6 +63,12 @@ void forgetCurveBlocks();
 // and are drawn by drawGatheredStatusText. Returns the height for the next
 // text.
 float drawStatusText(const char* text, float y);
+// The three help lines and the fourth ("h - all keys and mouse") at the top
+// left, in eye space at depth 50, in the current colour; the box they take
+// in window pixels (x0, y0, x1, y1).
+void drawHelpLines();
+void helpLinesWindowBox(double box[4]);
+
 // Draws the lines drawStatusText gathered this frame: every backdrop, then
 // every text.
 void drawGatheredStatusText();

@@ -9,6 +9,7 @@
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -187,4 +188,36 @@ void drawGatheredStatusText() {
         drawText(static_cast<float>(statusLines[i].x), static_cast<float>(statusLines[i].baseline),
                  0, statusLines[i].text, font);
     endWindowPixels();
+}
+
+namespace {
+
+const char* const HELP_LINES[] = {"F1..F5  - show/hide,    F6..F8  - rotation x,y,z",
+                                  "F9..F10 - zoom in/out, F11..F12 - rise/lower torsion",
+                                  "a - build up lines, r - reset, ESC - exit",
+                                  "h - all keys and mouse"};
+constexpr float HELP_TOP = 29, HELP_STEP = 1.8f;
+
+} // namespace
+
+void drawHelpLines() {
+    for (int i = 0; i < 4; i++)
+        drawText(-30, HELP_TOP - HELP_STEP * i, -50, HELP_LINES[i], GLUT_BITMAP_TIMES_ROMAN_10);
+}
+
+void helpLinesWindowBox(double box[4]) {
+    int viewport[4];
+    plotViewport(viewport);
+    // At depth 50 the view shows 31.85 units either side of its middle
+    // upwards, 31.85 times the aspect sideways.
+    const double halfHeight = 31.85, aspect = viewAspect(viewport[2], viewport[3]);
+    int width = 0;
+    for (const char* line : HELP_LINES)
+        width = std::max(width, textWidth(GLUT_BITMAP_TIMES_ROMAN_10, line, strlen(line)));
+    box[0] = viewport[0] + viewport[2] * (1 - 30 / (halfHeight * aspect)) / 2;
+    box[2] = box[0] + width;
+    const double pixelsPerUnit = viewport[3] / (2 * halfHeight);
+    const double middle = viewport[1] + viewport[3] / 2.0;
+    box[1] = middle + (HELP_TOP - 3 * HELP_STEP) * pixelsPerUnit - 3;
+    box[3] = middle + HELP_TOP * pixelsPerUnit + 10;
 }

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -154,18 +155,22 @@ void drawSeconds(const TimePlotFrame& f) {
     if (!(step > 0)) return;
     glColor3f(0, 0, 0);
     const int baseline = f.y0 - 3 - addedTextAscent();
-    for (double k = std::ceil(f.t0 / step - 1e-9); k * step <= f.t1 + 1e-9 * step; k++) {
+    const double first = std::ceil(f.t0 / step - 1e-9), last = std::floor(f.t1 / step + 1e-9);
+    for (double k = first; k <= last; k++) {
         const double x = xOfTime(f, k * step);
         char text[32];
         formatTickValue(text, sizeof text, k * step, step);
+        // The last number carries the unit.
+        if (k == last) snprintf(text + strlen(text), sizeof text - strlen(text), " s");
         glBegin(GL_LINES);
         glVertex2d(std::floor(x) + 0.5, f.y0);
         glVertex2d(std::floor(x) + 0.5, f.y0 - 3);
         glEnd();
-        const int left = static_cast<int>(x) - textWidth(text) / 2;
-        if (left >= 0 && left + textWidth(text) <= windowWidth) drawTextAt(left, baseline, text);
+        // Centred on the tick, the unit aside.
+        const int width = textWidth(text);
+        const int left = static_cast<int>(x) - (width - (k == last ? textWidth(" s") : 0)) / 2;
+        if (left >= 0 && left + width <= windowWidth) drawTextAt(left, baseline, text);
     }
-    drawTextAt(f.x0 - 4 - textWidth("s"), baseline, "s"); // the unit, under the strips' names
 }
 
 } // namespace
