@@ -33,13 +33,20 @@ void drawPickMark() {
     glDisable(GL_TEXTURE_2D);
     glLineWidth(2);
     glBegin(GL_LINES);
-    glColor3f(0, 0, 1);
-    drawCrossAt(c[3], s * c[5], c[4], arm);
-    glColor3f(1, 0, 0);
-    drawCrossAt(c[10], s * c[12], c[11], arm);
-    glColor3f(0.3f, 0.3f, 0.3f);
-    glVertex3f(c[3], s * c[5], c[4]);
-    glVertex3f(c[10], s * c[12], c[11]);
+    // A hidden eye keeps its mark hidden too.
+    if (view.showLeftEye) {
+        glColor3f(0, 0, 1);
+        drawCrossAt(c[3], s * c[5], c[4], arm);
+    }
+    if (view.showRightEye) {
+        glColor3f(1, 0, 0);
+        drawCrossAt(c[10], s * c[12], c[11], arm);
+    }
+    if (view.showLeftEye && view.showRightEye) {
+        glColor3f(0.3f, 0.3f, 0.3f);
+        glVertex3f(c[3], s * c[5], c[4]);
+        glVertex3f(c[10], s * c[12], c[11]);
+    }
     glEnd();
     glPopAttrib();
 }

@@ -46,7 +46,8 @@ check(r.returncode == 0 and "[  PASSED  ]" in r.stdout,
       f"the unit tests pass under Wine ({r.stdout.strip().splitlines()[-1:]})")
 
 # Both builds draw the same picture, pixel for pixel, of a time range too.
-for size, extra in (("300x300", []), ("640x480", []), ("300x300", ["--from", "10", "--to", "20,5"])):
+for size, extra in (("300x300", []), ("640x480", []), ("300x300", ["--from", "10", "--to", "20,5"]),
+                    ("640x480", ["--plot", "--scale", "--fit"])):
     name = size + "-".join(extra)
     win_png, linux_png = os.path.join(work, f"win-{name}.png"), os.path.join(work, f"linux-{name}.png")
     r = wine(os.path.join(WIN, "quelvist.exe"), "--snapshot", win_png, "--size", size, *extra,
@@ -153,6 +154,22 @@ if dialog:
             v.wait_frames_after(v.trace.wait("wheel toward", mark))
             check(differing(start, v.shot("wine-front")) == 0,
                   "1 and a notch toward give the start view back")
+            # The time plot: a drag across it draws a range of times, a
+            # click in it picks the sample at that time and draws them all.
+            v.key("p")
+            mark = v.trace.mark()
+            xdo("mousemove", "--window", str(window), "100", "250", "mousedown", "1",
+                "mousemove", "--window", str(window), "130", "250",
+                "mousemove", "--window", str(window), "160", "250", "mouseup", "1")
+            v.wait_frames_after(v.trace.wait("range", mark))
+            check(0 < v.trace.latest_samples() < 30000,
+                  f"p: a drag in the time plot draws a range ({v.trace.latest_samples()} samples)")
+            mark = v.trace.mark()
+            xdo("mousemove", "--window", str(window), "200", "250", "click", "1")
+            v.wait_frames_after(v.trace.wait("pick", mark))
+            check(v.trace.find("range none", mark) is not None and v.trace.latest_samples() == 30000,
+                  "a click in it picks a sample and draws every sample again")
+            v.key("p")
             v.key("s")
             saved = os.path.join(DATA, "quelvist-001.png")
             check(os.path.exists(saved) and differing(read_png(saved), v.shot("wine-s")) == 0,
