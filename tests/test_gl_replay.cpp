@@ -212,3 +212,21 @@ TEST(Replay, TicksGrowThePathsAsAFullBuildWould) {
     EXPECT_EQ(1, view.buildUpCount);
     expectSameAsOnePiece("after the wrap");
 }
+
+// With the time plot under it, the 3D picture has the upper two thirds of
+// the window: the kept picture is that part alone, drawn back in place.
+TEST(Replay, GrowingAboveTheTimePlotDrawsAsAFullRedraw) {
+    startSceneWith(jumpyRecording(3000));
+    view.showPlot = 1;
+    view.buildUpCount = 1;
+    drawFrame();
+    for (int count : {2, 40, 513, 1100, 3000}) {
+        view.buildUpCount = count;
+        buildCurveList();
+        Frame grown = drawFrame();
+        forgetKeptPicture();
+        Frame full = drawFrame();
+        EXPECT_EQ(0, differingPixels(grown, full)) << "count " << count;
+    }
+    view.showPlot = 0;
+}
