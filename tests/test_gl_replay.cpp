@@ -11,6 +11,8 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -151,6 +153,19 @@ TEST(Replay, TrailDrawsTheLastTwoSecondsAsOnePieceWould) {
     }
 }
 
+// Each count drawn onto the kept picture of the count before equals the
+// frame drawn anew.
+static void expectGrowingAsFullRedraw(std::initializer_list<int> counts) {
+    for (int count : counts) {
+        view.buildUpCount = count;
+        buildCurveList();
+        Frame grown = drawFrame();
+        forgetKeptPicture();
+        Frame full = drawFrame();
+        EXPECT_EQ(0, differingPixels(grown, full)) << "count " << count;
+    }
+}
+
 // With gaps and difference lines, each frame drawn onto the kept picture
 // equals the frame drawn anew; lost samples (runs of them too) break the
 // paths alike in both.
@@ -186,14 +201,8 @@ TEST(Replay, GrowingWithGapsDrawsAsAFullRedraw) {
     view.showDifference = 1;
     view.buildUpCount = 1;
     drawFrame(); // the drum's texture coordinate, current from the first frame on
-    for (int count : {1, 2, 3, 4, 9, 10, 11, 12, 40, 512, 513, 520, 1000, 1025, 1100, 2999, 3000}) {
-        view.buildUpCount = count;
-        buildCurveList();
-        Frame grown = drawFrame();
-        forgetKeptPicture();
-        Frame full = drawFrame();
-        EXPECT_EQ(0, differingPixels(grown, full)) << "count " << count;
-    }
+    expectGrowingAsFullRedraw(
+        {1, 2, 3, 4, 9, 10, 11, 12, 40, 512, 513, 520, 1000, 1025, 1100, 2999, 3000});
 }
 
 TEST(Replay, TicksGrowThePathsAsAFullBuildWould) {
@@ -220,13 +229,6 @@ TEST(Replay, GrowingAboveTheTimePlotDrawsAsAFullRedraw) {
     view.showPlot = 1;
     view.buildUpCount = 1;
     drawFrame();
-    for (int count : {2, 40, 513, 1100, 3000}) {
-        view.buildUpCount = count;
-        buildCurveList();
-        Frame grown = drawFrame();
-        forgetKeptPicture();
-        Frame full = drawFrame();
-        EXPECT_EQ(0, differingPixels(grown, full)) << "count " << count;
-    }
+    expectGrowingAsFullRedraw({2, 40, 513, 1100, 3000});
     view.showPlot = 0;
 }
