@@ -42,7 +42,7 @@ bool replayReadoutShown = true;
 bool pageNoticeShown = true;
 
 // Which part of a long recording is shown, and the replay's readout; why
-// nothing is drawn, and a page that could not be read.
+// nothing is drawn, and a page that could not be read; what s saved.
 static void drawStatusLines() {
     char text[400];
     float y = -30.5f;
@@ -65,7 +65,9 @@ static void drawStatusLines() {
     if (pageNoticeShown && describeRecordingPage(text, sizeof text, recordingExtent, recording))
         y = drawStatusText(text, y);
     if (const char* notice = pageNoticeShown ? startViewNotice() : nullptr)
-        drawStatusText(notice, y);
+        y = drawStatusText(notice, y);
+    // Above the others, so that they stay put when it comes and goes.
+    if (const char* message = snapshotMessage(secondsNow())) drawStatusText(message, y);
 }
 
 void drawPicture() {

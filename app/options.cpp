@@ -323,6 +323,7 @@ void printUsage() {
           "  h          all keys and mouse actions (h or ESC closes the list)\n"
           "  r          reset the view\n"
           "  s          save the view as quelvist-NNN.png in the working directory\n"
+          "             (in the Pictures folder where that takes no file)\n"
           "  ESC        quit\n"
           "Drag with the left mouse button to turn the plot, turn the wheel to zoom\n"
           "(1.15 times a notch). Click a sample to pick it: its positions are shown\n"
