@@ -59,7 +59,7 @@ static void drawStatusLines() {
         const float time = recording.rows[count > 0 ? count - 1 : 0].col[0];
         const int shown = count < recording.rowCount ? count : recording.rowCount;
         describeReplay(text, sizeof text, view, time, recordingExtent.firstSample + shown,
-                       recordingExtent.selectedSamples, samplesPerSecond(recording));
+                       recordingExtent.selectedSamples, replayPaceFigure(replayPace, view));
         y = drawStatusText(text, y);
     }
     if (pageNoticeShown && describeRecordingPage(text, sizeof text, recordingExtent, recording))

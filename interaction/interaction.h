@@ -32,6 +32,9 @@ void onMouse(int button, int state, int x, int y);
 void onMotion(int x, int y);
 void onMenuStatus(int status, int x, int y);
 
+// The replay's measured pace, kept by the timer.
+extern ReplayPace replayPace;
+
 // Makes the viewer's window and its GL context current. GLUT calls the
 // idle, timer and menu handlers with whatever it handled last, a menu's
 // window or context included; drawing or compiling lists there would go to
