@@ -286,8 +286,8 @@ void printUsage() {
           "Shows a binocular eye-movement recording in 3D.\n"
           "Without RECORDING a file dialog asks for it (Cancel reads test.txt\n"
           "from the working directory). The program then asks whether to run\n"
-          "full screen. An option's value may also follow an equals sign\n"
-          "(--speed=4).\n"
+          "full screen; there the pointer shows only while the mouse is in use.\n"
+          "An option's value may also follow an equals sign (--speed=4).\n"
           "\n",
           stdout);
     for (const OptionRow& row : optionTable) {

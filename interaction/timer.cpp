@@ -49,6 +49,7 @@ void onTimer(int value) {
     const bool paceKnown = replayPace.figure > 0;
     measureReplayPace(replayPace, view, now, recordingTimeAdvanced(before, view.buildUpCount));
     if (!paceKnown && replayPace.figure > 0) traceEvent("pace %.2f", replayPace.figure);
+    updateIdleCursor(now);
     rebuildPendingMenus();
     passOnWaitingSnapshot();
     glutTimerFunc(TIMER_PERIOD_MS, onTimer, TIMER_TAG);

@@ -375,3 +375,10 @@ TEST(Replay, PaceIsMeasuredOverTheLastSecond) {
     s.buildUpCount = 1;
     EXPECT_EQ(0, replayPaceFigure(pace, s)) << "a replay started again is measured again";
 }
+
+TEST(IdleCursor, ShowsWhileTheMouseIsInUse) {
+    EXPECT_TRUE(cursorShows(10, 8.01, false));
+    EXPECT_FALSE(cursorShows(10, 8, false)) << "2 s after the mouse was last used";
+    EXPECT_TRUE(cursorShows(10, 1, true)) << "a button down or the menu open";
+    EXPECT_FALSE(cursorShows(0, -IDLE_CURSOR_SECONDS, false)) << "at start";
+}
