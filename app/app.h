@@ -59,11 +59,22 @@ void readBackBuffer(int width, int height, unsigned char* rgb);
 bool writePng(const char* path, int width, int height, const unsigned char* rgb,
               const char** problem);
 
-// The first name quelvist-NNN.png not yet taken in the working directory.
-bool nextSnapshotName(char* name, size_t capacity);
+// The first name quelvist-NNN.png not yet taken in folder (the working
+// directory by default; otherwise ending in a separator), folder included.
+bool nextSnapshotName(char* name, size_t capacity, const char* folder = "");
 
-// Draws the view into the next free quelvist-NNN.png and prints its name.
+// Draws the view into the next free quelvist-NNN.png and prints its name;
+// where the working directory takes no file, into the Pictures folder (its
+// full path printed). Either way a line says so in the window for
+// SNAPSHOT_MESSAGE_SECONDS (snapshotMessage).
 void saveViewToNewFile();
+constexpr double SNAPSHOT_MESSAGE_SECONDS = 3;
+// "saved quelvist-001.png", "could not save quelvist-001.png: Permission
+// denied" (problem null when saved).
+void describeSnapshotOutcome(char* out, size_t capacity, const char* path, const char* problem);
+// The line about the latest snapshot while it is due at now (secondsNow()),
+// or null.
+const char* snapshotMessage(double now);
 
 // Start-up: dialogs, window, handlers, scene; never returns.
 int runViewer(int argc, char** argv);

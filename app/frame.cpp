@@ -42,7 +42,7 @@ bool replayReadoutShown = true;
 bool pageNoticeShown = true;
 
 // Which part of a long recording is shown, and the replay's readout; why
-// nothing is drawn, and a page that could not be read.
+// nothing is drawn, and a page that could not be read; what s saved.
 static void drawStatusLines() {
     char text[400];
     float y = -30.5f;
@@ -59,13 +59,15 @@ static void drawStatusLines() {
         const float time = recording.rows[count > 0 ? count - 1 : 0].col[0];
         const int shown = count < recording.rowCount ? count : recording.rowCount;
         describeReplay(text, sizeof text, view, time, recordingExtent.firstSample + shown,
-                       recordingExtent.selectedSamples, samplesPerSecond(recording));
+                       recordingExtent.selectedSamples, replayPaceFigure(replayPace, view));
         y = drawStatusText(text, y);
     }
     if (pageNoticeShown && describeRecordingPage(text, sizeof text, recordingExtent, recording))
         y = drawStatusText(text, y);
     if (const char* notice = pageNoticeShown ? startViewNotice() : nullptr)
-        drawStatusText(notice, y);
+        y = drawStatusText(notice, y);
+    // Above the others, so that they stay put when it comes and goes.
+    if (const char* message = snapshotMessage(secondsNow())) drawStatusText(message, y);
 }
 
 void drawPicture() {

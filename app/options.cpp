@@ -286,8 +286,8 @@ void printUsage() {
           "Shows a binocular eye-movement recording in 3D.\n"
           "Without RECORDING a file dialog asks for it (Cancel reads test.txt\n"
           "from the working directory). The program then asks whether to run\n"
-          "full screen. An option's value may also follow an equals sign\n"
-          "(--speed=4).\n"
+          "full screen; there the pointer shows only while the mouse is in use.\n"
+          "An option's value may also follow an equals sign (--speed=4).\n"
           "\n",
           stdout);
     for (const OptionRow& row : optionTable) {
@@ -323,6 +323,7 @@ void printUsage() {
           "  h          all keys and mouse actions (h or ESC closes the list)\n"
           "  r          reset the view\n"
           "  s          save the view as quelvist-NNN.png in the working directory\n"
+          "             (in the Pictures folder where that takes no file)\n"
           "  ESC        quit\n"
           "Drag with the left mouse button to turn the plot, turn the wheel to zoom\n"
           "(1.15 times a notch). Click a sample to pick it: its positions are shown\n"

@@ -1,9 +1,10 @@
 // Pictures of the view as PNG files, for figures.
 #include "app/app.h"
 
+#include "interaction/interaction.h"
 #include "platform/platform.h"
 
-#include <GL/gl.h>
+#include <GL/freeglut.h>
 #include <png.h>
 
 #include <cerrno>
@@ -111,21 +112,75 @@ bool saveSnapshot(const char* path, const char** problem) {
     return true;
 }
 
-bool nextSnapshotName(char* name, size_t capacity) {
+bool nextSnapshotName(char* name, size_t capacity, const char* folder) {
     for (int n = 1; n < 100000; n++) {
-        snprintf(name, capacity, "quelvist-%03d.png", n);
+        const int length = snprintf(name, capacity, "%squelvist-%03d.png", folder, n);
+        if (length < 0 || static_cast<size_t>(length) >= capacity) return false;
         if (!fileExists(name)) return true;
     }
     return false;
 }
 
+void describeSnapshotOutcome(char* out, size_t capacity, const char* path, const char* problem) {
+    if (problem)
+        snprintf(out, capacity, "could not save %s: %s", path, problem);
+    else
+        snprintf(out, capacity, "saved %s", path);
+}
+
+namespace {
+
+constexpr size_t PATH_CAPACITY = 4200;
+char messageText[PATH_CAPACITY + 200];
+double messageEnd; // secondsNow() when the line goes; 0 while none is shown
+bool messageEndArmed;
+
+// A frame is drawn when the line is due to go, even if nothing else happens.
+void onSnapshotMessageEnd(int) {
+    const double left = messageEnd - secondsNow();
+    if (left > 0) {
+        glutTimerFunc(static_cast<unsigned>(left * 1000) + 1, onSnapshotMessageEnd, 0);
+        return;
+    }
+    messageEndArmed = false;
+    useViewerWindow();
+    glutPostRedisplay();
+    traceEvent("message gone");
+}
+
+} // namespace
+
+const char* snapshotMessage(double now) {
+    return now < messageEnd ? messageText : nullptr;
+}
+
 void saveViewToNewFile() {
-    char name[64];
+    messageEnd = 0; // the picture is the view, without the line of an earlier file
+    char name[64], folder[4096], pictures[PATH_CAPACITY];
     const char* problem = "too many snapshots in this directory";
-    if (nextSnapshotName(name, sizeof name) && saveSnapshot(name, &problem)) {
-        printf("%s\n", name);
-        fflush(stdout);
-    } else {
+    const char* path = name;
+    bool saved = nextSnapshotName(name, sizeof name) && saveSnapshot(name, &problem);
+    // Where the working directory takes no file (a program started from the
+    // Start menu works in Program Files), the user's Pictures folder does.
+    if (!saved) {
         fprintf(stderr, "quelvist: could not write a snapshot: %s\n", problem);
+        if (windowWidth > 0 && windowHeight > 0 && picturesFolder(folder, sizeof folder) &&
+            nextSnapshotName(pictures, sizeof pictures, folder)) {
+            path = pictures;
+            saved = saveSnapshot(pictures, &problem);
+            if (!saved) fprintf(stderr, "quelvist: could not write %s: %s\n", pictures, problem);
+        }
+    }
+    if (saved) {
+        printf("%s\n", path);
+        fflush(stdout);
+    }
+    describeSnapshotOutcome(messageText, sizeof messageText, path, saved ? nullptr : problem);
+    traceEvent("message %s", messageText);
+    messageEnd = secondsNow() + SNAPSHOT_MESSAGE_SECONDS;
+    if (!messageEndArmed) {
+        messageEndArmed = true;
+        glutTimerFunc(static_cast<unsigned>(SNAPSHOT_MESSAGE_SECONDS * 1000) + 1,
+                      onSnapshotMessageEnd, 0);
     }
 }

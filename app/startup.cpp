@@ -206,6 +206,10 @@ int runViewer(int argc, char** argv) {
     glutMouseFunc(onMouse);
     glutMotionFunc(onMotion);
     glutMenuStatusFunc(onMenuStatus);
+    if (fullScreen) {
+        glutPassiveMotionFunc(onPassiveMotion);
+        hideCursorWhenIdle();
+    }
     glutCloseFunc(onWindowClose);
     glutTimerFunc(TIMER_PERIOD_MS, onTimer, TIMER_TAG);
     initScene();

@@ -30,7 +30,23 @@ void onKeyUp(unsigned char key, int x, int y);
 void onTimer(int value);
 void onMouse(int button, int state, int x, int y);
 void onMotion(int x, int y);
+void onPassiveMotion(int x, int y);
 void onMenuStatus(int status, int x, int y);
+
+// Full screen hides the pointer: it shows while the mouse moves (with or
+// without a button down), while a button is held or the menu is open, and
+// hides again IDLE_CURSOR_SECONDS after; traced as "cursor shown" and
+// "cursor hidden". A window keeps its pointer: nothing changes there.
+constexpr double IDLE_CURSOR_SECONDS = 2;
+void hideCursorWhenIdle();         // at start-up, once full screen
+void updateIdleCursor(double now); // each tick: hides the pointer when it is due
+void holdCursorForMenu(bool open);
+// Whether the pointer shows at now (secondsNow()) after the mouse last moved
+// at movedAt; held: a button is down or the menu open.
+bool cursorShows(double now, double movedAt, bool held);
+
+// The replay's measured pace, kept by the timer.
+extern ReplayPace replayPace;
 
 // Makes the viewer's window and its GL context current. GLUT calls the
 // idle, timer and menu handlers with whatever it handled last, a menu's

@@ -127,6 +127,7 @@ void buildMenus() {
 
 void onMenuStatus(int status, int, int) {
     menuOpen = status == GLUT_MENU_IN_USE;
+    holdCursorForMenu(menuOpen);
 }
 
 void rebuildPendingMenus() {

@@ -1,6 +1,7 @@
 // The mouse: the left button turns the plot by dragging, the wheel zooms
 // (freeglut reports its notches as buttons 3 and 4 when no wheel handler is
 // registered, on X11 and Windows alike). The right button is the menu's.
+// Full screen, the pointer shows only while the mouse is in use.
 #include "interaction/interaction.h"
 
 #include "platform/platform.h"
@@ -23,7 +24,52 @@ struct Drag {
 Drag drag;
 constexpr int CLICK_MOVEMENT = 3;
 
+// Full screen hides the pointer while the mouse rests.
+struct IdleCursor {
+    bool hides; // full screen; a window keeps its pointer
+    bool shown;
+    bool menuOpen;
+    double movedAt; // secondsNow() of the latest movement, press or release
+};
+IdleCursor cursor;
+
+void updateCursor(double now) {
+    if (!cursor.hides) return;
+    const bool shows = cursorShows(now, cursor.movedAt, drag.active || cursor.menuOpen);
+    if (shows == cursor.shown) return;
+    cursor.shown = shows;
+    useViewerWindow();
+    glutSetCursor(shows ? GLUT_CURSOR_LEFT_ARROW : GLUT_CURSOR_NONE);
+    traceEvent(shows ? "cursor shown" : "cursor hidden");
+}
+
+void noteMouseActivity() {
+    cursor.movedAt = secondsNow();
+    updateCursor(cursor.movedAt);
+}
+
 } // namespace
+
+bool cursorShows(double now, double movedAt, bool held) {
+    return held || now - movedAt < IDLE_CURSOR_SECONDS;
+}
+
+void hideCursorWhenIdle() {
+    cursor = {true, false, false, -IDLE_CURSOR_SECONDS};
+}
+
+void updateIdleCursor(double now) {
+    updateCursor(now);
+}
+
+void holdCursorForMenu(bool open) {
+    cursor.menuOpen = open;
+    noteMouseActivity();
+}
+
+void onPassiveMotion(int, int) {
+    noteMouseActivity();
+}
 
 void onMouse(int button, int state, int x, int y) {
     endStartViewNotice();
@@ -37,6 +83,7 @@ void onMouse(int button, int state, int x, int y) {
             drag = {true, x, y, x, y, timePlotHolds(x, y)};
         else
             drag.active = false;
+        noteMouseActivity(); // after drag: a button held keeps the pointer shown
         if (state == GLUT_DOWN) return;
         useViewerWindow();
         if (wasInTimePlot && click)
@@ -53,9 +100,11 @@ void onMouse(int button, int state, int x, int y) {
         traceEvent("wheel %s", button == WHEEL_AWAY ? "away" : "toward");
         glutPostRedisplay();
     }
+    noteMouseActivity();
 }
 
 void onMotion(int x, int y) {
+    noteMouseActivity();
     if (!drag.active) return;
     if (drag.inTimePlot) {
         // The range follows the pointer once it has moved as a drag does.

@@ -1,6 +1,7 @@
 // The 5 ms timer that turns the view and the drum and runs the replay.
 #include "interaction/interaction.h"
 
+#include "platform/platform.h"
 #include "recording/recording.h"
 #include "scene/scene.h"
 
@@ -29,10 +30,26 @@ void useViewerWindow() {
     if (viewerWindow) glutSetWindow(viewerWindow);
 }
 
+ReplayPace replayPace;
+
+// The recording time from the newest sample drawn at count before to the one
+// at after; a start again from the first sample advances nothing.
+static double recordingTimeAdvanced(int32_t before, int32_t after) {
+    if (before < 1 || after <= before || after > recording.rowCount) return 0;
+    const double advanced = recording.rows[after - 1].col[0] - recording.rows[before - 1].col[0];
+    return advanced > 0 ? advanced : 0;
+}
+
 void onTimer(int value) {
     if (value != TIMER_TAG) return;
     useViewerWindow();
+    const int32_t before = view.buildUpCount;
     if (applyTimerStep(view, recording.rowCount)) buildCurveList();
+    const double now = secondsNow();
+    const bool paceKnown = replayPace.figure > 0;
+    measureReplayPace(replayPace, view, now, recordingTimeAdvanced(before, view.buildUpCount));
+    if (!paceKnown && replayPace.figure > 0) traceEvent("pace %.2f", replayPace.figure);
+    updateIdleCursor(now);
     rebuildPendingMenus();
     passOnWaitingSnapshot();
     glutTimerFunc(TIMER_PERIOD_MS, onTimer, TIMER_TAG);

@@ -1,8 +1,9 @@
 // What differs between the systems the viewer runs on, behind one set of
-// calls: the dialogs, files opened by their path, the executable's folder,
-// locale-free number conversion and the program's arguments. One source file
-// per system (platform_linux.cpp, platform_windows.cpp); process.cpp holds
-// what is the same everywhere: the event trace and the end of the process.
+// calls: the dialogs, files opened by their path, the executable's and the
+// Pictures folder, locale-free number conversion and the program's
+// arguments. One source file per system (platform_linux.cpp,
+// platform_windows.cpp); process.cpp holds what is the same everywhere: the
+// event trace, the clock and the end of the process.
 // Paths are UTF-8 throughout the program.
 #pragma once
 
@@ -62,6 +63,11 @@ bool finishChildProcess(ChildProcess& child);
 // separator; false when it cannot be found or does not fit.
 bool executableDirectory(char* out, size_t capacity);
 
+// The user's Pictures folder, ending in the system's separator so that a
+// file name can follow (/home/ana/Pictures/, C:\Users\Ana\Pictures\ on
+// Windows); false when the user has none or it does not fit.
+bool picturesFolder(char* out, size_t capacity);
+
 // strtod in the C locale, whatever locale the process has set (GTK sets the
 // user's, in which a decimal comma may be expected).
 double strtodC(const char* text);
@@ -83,6 +89,10 @@ void giveKeyboardBack(void* window);
 // (ready, key, menu, frame, exit); otherwise nothing is written.
 void openTrace();
 void traceEvent(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Seconds on a clock that only runs forward (not the time of day), for
+// measuring the replay's pace and timing what is shown for a while.
+double secondsNow();
 
 // Traces "exit STATUS" (once, whichever way the process ends).
 void traceExit(int status);

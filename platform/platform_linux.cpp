@@ -252,6 +252,29 @@ bool executableDirectory(char* out, size_t capacity) {
     return true;
 }
 
+bool picturesFolder(char* out, size_t capacity) {
+    // GLib knows the user's folders (user-dirs.dirs, named in the user's
+    // language) and needs no display; it comes with GTK and is opened the
+    // same way.
+    using SpecialDir = decltype(&g_get_user_special_dir);
+    static void* glib = dlopen("libglib-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+    static SpecialDir specialDir =
+        glib ? reinterpret_cast<SpecialDir>(dlsym(glib, "g_get_user_special_dir")) : nullptr;
+    const char* folder = specialDir ? specialDir(G_USER_DIRECTORY_PICTURES) : nullptr;
+    char home[4096];
+    if (!folder || !isDirectory(folder)) {
+        const char* homeFolder = getenv("HOME");
+        if (!homeFolder || !*homeFolder) return false;
+        snprintf(home, sizeof home, "%s/Pictures", homeFolder);
+        if (!isDirectory(home)) return false;
+        folder = home;
+    }
+    const size_t length = strlen(folder);
+    const bool separated = length > 0 && folder[length - 1] == '/';
+    const int n = snprintf(out, capacity, "%s%s", folder, separated ? "" : "/");
+    return n > 0 && static_cast<size_t>(n) < capacity;
+}
+
 double strtodC(const char* text) {
     static locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
     return strtod_l(text, nullptr, cLocale);

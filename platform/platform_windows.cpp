@@ -1,5 +1,5 @@
 // Windows: the common file dialog and message boxes, files opened by their
-// wide names, GetModuleFileNameW, the CRT's _strtod_l.
+// wide names, GetModuleFileNameW, the Pictures folder, the CRT's _strtod_l.
 //
 // The program's strings are UTF-8; every call into Windows goes through the
 // wide (W) functions, so names outside the system's ANSI code page (a
@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -242,6 +243,16 @@ bool executableDirectory(char* out, size_t capacity) {
     size_t slash = path.find_last_of("\\/");
     if (slash == std::string::npos) return false;
     return copyInto(out, capacity, path.substr(0, slash));
+}
+
+bool picturesFolder(char* out, size_t capacity) {
+    PWSTR folder = nullptr;
+    const bool found = SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Pictures, 0, nullptr, &folder));
+    const std::string path = found && folder ? narrow(folder) : std::string();
+    CoTaskMemFree(folder);
+    if (path.empty()) return false;
+    const bool separated = path.back() == '\\' || path.back() == '/';
+    return copyInto(out, capacity, separated ? path : path + "\\");
 }
 
 double strtodC(const char* text) {

@@ -1,7 +1,8 @@
-// What is the same on every system: the event trace and the end of the
-// process.
+// What is the same on every system: the event trace, the clock and the end
+// of the process.
 #include "platform/platform.h"
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdlib>
 
@@ -26,6 +27,11 @@ void traceEvent(const char* format, ...) {
     va_end(args);
     fputc('\n', traceFile);
     fflush(traceFile);
+}
+
+double secondsNow() {
+    using Clock = std::chrono::steady_clock;
+    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
 }
 
 void traceExit(int status) {

@@ -69,6 +69,12 @@ TEST(Snapshot, NewNamesNeverOverwrite) {
     fclose(fopen(name, "w"));
     ASSERT_TRUE(nextSnapshotName(name, sizeof name));
     EXPECT_STREQ("quelvist-002.png", name);
+    // In another folder (the Pictures folder), whose name ends in a separator.
+    mkdir("pictures", 0700);
+    unlink("pictures/quelvist-001.png");
+    ASSERT_TRUE(nextSnapshotName(name, sizeof name, "pictures/"));
+    EXPECT_STREQ("pictures/quelvist-001.png", name);
+    EXPECT_FALSE(nextSnapshotName(name, 20, "pictures/")) << "a name that does not fit";
     unlink("quelvist-001.png");
     ASSERT_EQ(0, chdir(here));
 }

@@ -317,14 +317,68 @@ TEST(Replay, Readout) {
     ViewState s = started();
     s.buildUpCount = 6174;
     char text[200];
-    describeReplay(text, sizeof text, s, 12.346, 6174, 30000, 500);
+    describeReplay(text, sizeof text, s, 12.346, 6174, 30000, 0.4);
     EXPECT_STREQ("t = 12.346 s   sample 6174 of 30000   1 sample/tick = 0.40x real time", text);
     s.replaySpeed = -3;
     s.replayPaused = 1;
-    describeReplay(text, sizeof text, s, 1, 2, 3, 500);
+    describeReplay(text, sizeof text, s, 1, 2, 3, 0.05);
     EXPECT_STREQ("t = 1.000 s   sample 2 of 3   1/8 sample/tick = 0.05x real time   paused", text);
     s.replaySpeed = 2;
     s.replayPaused = 0;
-    describeReplay(text, sizeof text, s, 0, 1, 1, 0); // a Time column that does not advance
+    describeReplay(text, sizeof text, s, 0, 1, 1, 0); // not measured yet, or Time does not advance
     EXPECT_STREQ("t = 0.000 s   sample 1 of 1   4 samples/tick", text);
+}
+
+// The measured pace: ticks every interval seconds, each advancing the
+// recording by advance seconds (a 500 Hz recording: 0.002 a sample).
+TEST(Replay, PaceIsMeasuredOverTheLastSecond) {
+    static ReplayPace pace; // static: too large for a test's stack on Windows
+    ViewState s = started();
+    s.buildUpCount = 1;
+    double now = 100;
+    // Every n-th tick advances (slow speeds wait for their sample).
+    auto run = [&](double seconds, double interval, double advance, int every = 1) {
+        for (int tick = 1; tick * interval <= seconds + 1e-9; tick++, now += interval)
+            measureReplayPace(pace, s, now, tick % every ? 0 : advance);
+        return replayPaceFigure(pace, s);
+    };
+    struct Case {
+        const char* what;
+        int speed;
+        double seconds, interval, advance;
+        int every;
+        double figure;
+    };
+    const Case cases[] = {
+        {"not yet a quarter second", 0, 0.2, 0.005, 0.002, 1, 0},
+        {"1 sample a tick, ticks on time", 0, 2, 0.005, 0.002, 1, 0.4},
+        {"256 a tick, frames of 27 ms", 8, 2, 0.027, 0.512, 1, 0.512 / 0.027},
+        {"then ticks on time: the last second counts", 8, 1.5, 0.005, 0.512, 1, 102.4},
+        {"1/8 sample a tick", -3, 2, 0.005, 0.002, 8, 0.05},
+    };
+    for (const Case& c : cases) {
+        s.replaySpeed = static_cast<int8_t>(c.speed);
+        EXPECT_NEAR(c.figure, run(c.seconds, c.interval, c.advance, c.every), 0.01) << c.what;
+    }
+    s.replaySpeed = 0;
+    run(1, 0.005, 0.002);
+    s.replayPaused = 1;
+    EXPECT_NEAR(0.4, run(30, 0.005, 0), 0.01) << "paused: the figure measured last stays";
+    s.replayPaused = 0;
+    EXPECT_NEAR(0.4, run(0.1, 0.01, 0.002), 0.01) << "resumed: the pause is not measured";
+    EXPECT_NEAR(0.2, run(2, 0.01, 0.002), 0.01);
+    s.replaySpeed = 1;
+    EXPECT_EQ(0, replayPaceFigure(pace, s)) << "another speed: nothing until it is measured";
+    s.replaySpeed = 0;
+    s.buildUpCount = -1;
+    run(0.1, 0.01, 0);
+    s.buildUpCount = 1;
+    EXPECT_EQ(0, replayPaceFigure(pace, s)) << "a replay started again is measured again";
+}
+
+TEST(IdleCursor, ShowsWhileTheMouseIsInUse) {
+    EXPECT_TRUE(cursorShows(10, 8.01, false));
+    EXPECT_FALSE(cursorShows(10, 8, false)) << "2 s after the mouse was last used";
+    EXPECT_TRUE(cursorShows(10, 1, true)) << "a button down or the menu open";
+    EXPECT_FALSE(cursorShows(0, -IDLE_CURSOR_SECONDS, false)) << "at start";
 }

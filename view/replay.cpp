@@ -56,16 +56,51 @@ void describeReplaySpeed(char* out, size_t capacity, int speed) {
 }
 
 void describeReplay(char* out, size_t capacity, const ViewState& state, double time,
-                    long long sample, long long samples, double samplesPerSecond) {
+                    long long sample, long long samples, double pace) {
     char speed[32];
     describeReplaySpeed(speed, sizeof speed, state.replaySpeed);
     int n = snprintf(out, capacity, "t = %.3f s   sample %lld of %lld   %s", time, sample, samples,
                      speed);
-    const double perTick =
-        state.replaySpeed >= 0 ? (1 << state.replaySpeed) : 1.0 / (1 << -state.replaySpeed);
-    if (samplesPerSecond > 0 && n >= 0 && static_cast<size_t>(n) < capacity)
-        n += snprintf(out + n, capacity - n, " = %.2fx real time",
-                      perTick * TICKS_PER_SECOND / samplesPerSecond);
+    if (pace > 0 && n >= 0 && static_cast<size_t>(n) < capacity)
+        n += snprintf(out + n, capacity - n, " = %.2fx real time", pace);
     if (state.replayPaused && n >= 0 && static_cast<size_t>(n) < capacity)
         snprintf(out + n, capacity - n, "   paused");
+}
+
+void measureReplayPace(ReplayPace& pace, const ViewState& state, double wallSeconds,
+                       double advancedSeconds) {
+    // A figure belongs to one speed: another speed is measured afresh.
+    if (state.buildUpCount == -1 || state.replaySpeed != pace.speed) {
+        pace.count = 0;
+        pace.figure = 0;
+        pace.speed = state.replaySpeed;
+    }
+    // While paused the figure measured last stays: it is the pace that Space
+    // resumes at. The time spent paused is not measured.
+    if (state.buildUpCount == -1 || state.replayPaused) {
+        pace.count = 0;
+        return;
+    }
+    const int last = pace.count ? (pace.first + pace.count - 1) % PACE_TICKS : 0;
+    const double total = pace.count ? pace.advanced[last] + advancedSeconds : 0;
+    if (pace.count == PACE_TICKS) {
+        pace.first = (pace.first + 1) % PACE_TICKS;
+        pace.count--;
+    }
+    const int next = (pace.first + pace.count) % PACE_TICKS;
+    pace.wall[next] = wallSeconds;
+    pace.advanced[next] = total;
+    pace.count++;
+    // The oldest tick kept is the last one at least a window ago.
+    while (pace.count > 1 &&
+           pace.wall[(pace.first + 1) % PACE_TICKS] <= wallSeconds - PACE_WINDOW_SECONDS) {
+        pace.first = (pace.first + 1) % PACE_TICKS;
+        pace.count--;
+    }
+    const double span = wallSeconds - pace.wall[pace.first];
+    if (span >= PACE_SHORTEST_SECONDS) pace.figure = (total - pace.advanced[pace.first]) / span;
+}
+
+double replayPaceFigure(const ReplayPace& pace, const ViewState& state) {
+    return state.buildUpCount != -1 && state.replaySpeed == pace.speed ? pace.figure : 0;
 }

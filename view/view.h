@@ -117,10 +117,31 @@ bool advanceReplay(ViewState& state, int rowCount);
 void describeReplaySpeed(char* out, size_t capacity, int speed);
 
 // The readout shown while the replay runs: "t = 12.346 s   sample 6174 of
-// 30000   1 sample/tick = 0.40x real time", "   paused" added while paused;
-// the multiple of real time is left out when samplesPerSecond is 0.
+// 30000   1 sample/tick = 0.40x real time", "   paused" added while paused.
+// pace is the measured multiple of real time (replayPaceFigure); it is left
+// out when 0.
 void describeReplay(char* out, size_t capacity, const ViewState& state, double time,
-                    long long sample, long long samples, double samplesPerSecond);
+                    long long sample, long long samples, double pace);
+
+// The replay's pace as it runs, not as asked: frames that cannot keep up
+// with the 5 ms ticks slow it down. Each tick passes the wall clock and the
+// recording time the replay advanced (the clock is the caller's). The figure
+// is the recording time advanced over the last second of wall clock divided
+// by that wall time, known once a quarter second has been measured.
+constexpr double PACE_WINDOW_SECONDS = 1.0;
+constexpr double PACE_SHORTEST_SECONDS = 0.25;
+constexpr int PACE_TICKS = 512; // room for a second of ticks (200)
+struct ReplayPace {
+    double wall[PACE_TICKS];     // the ticks' times, oldest at first
+    double advanced[PACE_TICKS]; // recording seconds advanced up to each tick
+    int first, count;
+    int8_t speed;  // the speed measured
+    double figure; // 0 while none is known
+};
+void measureReplayPace(ReplayPace& pace, const ViewState& state, double wallSeconds,
+                       double advancedSeconds);
+// The figure for the readout: 0 without one measured at the current speed.
+double replayPaceFigure(const ReplayPace& pace, const ViewState& state);
 
 // Dragging with the left button: horizontal movement turns the plot about
 // the data's vertical axis (angleZ), vertical movement about the screen's

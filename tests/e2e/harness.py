@@ -559,6 +559,34 @@ def is_black(r, g, b):
     return r < 25 and g < 25 and b < 25
 
 
+def cursor_pixels():
+    """The opaque pixels of the pointer the X server shows now (XFixes; 0
+    for a hidden one)."""
+    import ctypes
+
+    class CursorImage(ctypes.Structure):
+        _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short), ("width", ctypes.c_ushort),
+                    ("height", ctypes.c_ushort), ("xhot", ctypes.c_ushort),
+                    ("yhot", ctypes.c_ushort), ("serial", ctypes.c_ulong),
+                    ("pixels", ctypes.POINTER(ctypes.c_ulong)), ("atom", ctypes.c_ulong),
+                    ("name", ctypes.c_char_p)]
+    x11, xfixes = ctypes.CDLL("libX11.so.6"), ctypes.CDLL("libXfixes.so.3")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    x11.XFree.argtypes = [ctypes.c_void_p]
+    xfixes.XFixesGetCursorImage.restype = ctypes.POINTER(CursorImage)
+    xfixes.XFixesGetCursorImage.argtypes = [ctypes.c_void_p]
+    display = x11.XOpenDisplay(None)
+    image = xfixes.XFixesGetCursorImage(display)
+    cursor = image.contents
+    # ARGB in unsigned longs: the alpha byte says whether a pixel shows.
+    count = sum(1 for i in range(cursor.width * cursor.height) if cursor.pixels[i] >> 24 & 0xff)
+    x11.XFree(image)
+    x11.XCloseDisplay(display)
+    return count
+
+
 def on_full_disk(folder, kilobytes, commands):
     """Runs the shell commands with folder mounted as a private tmpfs of that
     size (a disk that fills up), in a namespace of their own. None where the

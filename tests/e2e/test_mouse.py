@@ -2,8 +2,10 @@
 the plot about its vertical axis, which stays on the window's centre line; a
 vertical drag tips it; key 1 brings the front view back; each notch of the
 wheel changes the distance by a factor of 1.15, read off the axis cross's
-length; neither the wheel nor F10 zooms through the centre."""
-from harness import check, differing, finish, is_black, viewer_or_finish, wait_until, xdo
+length; neither the wheel nor F10 zooms through the centre. Full screen, the
+pointer shows only while the mouse is in use."""
+from harness import (Viewer, check, cursor_pixels, differing, finish, is_black, menu_windows,
+                     viewer_or_finish, wait_until, xdo)
 
 v, window = viewer_or_finish(["test.txt"], "the viewer starts on test.txt")
 
@@ -77,5 +79,34 @@ wheel("4", 10)
 nearest = v.shot("37-wheel-bound")
 check(near.count(is_black) > 200 and differing(near, nearest) == 0,
       f"F10 and the wheel stop before the centre ({near.count(is_black)} axis pixels)")
+check(v.trace.find("cursor") is None, "a window keeps its pointer as it is")
+v.stop()
+
+# Full screen the pointer is hidden while the mouse rests: moving, dragging
+# and the menu show it, and 2 seconds after the mouse was last used it hides
+# again.
+v = Viewer(["-f", "test.txt"])
+window = v.start_windowed()  # -f: full screen whatever the answer
+check(window is not None, "the viewer starts full screen")
+if window:
+    check(v.trace.find("cursor") is None and cursor_pixels() == 0, "the pointer is hidden at start")
+    for what, actions in (("moving", [("mousemove", "640", "500")]),
+                          ("dragging", [("mousedown", "1", "mousemove", "700", "520"),
+                                        ("mousemove", "760", "540", "mouseup", "1")]),
+                          ("opening the menu", [("click", "3")])):
+        mark = v.trace.mark()
+        for action in actions:
+            xdo(*action)
+        shown = v.trace.wait("cursor shown", mark)
+        check(shown is not None and wait_until(lambda: cursor_pixels() > 0, 10.0),
+              f"{what} shows the pointer")
+        if what == "dragging":
+            check(v.trace.find("drag", mark) is not None, "and the drag turns the plot")
+        if what == "opening the menu":
+            check(wait_until(menu_windows, 10.0), "the menu opens")
+            v.close_menu()
+        hidden = v.trace.wait("cursor hidden", shown or mark, timeout=20.0)
+        check(hidden is not None and wait_until(lambda: cursor_pixels() == 0, 10.0),
+              f"after {what} the pointer hides again")
 v.stop()
 finish()

@@ -6,7 +6,7 @@ import tempfile
 import time
 
 from harness import (BINARY, child_env, DATA, Viewer, check, differing, finish, is_blue, is_red,
-                     on_full_disk, read_png)
+                     near, ocr_until, on_full_disk, read_png)
 
 work = tempfile.mkdtemp(prefix="quelvist-snap-")
 sample = os.path.join(DATA, "test.txt")
@@ -175,12 +175,28 @@ listed = re.findall(r"^  (-{1,2}[a-z]+)", r.stdout, re.M)
 check(len(listed) >= 12 and all(option in manual for option in listed),
       f"the manual page describes every option ({[o for o in listed if o not in manual]})")
 
-# The s key writes the current view to a new file and prints its name.
+# The s key writes the current view to a new file, prints its name and says
+# so in the window for 3 seconds; the file holds the view without that line.
+BOTTOM = "195x30+0+270"  # the status line's start, left of the turning drum
+
+
+def message_gone(v, since):
+    """Waits until the line of an s pressed after trace line since has gone
+    and a frame has been shown without it."""
+    return v.wait_frames_after(v.trace.wait("message gone", since, timeout=20))
+
+
 v = Viewer([sample], cwd=work)
 window = v.start_windowed()
 check(window is not None, "the viewer starts")
 if window:
+    mark = v.trace.mark()
     v.key("s")
+    check(v.trace.find("message saved quelvist-001.png", mark) is not None,
+          "the saved file is reported")
+    words = ocr_until(window, "s-key-line", "quelvist-001", crop=BOTTOM, timeout=2.5, light=True)
+    check(near(words, "saved quelvist-001.png"), f"the window says what it saved ({words!r})")
+    message_gone(v, mark)
     shot = v.shot("s-key-window")
     # Held down, s writes one file; other keys still repeat. How long the
     # server takes to repeat a key is read off F9 held first.
@@ -198,6 +214,48 @@ if window:
     first = os.path.join(work, "quelvist-001.png")
     if os.path.exists(first):
         saved = read_png(first)
-        check(differing(saved, shot) == 0, "the saved view equals the window (outside the turning drum)")
+        check(differing(saved, shot) == 0,
+              "the saved view equals the window once the line has gone (outside the turning drum)")
+v.stop()
+
+# A working directory that takes no file (removed while the viewer runs:
+# root may write anywhere else): the reason in the window; then the user's
+# Pictures folder, as GLib names it (user-dirs.dirs) or else ~/Pictures.
+home = os.path.join(work, "home")
+gone = os.path.join(work, "gone")
+for folder in (home, os.path.join(home, ".config"), gone):
+    os.mkdir(folder)
+with open(os.path.join(home, ".config", "user-dirs.dirs"), "w") as f:
+    f.write('XDG_PICTURES_DIR="$HOME/Bilder"\n')
+v = Viewer([sample], cwd=gone, env_extra={"HOME": home, "XDG_CONFIG_HOME": os.path.join(home, ".config")})
+window = v.start_windowed()
+check(window is not None, "the viewer starts in a folder")
+if window:
+    os.rmdir(gone)
+    v.key("F1", "F2", "F5")  # white text over white path starts defeats OCR
+    saves = ((None, "could not save quelvist-001.png: No such file or directory"),
+             ("Pictures", f"saved {home}/Pictures/quelvist-001.png"),
+             ("Bilder", f"saved {home}/Bilder/quelvist-001.png"))
+    for made, says in saves:
+        if made:
+            os.mkdir(os.path.join(home, made))
+        mark = v.trace.mark()
+        v.key("s")
+        check(v.trace.find("message " + says, mark) is not None, f"s: {says!r}")
+        if not made:
+            words = ocr_until(window, "s-key-unwritable", "could not", crop=BOTTOM, timeout=2.5,
+                              light=True)
+            check(near(words, "could not save quelvist-001.png"), f"the window says so ({words!r})")
+            message_gone(v, mark)
+            check(v.shot("s-key-line-gone").count(lambda r, g, b: r > 200 and g > 200 and b > 200,
+                                                   (0, 260, 160, 300)) == 0,
+                  "the line goes after 3 seconds, though nothing else happens")
+    check(all(os.path.exists(os.path.join(home, folder, "quelvist-001.png"))
+              for folder in ("Pictures", "Bilder")), "both files are there")
+    v.key("Escape")
+    v.wait_exit()
+    printed = v.proc.stdout.read().split()
+    check(printed == [f"{home}/Pictures/quelvist-001.png", f"{home}/Bilder/quelvist-001.png"],
+          f"their full paths are printed ({printed})")
 v.stop()
 finish()

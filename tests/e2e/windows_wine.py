@@ -14,12 +14,17 @@ sys.argv = [sys.argv[0], os.path.join(WIN, "quelvist.exe"), sys.argv[3]]
 
 import harness  # noqa: E402
 from harness import (DATA, Viewer, check, differing, finish, geometry, is_blue, is_red,  # noqa: E402
-                     name_of, ocr_until, read_png, screenshot, wait_until, write_recording, xdo)
+                     name_of, near, ocr_until, read_png, screenshot, wait_until, write_recording,
+                     xdo)
 
 WINE = "/usr/lib/wine/wine64"
 work = tempfile.mkdtemp(prefix="quelvist-wine-")
 prefix = os.path.join(work, "prefix")
-os.environ.update(WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+# Wine links the prefix's Pictures folder to the home folder: a home of its own.
+home = os.path.join(work, "home")
+os.mkdir(home)
+os.environ.update(WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+                  HOME=home)
 harness.RUNNER = [WINE]
 harness.UNDER_WINE = True
 subprocess.run([WINE, "wineboot", "-i"], capture_output=True, timeout=300)
@@ -170,10 +175,16 @@ if dialog:
             check(v.trace.find("range none", mark) is not None and v.trace.latest_samples() == 30000,
                   "a click in it picks a sample and draws every sample again")
             v.key("p")
+            mark = v.trace.mark()
             v.key("s")
+            g = geometry(window)
+            words = ocr_until(None, "wine-s-line", "quelvist-001",
+                              crop=f"195x30+{g['X']}+{g['Y'] + 270}", timeout=2.5, light=True)
+            check(near(words, "saved quelvist-001.png"), f"s says what it saved ({words!r})")
+            v.wait_frames_after(v.trace.wait("message gone", mark, timeout=20))
             saved = os.path.join(DATA, "quelvist-001.png")
             check(os.path.exists(saved) and differing(read_png(saved), v.shot("wine-s")) == 0,
-                  "s writes the view to quelvist-001.png")
+                  "s writes the view to quelvist-001.png, and the line goes")
             # Windows repeats a held key as presses without releases.
             repeats = v.hold("s", until=5)
             written = sorted(f for f in os.listdir(DATA) if f.startswith("quelvist-"))
@@ -202,10 +213,13 @@ for folder in (greek, chinese):
     os.mkdir(folder)
     write_recording(os.path.join(folder, "Aufnahme.txt"),
                     [(-5, 0, 0, 1, 5, 0, 0, 1), (-15, 5, 0, 1, 15, 5, 0, 1)])
+# The -f run works in a folder that goes away: s saves into Pictures.
+gone = os.path.join(work, "gone")
+os.mkdir(gone)
 for label, args, typed, answer in (("typed Greek path, Yes", [], greek, "y"),
                                     ("-f with a Chinese path", ["-f", os.path.join(chinese, "Aufnahme.txt")],
                                      None, "n")):
-    v = Viewer(args, cwd=work)
+    v = Viewer(args, cwd=gone if args else work)
     if typed:
         dialog = v.wait_dialog(120)
         if dialog:
@@ -231,6 +245,15 @@ for label, args, typed, answer in (("typed Greek path, Yes", [], greek, "y"),
         shot = shot or screenshot(None, "wine-" + label.split()[0])
         check(v.trace.lines[v.trace.find("ready")] == "ready 2", f"{label}: its 2 samples read")
         check(shot.count(is_blue) > 10 and shot.count(is_red) > 10, f"{label}: both paths drawn")
+        if args:
+            os.rmdir(gone)
+            mark = v.trace.mark()
+            v.key("s")
+            said = v.trace.find("message saved C:\\users\\", mark)
+            check(said is not None and v.trace.lines[said].endswith("\\Pictures\\quelvist-001.png")
+                  and os.path.exists(os.path.join(home, "quelvist-001.png")),
+                  f"{label}: s in a removed folder saves into Pictures and says where "
+                  f"({v.trace.lines[said] if said is not None else v.trace.lines[mark:][-3:]})")
         v.key("Escape")
         check(v.wait_exit(60) == 1, f"{label}: ESC ends with status 1")
     v.stop()
