@@ -77,13 +77,6 @@ bool describeRecordingPage(char* out, size_t capacity, const RecordingExtent& ex
     return true;
 }
 
-double samplesPerSecond(const RecordingTable& table) {
-    if (table.rowCount < 2) return 0;
-    const double span =
-        static_cast<double>(table.rows[table.rowCount - 1].col[0]) - table.rows[0].col[0];
-    return span > 0 ? (table.rowCount - 1) / span : 0;
-}
-
 int trailStart(const RecordingTable& table, int count, double seconds) {
     if (count < 1) return 0;
     const double newest = table.rows[count - 1].col[0];

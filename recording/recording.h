@@ -115,10 +115,6 @@ long long neighbourPageStart(const RecordingExtent& extent, int direction);
 bool describeRecordingPage(char* out, size_t capacity, const RecordingExtent& extent,
                            const RecordingTable& table);
 
-// Samples per second of the table, from its first and last Time; 0 when
-// the Time column does not advance.
-double samplesPerSecond(const RecordingTable& table);
-
 // Where a trail of that length ending at row count-1 starts: going back from
 // that row, the rows whose Time lies within seconds before its Time; the
 // first row outside that window, or a Time that runs backwards, ends it.
