@@ -32,7 +32,11 @@ int nearestSample(const ShownSamples& samples, const PlotProjection& frame, doub
             const float* c = t.rows[i].col;
             const double p[3] = {c[column], samples.torsionScale * c[column + 2], c[column + 1]};
             double px, py;
-            if (!projectWithMatrices(frame, p, px, py)) continue;
+            // Only what lands in the picture can be seen, and picked.
+            if (!projectWithMatrices(frame, p, px, py) || px < frame.viewport[0] ||
+                py < frame.viewport[1] || px > frame.viewport[0] + frame.viewport[2] ||
+                py > frame.viewport[1] + frame.viewport[3])
+                continue;
             const double square = (px - x) * (px - x) + (py - y) * (py - y);
             if (square <= bestSquare) { // later samples win ties: they are drawn on top
                 bestSquare = square;

@@ -279,7 +279,8 @@ StartOptions parseArguments(int argc, char** argv) {
 void printUsage() {
     fputs("Usage: quelvist [-f] [--fit] [--gaps] [--plot] [--scale] [--from SECONDS]\n"
           "                [--to SECONDS] [RECORDING]\n"
-          "       quelvist --snapshot FILE.png [--size WIDTHxHEIGHT] [--force] RECORDING\n"
+          "       quelvist --snapshot FILE.png [--size WIDTHxHEIGHT] [--force] [--fit]\n"
+          "                [--gaps] [--plot] [--scale] RECORDING\n"
           "       quelvist --movie FILE.mp4 [--fps N] [--speed X] [--size WxH]\n"
           "                [--rotate x|y|z] [--force] RECORDING\n"
           "\n"

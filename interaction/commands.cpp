@@ -155,7 +155,9 @@ void onKey(unsigned char key, int, int) {
     endStartViewNotice();
     char buffer[8];
     const int replayCommand = replayCommandForKey(key);
+    const bool ranged = view.rangeFirst >= 0;
     const KeyAction action = replayCommand ? KeyAction::Nothing : applyKeyEffect(view, key);
+    if (ranged && view.rangeFirst < 0) traceEvent("range none"); // r draws every sample again
     const bool newPress = pressKey(snapshotKey, key, 0);
     if (replayCommand) applyReplayCommand(replayCommand);
     switch (action) {

@@ -60,8 +60,12 @@ void pickRow(int row) {
 
 bool movePick(int step) {
     if (view.pickedRow < 0 || view.buildUpCount != -1 || recording.rowCount < 1) return false;
+    // Within the rows drawn: the page, or the range chosen in the time plot.
+    const int first = view.rangeFirst >= 0 ? view.rangeFirst : 0;
+    const int end = view.rangeFirst >= 0 && view.rangeEnd < recording.rowCount ? view.rangeEnd
+                                                                               : recording.rowCount;
     int row = view.pickedRow + step;
-    row = row < 0 ? 0 : row >= recording.rowCount ? recording.rowCount - 1 : row;
+    row = row < first ? first : row >= end ? end - 1 : row;
     view.pickedRow = row;
     announcePick();
     return true;

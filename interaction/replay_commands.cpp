@@ -2,6 +2,7 @@
 // through recordings longer than the table.
 #include "interaction/interaction.h"
 
+#include "platform/platform.h"
 #include "recording/recording.h"
 #include "scene/scene.h"
 
@@ -77,6 +78,7 @@ static void showNeighbourPage(int direction) {
     if (start == recordingExtent.firstSample) return;
     if (readRecordingPage(recordingPath, start)) { // another page's rows
         view.pickedRow = -1;
+        if (view.rangeFirst >= 0) traceEvent("range none");
         view.rangeFirst = view.rangeEnd = -1;
     }
     forgetCurveBlocks();

@@ -22,6 +22,10 @@ double timeAt(const TimePlotFrame& f, int x) {
 void setRange(int first, int end) {
     view.rangeFirst = first;
     view.rangeEnd = end;
+    // A running replay goes on within the range.
+    if (view.buildUpCount != -1 && first >= 0 &&
+        (view.buildUpCount <= first || view.buildUpCount > end))
+        view.buildUpCount = first + 1;
     buildCurveList();
     glutPostRedisplay();
 }

@@ -18,7 +18,7 @@ namespace {
 
 constexpr int MOST_NUMBERS = 8;
 constexpr int TICK_PIXELS = 4;
-constexpr int MOST_LABELS = 7 + 3 * (MOST_NUMBERS + 1);
+constexpr int MOST_LABELS = 8 + 3 * (MOST_NUMBERS + 1);
 
 struct Number {
     double x, y;        // the tick, window pixels
@@ -27,8 +27,9 @@ struct Number {
     char text[16];
 };
 
-// The help lines, and the cross's labels: the raster positions of
-// buildCrossList, their texts in the 8 by 13 font drawn to the right of them.
+// The help lines, the label drum, and the cross's labels: the raster
+// positions of buildCrossList, their texts in the 8 by 13 font drawn to the
+// right of them.
 void reserveCrossLabels(LabelBox* boxes, int& count) {
     static const struct {
         int axis;
@@ -39,6 +40,9 @@ void reserveCrossLabels(LabelBox* boxes, int& count) {
     double help[4];
     helpLinesWindowBox(help);
     boxes[count++] = {help[0], help[1], help[2], help[3]};
+    int drum[4];
+    if (drumWindowBox(drum))
+        boxes[count++] = {1.0 * drum[0], 1.0 * drum[1], 1.0 * drum[2], 1.0 * drum[3]};
     if (!view.showCross) return;
     for (const auto& label : labels) {
         double p[3] = {0, 0, 0};
@@ -124,13 +128,21 @@ void drawScale() {
         if (!projectWithMatrices(framePlotProjection, p0, x0, y0) ||
             !projectWithMatrices(framePlotProjection, p1, x1, y1))
             continue;
+        // An axis seen within 15 degrees of end on has its numbers nearly on
+        // top of one another, and among the other axes' numbers.
+        const double* m = framePlotProjection.modelview;
+        const double* e = m + 4 * axis; // the axis's direction in eye space
+        if (std::fabs(e[2]) > std::cos(15 * 3.14159265358979 / 180) * std::hypot(e[0], e[1], e[2]))
+            continue;
         double dx = x1 - x0, dy = y1 - y0;
         const double length = std::hypot(dx, dy);
-        if (length < 1) continue; // seen end on
+        if (length < 1) continue;
         dx /= length;
         dy /= length;
-        double nx = dy, ny = -dx; // below or to the right of the axis
-        if (ny > 0 || (ny == 0 && nx < 0)) {
+        // The cross's labels run to the right of their points, above a
+        // level axis: numbers stand below a level axis, left of an upright one.
+        double nx = dy, ny = -dx;
+        if (std::fabs(dy) > std::fabs(dx) ? nx > 0 : ny > 0) {
             nx = -nx;
             ny = -ny;
         }

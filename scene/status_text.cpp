@@ -56,6 +56,13 @@ int breakIntoLines(const char* text, void* font, int room, char lines[4][200]) {
     return count;
 }
 
+// The lines' spacing at depth 50: 1.8 units as always, but never closer
+// than 8 pixels (the 3D view above the time plot is short), and 22 pixels
+// for the large font.
+float lineStep(double pixelsPerUnit, bool large) {
+    return static_cast<float>(std::max(large ? 22 / pixelsPerUnit : 1.8, 8 / pixelsPerUnit));
+}
+
 } // namespace
 
 void* addedTextFont() {
@@ -141,9 +148,8 @@ float drawStatusText(const char* text, float y) {
     const double left =
         viewport[2] * (1 - 30 / (halfHeight * viewAspect(viewport[2], viewport[3]))) / 2;
     const int x = viewport[0] + static_cast<int>(std::floor(left));
-    // 1.8 units at depth 50 as always; 22 pixels for the large font.
-    const float step = large ? static_cast<float>(22 * 2 * halfHeight / viewport[3]) : 1.8f;
     const double pixelsPerUnit = viewport[3] / (2 * halfHeight);
+    const float step = lineStep(pixelsPerUnit, large);
     auto baseline = [&](float at) {
         return static_cast<int>(std::floor(viewport[1] + viewport[3] / 2.0 + at * pixelsPerUnit));
     };
@@ -200,9 +206,18 @@ constexpr float HELP_TOP = 29, HELP_STEP = 1.8f;
 
 } // namespace
 
+// The help lines' spacing at depth 50 in the 3D view: 1.8 units, or 8
+// pixels where that is closer.
+static float helpLineStep() {
+    int viewport[4];
+    plotViewport(viewport);
+    return viewport[3] > 0 ? lineStep(viewport[3] / (2 * 31.85), false) : HELP_STEP;
+}
+
 void drawHelpLines() {
+    const float step = helpLineStep();
     for (int i = 0; i < 4; i++)
-        drawText(-30, HELP_TOP - HELP_STEP * i, -50, HELP_LINES[i], GLUT_BITMAP_TIMES_ROMAN_10);
+        drawText(-30, HELP_TOP - step * i, -50, HELP_LINES[i], GLUT_BITMAP_TIMES_ROMAN_10);
 }
 
 void helpLinesWindowBox(double box[4]) {
@@ -218,6 +233,6 @@ void helpLinesWindowBox(double box[4]) {
     box[2] = box[0] + width;
     const double pixelsPerUnit = viewport[3] / (2 * halfHeight);
     const double middle = viewport[1] + viewport[3] / 2.0;
-    box[1] = middle + (HELP_TOP - 3 * HELP_STEP) * pixelsPerUnit - 3;
+    box[1] = middle + (HELP_TOP - 3 * helpLineStep()) * pixelsPerUnit - 3;
     box[3] = middle + HELP_TOP * pixelsPerUnit + 10;
 }

@@ -155,6 +155,24 @@ TEST(Timer, BuildUpReplayWraps) {
         EXPECT_TRUE(applyTimerStep(s, rows));
         EXPECT_EQ(1, s.buildUpCount) << rows;
     }
+    // Within a range of rows 10 .. 12 dragged in the time plot: it starts
+    // at its first row, wraps to it, and steps stay in it.
+    s = started();
+    s.rangeFirst = 10;
+    s.rangeEnd = 13;
+    startOrStopReplay(s);
+    EXPECT_EQ(11, s.buildUpCount);
+    int counts[4];
+    for (int& count : counts) {
+        applyTimerStep(s, 100);
+        count = s.buildUpCount;
+    }
+    EXPECT_EQ((std::vector<int>{12, 13, 11, 12}), std::vector<int>(counts, counts + 4));
+    s.replayPaused = 1;
+    stepReplay(s, -10, 100);
+    EXPECT_EQ(11, s.buildUpCount);
+    stepReplay(s, 10, 100);
+    EXPECT_EQ(13, s.buildUpCount);
 }
 
 // Left alone, a float angle stuck at 2^23 would freeze the view after about a

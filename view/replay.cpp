@@ -3,8 +3,21 @@
 
 #include <cstdio>
 
+namespace {
+
+// The counts the replay runs through: the page's rows, or those of a
+// range chosen in the time plot, as --from and --to would choose them.
+void replayBounds(const ViewState& state, int rowCount, int& lowest, int& highest) {
+    const bool ranged = state.rangeFirst >= 0 && state.rangeEnd > state.rangeFirst;
+    lowest = ranged ? state.rangeFirst + 1 : 1;
+    highest = ranged && state.rangeEnd < rowCount ? state.rangeEnd : rowCount;
+}
+
+} // namespace
+
 void startOrStopReplay(ViewState& state) {
-    state.buildUpCount = state.buildUpCount == -1 ? 1 : -1;
+    const bool ranged = state.rangeFirst >= 0 && state.rangeEnd > state.rangeFirst;
+    state.buildUpCount = state.buildUpCount != -1 ? -1 : ranged ? state.rangeFirst + 1 : 1;
     state.replayPaused = 0;
     state.replayWait = 0;
 }
@@ -16,9 +29,11 @@ void pauseOrResumeReplay(ViewState& state) {
 
 void stepReplay(ViewState& state, int samples, int rowCount) {
     if (state.buildUpCount == -1 || !state.replayPaused) return;
+    int lowest, highest;
+    replayBounds(state, rowCount, lowest, highest);
     long long count = static_cast<long long>(state.buildUpCount) + samples;
-    if (count > rowCount) count = rowCount;
-    if (count < 1) count = 1;
+    if (count > highest) count = highest;
+    if (count < lowest) count = lowest;
     state.buildUpCount = static_cast<int32_t>(count);
 }
 
@@ -39,12 +54,15 @@ bool advanceReplay(ViewState& state, int rowCount) {
         return false;
     }
     state.replayWait = 0;
-    // The whole recording is shown for one tick before the replay starts again.
-    if (state.buildUpCount >= rowCount)
-        state.buildUpCount = 1;
+    // The whole recording (or range) is shown for one tick before the
+    // replay starts again.
+    int lowest, highest;
+    replayBounds(state, rowCount, lowest, highest);
+    if (state.buildUpCount >= highest || state.buildUpCount < lowest)
+        state.buildUpCount = lowest;
     else
         state.buildUpCount =
-            rowCount - state.buildUpCount < samples ? rowCount : state.buildUpCount + samples;
+            highest - state.buildUpCount < samples ? highest : state.buildUpCount + samples;
     return true;
 }
 
