@@ -496,15 +496,22 @@ def ocr(window, name, scale=300, crop=None, light=False, sparse=False):
     subprocess.run(["import", "-window", target, "-depth", "8", path], check=True)
     cropping = ["-crop", crop, "+repage"] if crop else []
     # The part read, as it was on the screen, for a look when a check fails.
-    subprocess.run(["convert", path, *cropping, os.path.join(OUT, name + "-read.png")], check=True)
-    # Light text on its backdrop becomes dark text on white.
-    inverting = ["-negate", "-level", "0,60%"] if light else []
+    source = os.path.join(OUT, name + "-read.png")
+    subprocess.run(["convert", path, *cropping, source], check=True)
+    # Light text on its backdrop becomes dark text on white. Tesseract
+    # misreads the small bitmap font differently at each contrast and size:
+    # such texts are read three ways and the readings joined.
+    variants = [["-negate", "-level", "0,60%"], ["-negate", "-level", "0,45%"],
+                ["-negate", "-level", "0,60%", "-resize", "133%"]] if light else [[]]
     sharpening = ["-threshold", "50%"] if sparse else []
-    subprocess.run(["convert", path, *cropping, "-resize", f"{scale}%", "-colorspace", "Gray",
-                    *inverting, *sharpening, path], check=True)
-    result = subprocess.run(["tesseract", path, "-", "--psm", "11" if sparse else "6"],
-                            capture_output=True, text=True)
-    return " ".join(result.stdout.split())
+    readings = []
+    for variant in variants[:1] if sparse else variants:
+        subprocess.run(["convert", source, "-resize", f"{scale}%", "-colorspace", "Gray", *variant,
+                        *sharpening, path], check=True)
+        result = subprocess.run(["tesseract", path, "-", "--psm", "11" if sparse else "6"],
+                                capture_output=True, text=True)
+        readings.append(" ".join(result.stdout.split()))
+    return " | ".join(readings)
 
 
 def near(words, phrase, ratio=0.8):
