@@ -117,3 +117,71 @@ int rowNearestTime(const RecordingTable& table, int first, int end, double t);
 // between a and b (either order); false when none does.
 bool rowsInTimeSpan(const RecordingTable& table, int first, int end, double a, double b,
                     int& rowFirst, int& rowEnd);
+
+// Eye kinematics. The file's angles (horizontal positive right, vertical
+// positive up, torsion positive clockwise as the subject sees it, each
+// flipped where its sign is -1) in the order of rotation the recorder uses.
+enum class AngleConvention { Fick, Helmholtz };
+struct AxisSigns {
+    int h, v, t; // +1 or -1
+};
+constexpr AxisSigns FILE_SIGNS = {1, 1, 1};
+
+// The rotation vector r = tan(rho / 2) n (x forward, y left, z up) of the
+// position h, v, t in degrees.
+void rotationVectorOf(double h, double v, double t, AngleConvention convention,
+                      const AxisSigns& signs, double r[3]);
+// The rotation in degrees along r's axis, in the viewer's axes:
+// (horizontal right, torsion, vertical up).
+void rotationVectorDegrees(const double r[3], double out[3]);
+
+// Listing's plane r_x = a + b r_y + c r_z, fitted by least squares; its
+// thickness (root mean square of the residuals in degrees) and the primary
+// position in degrees right and up in the file's signs. Not valid for
+// fewer than 3 vectors or positions on a line; a recording's eye with fewer
+// than LISTING_FEWEST_SAMPLES fixation samples gets no plane.
+constexpr int LISTING_FEWEST_SAMPLES = 50;
+struct ListingPlane {
+    bool valid;
+    int samples;
+    double a, b, c;
+    double thicknessDeg;
+    double primaryRightDeg, primaryUpDeg;
+};
+ListingPlane fitListingPlane(const double (*vectors)[3], int count, const AxisSigns& signs);
+
+// Horizontal vergence H_L - H_R (convergence positive), vertical V_R - V_L
+// and cyclovergence T_R - T_L of one row of the table.
+void vergenceOf(const float* row, double out[3]);
+
+// Events. Saccades after Engbert & Kliegl 2003 (Vision Res. 43): lambda 6,
+// at least 12 ms and 2 samples, runs less than 10 ms apart merged. Runs of
+// missing samples, widened by 10 ms each side, are blinks from 50 to 500 ms
+// and losses otherwise; they and their margins are never saccades.
+constexpr double SACCADE_LAMBDA = 6;
+constexpr double SACCADE_SHORTEST_SECONDS = 0.012;
+constexpr double SACCADE_MERGE_SECONDS = 0.010;
+constexpr double BLINK_MARGIN_SECONDS = 0.010;
+constexpr double BLINK_SHORTEST_SECONDS = 0.050;
+constexpr double BLINK_LONGEST_SECONDS = 0.500;
+enum class EventKind : uint8_t { Saccade, Blink, Loss };
+struct EyeEvent {
+    EventKind kind;
+    uint8_t eye; // 0 left, 1 right
+    bool binocular;
+    int firstRow, endRow;              // the rows it covers
+    double onset, duration;            // seconds, from the Time column
+    double amplitudeDeg, peakVelocity; // NaN where they do not exist
+    float start[3], end[3];            // horizontal, vertical, torsion; NaN where none
+};
+
+// Samples per second from the median interval of the Time column; 0 when
+// it does not advance.
+double medianSampleRate(const RecordingTable& table, int first, int end);
+// The velocity (degrees per second) of the field at column, row by row;
+// NaN where it cannot be told.
+void eyeVelocity(const RecordingTable& table, int first, int end, int column, double rate,
+                 double* out);
+// Both eyes' saccades, blinks and losses over rows first .. end-1, in
+// order of onset; returns how many were written (at most capacity).
+int detectEyeEvents(const RecordingTable& table, int first, int end, EyeEvent* out, int capacity);

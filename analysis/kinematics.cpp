@@ -1,0 +1,111 @@
+// Three-dimensional eye positions as rotation vectors, and Listing's plane
+// fitted to them (Haslwanter 1995, "Mathematics of three-dimensional eye
+// rotations", Vision Res. 35; Tweed & Vilis 1987).
+#include "analysis/analysis.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr double DEGREE = 3.14159265358979323846 / 180;
+
+} // namespace
+
+void rotationVectorOf(double h, double v, double t, AngleConvention convention,
+                      const AxisSigns& signs, double r[3]) {
+    // x forward, y left, z up: horizontal right is a turn about -z, vertical
+    // up about -y, torsion clockwise as the subject sees it about +x.
+    const double theta = -signs.h * h * DEGREE, phi = -signs.v * v * DEGREE,
+                 psi = signs.t * t * DEGREE;
+    const double a = std::tan(theta / 2), b = std::tan(phi / 2), c = std::tan(psi / 2);
+    // Haslwanter 1995, eqs. 23 (Fick) and 24 (Helmholtz).
+    if (convention == AngleConvention::Fick) {
+        const double d = 1 + a * b * c;
+        r[0] = (c - a * b) / d;
+        r[1] = (b + a * c) / d;
+        r[2] = (a - b * c) / d;
+    } else {
+        const double d = 1 - a * b * c;
+        r[0] = (c + a * b) / d;
+        r[1] = (b + a * c) / d;
+        r[2] = (a - b * c) / d;
+    }
+}
+
+void rotationVectorDegrees(const double r[3], double out[3]) {
+    // The rotation angle along the axis: 2 atan |r| in the direction of r,
+    // in the viewer's axes (horizontal right, torsion, vertical up).
+    const double length = std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2]);
+    const double scale = length > 0 ? 2 * std::atan(length) / length / DEGREE : 2 / DEGREE;
+    out[0] = -r[2] * scale;
+    out[1] = r[0] * scale;
+    out[2] = -r[1] * scale;
+}
+
+ListingPlane fitListingPlane(const double (*vectors)[3], int count, const AxisSigns& signs) {
+    ListingPlane plane = {};
+    plane.samples = count;
+    if (count < 3) return plane;
+    // Least squares for r_x = a + b r_y + c r_z: the normal equations in
+    // the centred sums, solved by Cramer's rule.
+    double my = 0, mz = 0, mx = 0;
+    for (int i = 0; i < count; i++) {
+        mx += vectors[i][0];
+        my += vectors[i][1];
+        mz += vectors[i][2];
+    }
+    mx /= count;
+    my /= count;
+    mz /= count;
+    double syy = 0, szz = 0, syz = 0, sxy = 0, sxz = 0;
+    for (int i = 0; i < count; i++) {
+        const double x = vectors[i][0] - mx, y = vectors[i][1] - my, z = vectors[i][2] - mz;
+        syy += y * y;
+        szz += z * z;
+        syz += y * z;
+        sxy += x * y;
+        sxz += x * z;
+    }
+    const double det = syy * szz - syz * syz;
+    if (!(std::fabs(det) > 1e-18)) return plane; // the positions lie on a line
+    plane.b = (sxy * szz - sxz * syz) / det;
+    plane.c = (sxz * syy - sxy * syz) / det;
+    plane.a = mx - plane.b * my - plane.c * mz;
+    // Thickness: the root mean square of the residuals, each in degrees.
+    double square = 0;
+    for (int i = 0; i < count; i++) {
+        const double residual =
+            vectors[i][0] - plane.a - plane.b * vectors[i][1] - plane.c * vectors[i][2];
+        const double degrees = 2 * std::atan(residual) / DEGREE;
+        square += degrees * degrees;
+    }
+    plane.thicknessDeg = std::sqrt(square / count);
+    // The primary position: the forward axis turned about (0, c, -b) by
+    // twice the angle between the plane's normal (1, -b, -c)/|.| and x.
+    const double norm = std::sqrt(1 + plane.b * plane.b + plane.c * plane.c);
+    const double angle = 2 * std::acos(1 / norm);
+    const double axisLength = std::sqrt(plane.b * plane.b + plane.c * plane.c);
+    double gaze[3] = {1, 0, 0};
+    if (axisLength > 0) {
+        // Rodrigues' formula for (1, 0, 0) about the unit axis k = (0, ky, kz).
+        const double ky = plane.c / axisLength, kz = -plane.b / axisLength;
+        const double cs = std::cos(angle), sn = std::sin(angle);
+        // k x e = (0, kz, -ky); k . e = 0.
+        gaze[0] = cs;
+        gaze[1] = sn * kz;
+        gaze[2] = -sn * ky;
+    }
+    // Degrees right (a turn about -z) and up, as Fick angles of the gaze,
+    // in the file's own signs.
+    plane.primaryRightDeg = signs.h * std::atan2(-gaze[1], gaze[0]) / DEGREE;
+    plane.primaryUpDeg = signs.v * std::atan2(gaze[2], std::hypot(gaze[0], gaze[1])) / DEGREE;
+    plane.valid = true;
+    return plane;
+}
+
+void vergenceOf(const float* row, double out[3]) {
+    // Convergence positive: the left eye turned right of the right one.
+    out[0] = static_cast<double>(row[3]) - row[10];
+    out[1] = static_cast<double>(row[11]) - row[4];
+    out[2] = static_cast<double>(row[12]) - row[5];
+}

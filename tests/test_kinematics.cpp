@@ -1,0 +1,119 @@
+// Rotation vectors and Listing's plane against values computed
+// independently of this program.
+#include "analysis/analysis.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+TEST(Kinematics, FickAndHelmholtzRotationVectors) {
+    double r[3], degrees[3];
+    rotationVectorOf(20, 10, 2, AngleConvention::Fick, FILE_SIGNS, r);
+    EXPECT_NEAR(0.002028, r[0], 1e-6);
+    EXPECT_NEAR(-0.090542, r[1], 1e-6);
+    EXPECT_NEAR(-0.174753, r[2], 1e-6);
+    // Horizontal right, torsion, vertical up: the torsion drops to 0.23.
+    rotationVectorDegrees(r, degrees);
+    EXPECT_NEAR(19.7725, degrees[0], 1e-4);
+    EXPECT_NEAR(0.2294, degrees[1], 1e-4);
+    EXPECT_NEAR(10.2444, degrees[2], 1e-4);
+    // A single turn is the same in both orders; flipped signs mirror it.
+    double fick[3], helmholtz[3], flipped[3];
+    rotationVectorOf(0, 15, 0, AngleConvention::Fick, FILE_SIGNS, fick);
+    rotationVectorOf(0, 15, 0, AngleConvention::Helmholtz, FILE_SIGNS, helmholtz);
+    rotationVectorOf(0, -15, 0, AngleConvention::Fick, {1, -1, 1}, flipped);
+    for (int k = 0; k < 3; k++) {
+        EXPECT_NEAR(fick[k], helmholtz[k], 1e-12);
+        EXPECT_NEAR(fick[k], flipped[k], 1e-12);
+    }
+    // Helmholtz differs in the sign of t_theta t_phi in r_x and the denominator.
+    rotationVectorOf(20, 10, 2, AngleConvention::Helmholtz, FILE_SIGNS, helmholtz);
+    const double a = std::tan(-10 * M_PI / 180), b = std::tan(-5 * M_PI / 180),
+                 c = std::tan(1 * M_PI / 180);
+    EXPECT_NEAR((c + a * b) / (1 - a * b * c), helmholtz[0], 1e-12);
+}
+
+// Nine Fick positions of an eye that obeys Listing's law with its primary
+// position 6 deg right and 10 deg up.
+TEST(Kinematics, ListingPlaneOfAnEyeThatObeysTheLaw) {
+    const double positions[9][3] = {{6, 30, 0.525409},
+                                    {21.31015, 23.662382, 5.014662},
+                                    {26.283559, 9.391286, 3.976587},
+                                    {20.035778, -4.300917, 1.232173},
+                                    {6, -10, 0.525409},
+                                    {-8.035778, -4.300917, -0.181356},
+                                    {-14.283559, 9.391286, -2.92577},
+                                    {-9.31015, 23.662382, -3.963845},
+                                    {6, 10, 0.525409}};
+    double vectors[9][3];
+    for (int i = 0; i < 9; i++)
+        rotationVectorOf(positions[i][0], positions[i][1], positions[i][2], AngleConvention::Fick,
+                         FILE_SIGNS, vectors[i]);
+    const ListingPlane plane = fitListingPlane(vectors, 9, FILE_SIGNS);
+    ASSERT_TRUE(plane.valid);
+    EXPECT_NEAR(0.052006, plane.b, 1e-6);
+    EXPECT_NEAR(-0.087727, plane.c, 1e-6);
+    EXPECT_NEAR(0, plane.thicknessDeg, 1e-4);
+    EXPECT_NEAR(6.000, plane.primaryRightDeg, 1e-3);
+    EXPECT_NEAR(10.000, plane.primaryUpDeg, 1e-3);
+    // The export with horizontal positive left: the same eye, in its signs.
+    for (int i = 0; i < 9; i++)
+        rotationVectorOf(-positions[i][0], positions[i][1], positions[i][2], AngleConvention::Fick,
+                         {-1, 1, 1}, vectors[i]);
+    const ListingPlane mirrored = fitListingPlane(vectors, 9, {-1, 1, 1});
+    EXPECT_NEAR(-6.000, mirrored.primaryRightDeg, 1e-3);
+    EXPECT_NEAR(10.000, mirrored.primaryUpDeg, 1e-3);
+    // Two positions give no plane.
+    EXPECT_FALSE(fitListingPlane(vectors, 2, FILE_SIGNS).valid);
+}
+
+namespace {
+
+RecordingTable table;
+
+} // namespace
+
+// 500 Hz, 2 s, both eyes fixating with a small deterministic tremor; a 10
+// degree saccade (horizontal 8, vertical 6) over 40 ms from 1.000 s in both
+// eyes; the left eye lost for 100 ms from 1.5 s (a blink), the right for
+// 600 ms from 0.2 s (a loss).
+TEST(Kinematics, SaccadesBlinksAndLosses) {
+    table = {};
+    table.rowCount = 1000;
+    for (int i = 0; i < 1000; i++) {
+        const double t = i / 500.0;
+        float* c = table.rows[i].col;
+        c[0] = static_cast<float>(t);
+        const double tremor = 0.01 * std::sin(i * 2.1) + 0.01 * std::cos(i * 0.7);
+        const double s = t < 1 ? 0 : t >= 1.04 ? 1 : (1 - std::cos(M_PI * (t - 1) / 0.04)) / 2;
+        for (int column : {3, 10}) {
+            c[column] = static_cast<float>(2 + 8 * s + tremor);
+            c[column + 1] = static_cast<float>(-1 + 6 * s - tremor);
+            c[column + 2] = 0.5f;
+        }
+        if (t >= 1.5 && t < 1.6) c[3] = c[4] = c[5] = 0;
+        if (t >= 0.2 && t < 0.8) c[10] = c[11] = c[12] = 0;
+    }
+    EXPECT_NEAR(500, medianSampleRate(table, 0, 1000), 0.05); // times are kept as floats
+    static EyeEvent events[64];
+    const int count = detectEyeEvents(table, 0, 1000, events, 64);
+    ASSERT_EQ(4, count);
+    // In order of onset: the right eye's loss, the saccades, the blink.
+    EXPECT_EQ(EventKind::Loss, events[0].kind);
+    EXPECT_EQ(1, events[0].eye);
+    EXPECT_NEAR(0.2 - 0.01, events[0].onset, 1e-4);
+    EXPECT_NEAR(0.6 + 0.02, events[0].duration, 1e-4);
+    for (int e : {1, 2}) {
+        EXPECT_EQ(EventKind::Saccade, events[e].kind);
+        EXPECT_TRUE(events[e].binocular);
+        EXPECT_NEAR(1.0, events[e].onset, 0.002) << e; // within one sample
+        EXPECT_NEAR(10, events[e].amplitudeDeg, 0.1) << e;
+        // Peak velocity of the cosine profile: 10 pi / (2 * 0.04) = 392.7 deg/s.
+        EXPECT_NEAR(392.7, events[e].peakVelocity, 392.7 * 0.05) << e;
+    }
+    EXPECT_EQ(EventKind::Blink, events[3].kind);
+    EXPECT_EQ(0, events[3].eye);
+    EXPECT_NEAR(1.5 - 0.01, events[3].onset, 1e-4);
+    EXPECT_NEAR(0.1 + 0.02, events[3].duration, 1e-4);
+    EXPECT_NEAR(2 + 8, events[3].start[0], 0.05); // the sample before the blink
+}
