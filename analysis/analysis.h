@@ -147,8 +147,21 @@ struct ListingPlane {
     double a, b, c;
     double thicknessDeg;
     double primaryRightDeg, primaryUpDeg;
+    double residualSquares; // what the thickness is made of so far
+    long long residuals;
 };
 ListingPlane fitListingPlane(const double (*vectors)[3], int count, const AxisSigns& signs);
+
+// The same fit over vectors that do not fit in memory at once (every page
+// of a long recording): sums in a first pass, the plane from them, then
+// each vector's residual in a second pass for the thickness.
+struct PlaneSums {
+    long long n;
+    double x, y, z, yy, zz, yz, xy, xz;
+};
+void addToPlaneSums(PlaneSums& sums, const double r[3]);
+ListingPlane planeFromSums(const PlaneSums& sums, const AxisSigns& signs);
+void addResidual(ListingPlane& plane, const double r[3]);
 
 // Horizontal vergence H_L - H_R (convergence positive), vertical V_R - V_L
 // and cyclovergence T_R - T_L of one row of the table.
@@ -165,9 +178,10 @@ constexpr double BLINK_MARGIN_SECONDS = 0.010;
 constexpr double BLINK_SHORTEST_SECONDS = 0.050;
 constexpr double BLINK_LONGEST_SECONDS = 0.500;
 enum class EventKind : uint8_t { Saccade, Blink, Loss };
+constexpr int MOST_EVENTS = 16384; // of one page
 struct EyeEvent {
     EventKind kind;
-    uint8_t eye; // 0 left, 1 right
+    uint8_t eye; // 0 left, 1 right (2 both, once merged)
     bool binocular;
     int firstRow, endRow;              // the rows it covers
     double onset, duration;            // seconds, from the Time column
@@ -185,3 +199,14 @@ void eyeVelocity(const RecordingTable& table, int first, int end, int column, do
 // Both eyes' saccades, blinks and losses over rows first .. end-1, in
 // order of onset; returns how many were written (at most capacity).
 int detectEyeEvents(const RecordingTable& table, int first, int end, EyeEvent* out, int capacity);
+
+// Which rows of an eye are fixation samples: present, and outside its
+// saccades, blinks and losses (with their margins).
+void markFixationRows(const RecordingTable& table, int first, int end, const EyeEvent* events,
+                      int count, int eye, bool* fixation);
+
+// The events as a file lists them: a saccade (or a blink, or a loss) of
+// one eye that overlaps one of the same kind of the other eye becomes one
+// event of both eyes (eye 2), spanning both, its amplitude, peak velocity
+// and positions the two eyes' mean. Returns how many were written.
+int mergeBinocularEvents(const EyeEvent* events, int count, EyeEvent* out, int capacity);

@@ -177,3 +177,57 @@ int detectEyeEvents(const RecordingTable& t, int first, int end, EyeEvent* out, 
     });
     return count;
 }
+
+void markFixationRows(const RecordingTable& t, int first, int end, const EyeEvent* events,
+                      int count, int eye, bool* fixation) {
+    const int column = eye == 0 ? 3 : 10;
+    for (int i = first; i < end; i++)
+        fixation[i] = !eyeSampleMissing(t, i, column);
+    for (int e = 0; e < count; e++) {
+        const EyeEvent& ev = events[e];
+        if (ev.eye != eye) continue;
+        for (int i = std::max(first, ev.firstRow); i < std::min(end, ev.endRow); i++)
+            fixation[i] = false;
+        if (ev.kind == EventKind::Saccade) continue;
+        // A blink's margins reach beyond its rows: its span in time counts.
+        for (int i = ev.firstRow - 1; i >= first && timeOf(t, i) >= ev.onset; i--)
+            fixation[i] = false;
+        for (int i = ev.endRow; i < end && timeOf(t, i) < ev.onset + ev.duration; i++)
+            fixation[i] = false;
+    }
+}
+
+int mergeBinocularEvents(const EyeEvent* events, int count, EyeEvent* out, int capacity) {
+    static bool used[MOST_EVENTS];
+    const int n = count < MOST_EVENTS ? count : MOST_EVENTS;
+    for (int i = 0; i < n; i++)
+        used[i] = false;
+    int written = 0;
+    for (int i = 0; i < n && written < capacity; i++) {
+        if (used[i]) continue;
+        EyeEvent e = events[i];
+        used[i] = true;
+        for (int j = i + 1; j < n; j++) {
+            const EyeEvent& o = events[j];
+            if (used[j] || o.kind != e.kind || o.eye == e.eye || e.eye == 2 ||
+                !(o.firstRow < e.endRow && e.firstRow < o.endRow))
+                continue;
+            used[j] = true;
+            const double endTime = std::max(e.onset + e.duration, o.onset + o.duration);
+            e.onset = std::min(e.onset, o.onset);
+            e.duration = endTime - e.onset;
+            e.firstRow = std::min(e.firstRow, o.firstRow);
+            e.endRow = std::max(e.endRow, o.endRow);
+            e.amplitudeDeg = (e.amplitudeDeg + o.amplitudeDeg) / 2;
+            e.peakVelocity = (e.peakVelocity + o.peakVelocity) / 2;
+            for (int k = 0; k < 3; k++) {
+                e.start[k] = (e.start[k] + o.start[k]) / 2;
+                e.end[k] = (e.end[k] + o.end[k]) / 2;
+            }
+            e.eye = 2;
+            e.binocular = true;
+        }
+        out[written++] = e;
+    }
+    return written;
+}

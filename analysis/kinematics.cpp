@@ -42,44 +42,33 @@ void rotationVectorDegrees(const double r[3], double out[3]) {
     out[2] = -r[1] * scale;
 }
 
-ListingPlane fitListingPlane(const double (*vectors)[3], int count, const AxisSigns& signs) {
+void addToPlaneSums(PlaneSums& sums, const double r[3]) {
+    sums.n++;
+    sums.x += r[0];
+    sums.y += r[1];
+    sums.z += r[2];
+    sums.yy += r[1] * r[1];
+    sums.zz += r[2] * r[2];
+    sums.yz += r[1] * r[2];
+    sums.xy += r[0] * r[1];
+    sums.xz += r[0] * r[2];
+}
+
+ListingPlane planeFromSums(const PlaneSums& s, const AxisSigns& signs) {
     ListingPlane plane = {};
-    plane.samples = count;
-    if (count < 3) return plane;
+    plane.samples = static_cast<int>(s.n);
+    if (s.n < 3) return plane;
     // Least squares for r_x = a + b r_y + c r_z: the normal equations in
     // the centred sums, solved by Cramer's rule.
-    double my = 0, mz = 0, mx = 0;
-    for (int i = 0; i < count; i++) {
-        mx += vectors[i][0];
-        my += vectors[i][1];
-        mz += vectors[i][2];
-    }
-    mx /= count;
-    my /= count;
-    mz /= count;
-    double syy = 0, szz = 0, syz = 0, sxy = 0, sxz = 0;
-    for (int i = 0; i < count; i++) {
-        const double x = vectors[i][0] - mx, y = vectors[i][1] - my, z = vectors[i][2] - mz;
-        syy += y * y;
-        szz += z * z;
-        syz += y * z;
-        sxy += x * y;
-        sxz += x * z;
-    }
+    const double n = static_cast<double>(s.n);
+    const double mx = s.x / n, my = s.y / n, mz = s.z / n;
+    const double syy = s.yy - n * my * my, szz = s.zz - n * mz * mz, syz = s.yz - n * my * mz;
+    const double sxy = s.xy - n * mx * my, sxz = s.xz - n * mx * mz;
     const double det = syy * szz - syz * syz;
-    if (!(std::fabs(det) > 1e-18)) return plane; // the positions lie on a line
+    if (!(std::fabs(det) > 1e-18 * n * n)) return plane; // the positions lie on a line
     plane.b = (sxy * szz - sxz * syz) / det;
     plane.c = (sxz * syy - sxy * syz) / det;
     plane.a = mx - plane.b * my - plane.c * mz;
-    // Thickness: the root mean square of the residuals, each in degrees.
-    double square = 0;
-    for (int i = 0; i < count; i++) {
-        const double residual =
-            vectors[i][0] - plane.a - plane.b * vectors[i][1] - plane.c * vectors[i][2];
-        const double degrees = 2 * std::atan(residual) / DEGREE;
-        square += degrees * degrees;
-    }
-    plane.thicknessDeg = std::sqrt(square / count);
     // The primary position: the forward axis turned about (0, c, -b) by
     // twice the angle between the plane's normal (1, -b, -c)/|.| and x.
     const double norm = std::sqrt(1 + plane.b * plane.b + plane.c * plane.c);
@@ -87,19 +76,38 @@ ListingPlane fitListingPlane(const double (*vectors)[3], int count, const AxisSi
     const double axisLength = std::sqrt(plane.b * plane.b + plane.c * plane.c);
     double gaze[3] = {1, 0, 0};
     if (axisLength > 0) {
-        // Rodrigues' formula for (1, 0, 0) about the unit axis k = (0, ky, kz).
+        // Rodrigues' formula for (1, 0, 0) about the unit axis k = (0, ky, kz):
+        // k . x = 0, k x x = (0, kz, -ky).
         const double ky = plane.c / axisLength, kz = -plane.b / axisLength;
-        const double cs = std::cos(angle), sn = std::sin(angle);
-        // k x e = (0, kz, -ky); k . e = 0.
-        gaze[0] = cs;
-        gaze[1] = sn * kz;
-        gaze[2] = -sn * ky;
+        gaze[0] = std::cos(angle);
+        gaze[1] = std::sin(angle) * kz;
+        gaze[2] = -std::sin(angle) * ky;
     }
     // Degrees right (a turn about -z) and up, as Fick angles of the gaze,
     // in the file's own signs.
     plane.primaryRightDeg = signs.h * std::atan2(-gaze[1], gaze[0]) / DEGREE;
     plane.primaryUpDeg = signs.v * std::atan2(gaze[2], std::hypot(gaze[0], gaze[1])) / DEGREE;
     plane.valid = true;
+    return plane;
+}
+
+void addResidual(ListingPlane& plane, const double r[3]) {
+    const double residual = r[0] - plane.a - plane.b * r[1] - plane.c * r[2];
+    const double degrees = 2 * std::atan(residual) / DEGREE;
+    plane.residualSquares += degrees * degrees;
+    plane.residuals++;
+    // Thickness: the root mean square of the residuals, each in degrees.
+    plane.thicknessDeg = std::sqrt(plane.residualSquares / plane.residuals);
+}
+
+ListingPlane fitListingPlane(const double (*vectors)[3], int count, const AxisSigns& signs) {
+    PlaneSums sums = {};
+    for (int i = 0; i < count; i++)
+        addToPlaneSums(sums, vectors[i]);
+    ListingPlane plane = planeFromSums(sums, signs);
+    if (plane.valid)
+        for (int i = 0; i < count; i++)
+            addResidual(plane, vectors[i]);
     return plane;
 }
 

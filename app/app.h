@@ -1,6 +1,7 @@
 // The application shell: start-up, frame drawing, projection and snapshots.
 #pragma once
 
+#include "analysis/analysis.h"
 #include "view/view.h"
 
 #include <cstddef>
@@ -27,12 +28,21 @@ struct StartOptions {
     bool fit;                      // "--fit": the view fitted to the samples from the start
     bool plot;                     // "--plot": the time plot shown from the start
     bool scale;                    // "--scale": the scale shown from the start
+    bool report;                   // "--report": each eye's numbers on standard output
+    const char* eventsPath;        // "--events FILE": the events as a tab-separated file
+    AngleConvention convention;    // "--convention fick|helmholtz"
+    AxisSigns signs;               // "--signs -h...": the file's axes flipped
     const char* problem;           // what is wrong with the arguments, or null
 };
 // Reads the arguments through the options table; an argument beginning with
 // '-' that is neither ours nor GLUT's, or a second recording, is a problem.
 StartOptions parseArguments(int argc, char** argv);
 void printUsage();
+
+// --report and --events: reads every page of the recording, writes each
+// eye's numbers to standard output and the events to their file, and
+// returns the exit status; needs no display.
+int runReport(const StartOptions& options);
 
 // What may receive a snapshot or a movie. The problem's text (the target is
 // the recording itself, a folder, or an existing file of another kind and

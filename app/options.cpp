@@ -75,6 +75,34 @@ const char* takeRotate(StartOptions& options, const char* value) {
     return nullptr;
 }
 
+const char* takeConvention(StartOptions& options, const char* value) {
+    if (strcmp(value, "fick") == 0)
+        options.convention = AngleConvention::Fick;
+    else if (strcmp(value, "helmholtz") == 0)
+        options.convention = AngleConvention::Helmholtz;
+    else
+        return "--convention takes fick or helmholtz";
+    return nullptr;
+}
+
+// "-h", "-h-t", "+v": each axis named with the sign its values are taken with.
+const char* takeSigns(StartOptions& options, const char* value) {
+    const char* wrong = "--signs takes axes h, v, t each after + or -, such as -h or -h-t";
+    AxisSigns signs = {1, 1, 1};
+    if (!*value) return wrong;
+    for (const char* p = value; *p; p += 2) {
+        if ((p[0] != '-' && p[0] != '+') || !p[1]) return wrong;
+        int* axis = p[1] == 'h'   ? &signs.h
+                    : p[1] == 'v' ? &signs.v
+                    : p[1] == 't' ? &signs.t
+                                  : nullptr;
+        if (!axis) return wrong;
+        *axis = p[0] == '-' ? -1 : 1;
+    }
+    options.signs = signs;
+    return nullptr;
+}
+
 const OptionRow optionTable[] = {
     {"-f", nullptr, "full screen whatever the answer",
      [](StartOptions& o, const char*) -> const char* {
@@ -117,6 +145,24 @@ const OptionRow optionTable[] = {
          o.scale = true;
          return nullptr;
      }},
+    {"--report", nullptr,
+     "write each eye's samples, events and Listing's plane\nas tab-separated lines and exit, "
+     "without a window",
+     [](StartOptions& o, const char*) -> const char* {
+         o.report = true;
+         return nullptr;
+     }},
+    {"--events", "FILE",
+     "write the saccades, blinks and losses of the whole\nrecording to FILE (tab-separated, "
+     "BIDS style) and exit",
+     [](StartOptions& o, const char* v) -> const char* {
+         o.eventsPath = v;
+         return *v ? nullptr : "--events needs a file name";
+     }},
+    {"--convention", "fick|helmholtz", "the order the recorder's angles turn in (default fick)",
+     takeConvention},
+    {"--signs", "-h-v-t", "flip the file's axes, e.g. -h where horizontal is\npositive to the left",
+     takeSigns},
     {"--from", "SECONDS", "read only samples whose Time is SECONDS or later",
      [](StartOptions& o, const char* v) { return takeSeconds(o.from, v); }},
     {"--to", "SECONDS", "read only samples whose Time is before SECONDS",
@@ -220,6 +266,7 @@ StartOptions parseArguments(int argc, char** argv) {
     options.to = WHOLE_RECORDING.to;
     options.fps = 30;
     options.speed = 1;
+    options.signs = FILE_SIGNS;
     bool optionsEnded = false; // after "--" every argument is a recording
     for (int i = 1; i < argc && !options.problem; i++) {
         const char* arg = argv[i];
@@ -262,6 +309,10 @@ StartOptions parseArguments(int argc, char** argv) {
     if (options.problem) return options;
     if (options.snapshotPath && options.moviePath)
         options.problem = "--snapshot and --movie cannot be used together";
+    else if ((options.report || options.eventsPath) && (options.snapshotPath || options.moviePath))
+        options.problem = "--report and --events go without --snapshot and --movie";
+    else if ((options.report || options.eventsPath) && !options.recordingArgument)
+        options.problem = "--report and --events need a RECORDING";
     else if ((options.snapshotPath || options.moviePath) && !options.recordingArgument)
         options.problem =
             options.moviePath ? "--movie needs a RECORDING" : "--snapshot needs a RECORDING";
@@ -281,6 +332,8 @@ void printUsage() {
           "                [--to SECONDS] [RECORDING]\n"
           "       quelvist --snapshot FILE.png [--size WIDTHxHEIGHT] [--force] [--fit]\n"
           "                [--gaps] [--plot] [--scale] RECORDING\n"
+          "       quelvist [--report] [--events FILE.tsv] [--convention fick|helmholtz]\n"
+          "                [--signs -h-v-t] [--from SECONDS] [--to SECONDS] RECORDING\n"
           "       quelvist --movie FILE.mp4 [--fps N] [--speed X] [--size WxH]\n"
           "                [--rotate x|y|z] [--force] RECORDING\n"
           "\n"
@@ -295,7 +348,11 @@ void printUsage() {
         char head[40];
         snprintf(head, sizeof head, "  %s%s%s", row.name, row.valueName ? " " : "",
                  row.valueName ? row.valueName : "");
-        printf("%-22s", head);
+        // A long name stands on a line of its own.
+        if (strlen(head) >= 22)
+            printf("%s\n%22s", head, "");
+        else
+            printf("%-22s", head);
         for (const char* line = row.help; *line;) {
             const char* end = strchr(line, '\n');
             const int length = end ? static_cast<int>(end - line) : static_cast<int>(strlen(line));

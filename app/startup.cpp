@@ -138,6 +138,8 @@ int runViewer(int argc, char** argv) {
         endProcess(0);
     }
     stopOnProblem(early);
+    // The report needs no display: it is written before GLUT starts.
+    if (early.report || early.eventsPath) endProcess(runReport(early));
 
     glutInitWarningFunc(onGlutWarning);
     glutInit(&argc, argv);

@@ -6,6 +6,10 @@
 
 #include <cmath>
 
+namespace {
+constexpr double PI = 3.14159265358979323846;
+}
+
 TEST(Kinematics, FickAndHelmholtzRotationVectors) {
     double r[3], degrees[3];
     rotationVectorOf(20, 10, 2, AngleConvention::Fick, FILE_SIGNS, r);
@@ -28,8 +32,8 @@ TEST(Kinematics, FickAndHelmholtzRotationVectors) {
     }
     // Helmholtz differs in the sign of t_theta t_phi in r_x and the denominator.
     rotationVectorOf(20, 10, 2, AngleConvention::Helmholtz, FILE_SIGNS, helmholtz);
-    const double a = std::tan(-10 * M_PI / 180), b = std::tan(-5 * M_PI / 180),
-                 c = std::tan(1 * M_PI / 180);
+    const double a = std::tan(-10 * PI / 180), b = std::tan(-5 * PI / 180),
+                 c = std::tan(1 * PI / 180);
     EXPECT_NEAR((c + a * b) / (1 - a * b * c), helmholtz[0], 1e-12);
 }
 
@@ -85,7 +89,7 @@ TEST(Kinematics, SaccadesBlinksAndLosses) {
         float* c = table.rows[i].col;
         c[0] = static_cast<float>(t);
         const double tremor = 0.01 * std::sin(i * 2.1) + 0.01 * std::cos(i * 0.7);
-        const double s = t < 1 ? 0 : t >= 1.04 ? 1 : (1 - std::cos(M_PI * (t - 1) / 0.04)) / 2;
+        const double s = t < 1 ? 0 : t >= 1.04 ? 1 : (1 - std::cos(PI * (t - 1) / 0.04)) / 2;
         for (int column : {3, 10}) {
             c[column] = static_cast<float>(2 + 8 * s + tremor);
             c[column + 1] = static_cast<float>(-1 + 6 * s - tremor);

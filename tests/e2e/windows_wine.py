@@ -62,6 +62,13 @@ for size, extra in (("300x300", []), ("640x480", []), ("300x300", ["--from", "10
     same = os.path.exists(win_png) and read_png(win_png).data == read_png(linux_png).data
     check(r.returncode == 0 and same, f"--snapshot {size} {extra}: Windows and Linux pixels are equal")
 
+# The report: the same numbers from both builds.
+r = wine(os.path.join(WIN, "quelvist.exe"), "--report", "test.txt", cwd=DATA)
+linux = subprocess.run([LINUX_BINARY, "--report", "test.txt"], cwd=DATA, capture_output=True,
+                       text=True, env=harness.child_env())
+check(r.returncode == 0 and r.stdout.replace("\r\n", "\n") == linux.stdout and linux.stdout,
+      f"--report: Windows and Linux give the same numbers ({r.stdout[-200:]!r})")
+
 # A movie without ffmpeg on the PATH: the message, status 2, no file.
 movie = os.path.join(work, "talk.mp4")
 r = wine(os.path.join(WIN, "quelvist.exe"), "--movie", "Z:" + movie.replace("/", "\\"), "test.txt",

@@ -1,0 +1,191 @@
+// The report mode (--report, --events): each eye's numbers and the events
+// of the whole recording (every page), written without a window.
+#include "app/app.h"
+
+#include "analysis/analysis.h"
+#include "platform/platform.h"
+#include "recording/recording.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct EyeTotals {
+    long long samples, missing, saccades, blinks;
+    PlaneSums sums[2]; // the chosen convention, the other one
+    ListingPlane planes[2];
+};
+EyeTotals totals[2];
+
+EyeEvent pageEvents[MOST_EVENTS], mergedEvents[MOST_EVENTS];
+bool fixation[RECORDING_CAPACITY];
+
+AngleConvention conventionAt(const StartOptions& o, int which) {
+    const bool helmholtz = (o.convention == AngleConvention::Helmholtz) != (which == 1);
+    return helmholtz ? AngleConvention::Helmholtz : AngleConvention::Fick;
+}
+
+// "n/a" where a value does not exist, as BIDS files write it.
+void writeNumber(FILE* out, double value, const char* format = "%.4f") {
+    if (std::isfinite(value))
+        fprintf(out, format, value);
+    else
+        fputs("n/a", out);
+}
+
+void writeEvents(FILE* out, const EyeEvent* events, int count) {
+    static const char* const kinds[] = {"saccade", "blink", "loss"};
+    static const char* const eyes[] = {"left", "right", "both"};
+    for (int i = 0; i < count; i++) {
+        const EyeEvent& e = events[i];
+        fprintf(out, "%.4f\t%.4f\t%s\t%s\t", e.onset, e.duration, kinds[static_cast<int>(e.kind)],
+                eyes[e.eye]);
+        writeNumber(out, e.amplitudeDeg);
+        fputc('\t', out);
+        writeNumber(out, e.peakVelocity, "%.1f");
+        for (const float* p : {e.start, e.end})
+            for (int k = 0; k < 3; k++) {
+                fputc('\t', out);
+                writeNumber(out, p[k]);
+            }
+        fputc('\n', out);
+    }
+}
+
+// One pass over every page: pass 0 counts, finds events and sums the
+// planes; pass 1 adds each fixation sample's residual for the thickness.
+bool passOverPages(const StartOptions& o, int pass, FILE* events) {
+    long long start = 0;
+    for (;;) {
+        if (!readRecordingPage(recordingPath, start)) return false;
+        const int rows = recording.rowCount;
+        const int count = detectEyeEvents(recording, 0, rows, pageEvents, MOST_EVENTS);
+        for (int eye = 0; eye < 2; eye++) {
+            EyeTotals& t = totals[eye];
+            const int column = eye ? 10 : 3;
+            markFixationRows(recording, 0, rows, pageEvents, count, eye, fixation);
+            for (int i = 0; i < rows; i++) {
+                if (pass == 0) {
+                    t.samples++;
+                    t.missing += eyeSampleMissing(recording, i, column);
+                }
+                if (!fixation[i]) continue;
+                const float* c = recording.rows[i].col;
+                for (int which = 0; which < 2; which++) {
+                    double r[3];
+                    rotationVectorOf(c[column], c[column + 1], c[column + 2],
+                                     conventionAt(o, which), o.signs, r);
+                    if (pass == 0)
+                        addToPlaneSums(t.sums[which], r);
+                    else if (t.planes[which].valid)
+                        addResidual(t.planes[which], r);
+                }
+            }
+            if (pass == 0)
+                for (int e = 0; e < count; e++) {
+                    if (pageEvents[e].eye != eye) continue;
+                    t.saccades += pageEvents[e].kind == EventKind::Saccade;
+                    t.blinks += pageEvents[e].kind == EventKind::Blink;
+                }
+        }
+        if (pass == 0 && events)
+            writeEvents(events, mergedEvents,
+                        mergeBinocularEvents(pageEvents, count, mergedEvents, MOST_EVENTS));
+        const long long next = neighbourPageStart(recordingExtent, 1);
+        if (next == recordingExtent.firstSample) return true;
+        start = next;
+    }
+}
+
+void writeReport(const StartOptions& o) {
+    static const char* const conventions[] = {"fick", "helmholtz"};
+    printf("eye\tsamples\tmissing\tsaccades\tblinks\tfixation_samples\tconvention\tplane_b\t"
+           "plane_c\tprimary_right_deg\tprimary_up_deg\tthickness_deg\t"
+           "thickness_other_convention_deg\n");
+    for (int eye = 0; eye < 2; eye++) {
+        const EyeTotals& t = totals[eye];
+        const ListingPlane& p = t.planes[0];
+        printf("%s\t%lld\t%lld\t%lld\t%lld\t%lld\t%s\t", eye ? "right" : "left", t.samples,
+               t.missing, t.saccades, t.blinks, t.sums[0].n,
+               conventions[static_cast<int>(o.convention)]);
+        const double none = NAN;
+        writeNumber(stdout, p.valid ? p.b : none, "%.6f");
+        putchar('\t');
+        writeNumber(stdout, p.valid ? p.c : none, "%.6f");
+        putchar('\t');
+        writeNumber(stdout, p.valid ? p.primaryRightDeg : none, "%.3f");
+        putchar('\t');
+        writeNumber(stdout, p.valid ? p.primaryUpDeg : none, "%.3f");
+        putchar('\t');
+        writeNumber(stdout, p.valid ? p.thicknessDeg : none, "%.3f");
+        putchar('\t');
+        writeNumber(stdout, t.planes[1].valid ? t.planes[1].thicknessDeg : none, "%.3f");
+        putchar('\n');
+        if (t.sums[0].n < LISTING_FEWEST_SAMPLES)
+            fprintf(stderr, "quelvist: %s eye: too few fixation samples (%lld) for a plane\n",
+                    eye ? "right" : "left", t.sums[0].n);
+    }
+}
+
+} // namespace
+
+int runReport(const StartOptions& o) {
+    if (!o.recordingArgument) {
+        fputs("quelvist: --report and --events need a RECORDING (see quelvist --help)\n", stderr);
+        return 2;
+    }
+    if (strlen(o.recordingArgument) >= RECORDING_PATH_CAPACITY)
+        reportUnreadableRecording(o.recordingArgument);
+    strcpy(recordingPath, o.recordingArgument);
+    recordingSelection.from = o.from;
+    recordingSelection.to = o.to;
+    FILE* events = nullptr;
+    std::string partial;
+    if (o.eventsPath) {
+        partial = temporaryNameBeside(o.eventsPath);
+        events = openFile(partial.c_str(), "wb");
+        if (!events) {
+            fprintf(stderr, "quelvist: could not write %s: %s\n", o.eventsPath, strerror(errno));
+            return 2;
+        }
+        fputs("onset\tduration\ttrial_type\teye\tamplitude_deg\tpeak_velocity_deg_s\tstart_h\t"
+              "start_v\tstart_t\tend_h\tend_v\tend_t\n",
+              events);
+    }
+    bool read = passOverPages(o, 0, events);
+    for (EyeTotals& t : totals)
+        for (int which = 0; which < 2; which++)
+            t.planes[which] = t.sums[which].n >= LISTING_FEWEST_SAMPLES
+                                  ? planeFromSums(t.sums[which], o.signs)
+                                  : ListingPlane{};
+    read = read && passOverPages(o, 1, nullptr);
+    char trouble[400];
+    if (read &&
+        describeRecordingTrouble(trouble, sizeof trouble, recordingExtent, recordingSelection)) {
+        fprintf(stderr, "quelvist: %s: %s\n", recordingPath, trouble);
+        read = false;
+    }
+    if (events) {
+        const bool written = fflush(events) == 0 && !ferror(events);
+        const int closed = fclose(events);
+        if (!read || !written || closed != 0 || !replaceFile(partial.c_str(), o.eventsPath)) {
+            if (read)
+                fprintf(stderr, "quelvist: could not write %s: %s\n", o.eventsPath,
+                        strerror(errno));
+            removeFile(partial.c_str());
+            return 2;
+        }
+    }
+    if (!read && recordingExtent.trouble == RecordingTrouble::None) {
+        fprintf(stderr, "quelvist: Could not open filename %s.\n", recordingPath);
+        return 1;
+    }
+    if (!read) return 2;
+    if (o.report) writeReport(o);
+    // The event file's line, kept off standard output where the report goes.
+    if (o.eventsPath && !o.report) fprintf(stderr, "quelvist: wrote %s\n", o.eventsPath);
+    return 0;
+}
