@@ -1,6 +1,6 @@
 // Picking the sample under the pointer among the 50000 samples of a page:
 // both eyes of every sample projected with a frame's matrices; the time
-// plot's traces of such a page.
+// plot's traces of such a page; the report's analysis of one.
 #include "bench_input.h"
 
 #include "analysis/analysis.h"
@@ -49,5 +49,40 @@ static void timePlotTraces50000(benchmark::State& state) {
     }
 }
 BENCHMARK(timePlotTraces50000)->Arg(256)->Arg(1876)->Unit(benchmark::kMillisecond);
+
+// What --report adds to reading a 50000-sample page: both eyes' events,
+// fixation rows, rotation vectors under both conventions and the planes'
+// sums, then the residuals.
+static void reportPage50000(benchmark::State& state) {
+    const std::string path = benchRecording(50000);
+    loadRecording(path.c_str(), recording);
+    static EyeEvent events[MOST_EVENTS];
+    static bool fixation[RECORDING_CAPACITY];
+    for (auto _ : state) {
+        const int count = detectEyeEvents(recording, 0, recording.rowCount, events, MOST_EVENTS);
+        for (int eye = 0; eye < 2; eye++) {
+            markFixationRows(recording, 0, recording.rowCount, events, count, eye, fixation);
+            for (AngleConvention convention : {AngleConvention::Fick, AngleConvention::Helmholtz}) {
+                PlaneSums sums = {};
+                for (int pass = 0; pass < 2; pass++) {
+                    ListingPlane plane = planeFromSums(sums, FILE_SIGNS);
+                    for (int i = 0; i < recording.rowCount; i++) {
+                        if (!fixation[i]) continue;
+                        const float* c = recording.rows[i].col + (eye ? 10 : 3);
+                        double r[3];
+                        rotationVectorOf(c[0], c[1], c[2], convention, FILE_SIGNS, r);
+                        if (pass == 0)
+                            addToPlaneSums(sums, r);
+                        else
+                            addResidual(plane, r);
+                    }
+                    benchmark::DoNotOptimize(plane);
+                }
+            }
+        }
+        benchmark::DoNotOptimize(count);
+    }
+}
+BENCHMARK(reportPage50000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
