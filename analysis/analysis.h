@@ -210,3 +210,23 @@ void markFixationRows(const RecordingTable& table, int first, int end, const Eye
 // event of both eyes (eye 2), spanning both, its amplitude, peak velocity
 // and positions the two eyes' mean. Returns how many were written.
 int mergeBinocularEvents(const EyeEvent* events, int count, EyeEvent* out, int capacity);
+
+// The convention and signs the viewer and the report read the file with
+// (--convention, --signs).
+struct KinematicsSettings {
+    AngleConvention convention;
+    AxisSigns signs;
+};
+extern KinematicsSettings kinematicsSettings;
+
+// Each eye's Listing's plane over the fixation samples of rows first ..
+// end-1: planes[eye][0] under the settings' convention, [eye][1] under the
+// other one (thickness included; not valid below LISTING_FEWEST_SAMPLES).
+void fitPagePlanes(const RecordingTable& table, int first, int end,
+                   const KinematicsSettings& settings, ListingPlane planes[2][2]);
+
+// "these angles fit Listing's law better as Helmholtz angles: --convention
+// helmholtz" (or as Fick angles) when every eye with a plane is thinner by
+// more than a fifth under the other convention; false otherwise.
+bool describeConventionHint(char* out, size_t capacity, const ListingPlane planes[2][2],
+                            AngleConvention convention);

@@ -4,6 +4,7 @@
 #include "analysis/analysis.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -116,4 +117,60 @@ void vergenceOf(const float* row, double out[3]) {
     out[0] = static_cast<double>(row[3]) - row[10];
     out[1] = static_cast<double>(row[11]) - row[4];
     out[2] = static_cast<double>(row[12]) - row[5];
+}
+
+KinematicsSettings kinematicsSettings = {AngleConvention::Fick, FILE_SIGNS};
+
+void fitPagePlanes(const RecordingTable& t, int first, int end, const KinematicsSettings& settings,
+                   ListingPlane planes[2][2]) {
+    static EyeEvent events[MOST_EVENTS];
+    static bool fixation[RECORDING_CAPACITY];
+    const int count = detectEyeEvents(t, first, end, events, MOST_EVENTS);
+    const AngleConvention other = settings.convention == AngleConvention::Fick
+                                      ? AngleConvention::Helmholtz
+                                      : AngleConvention::Fick;
+    for (int eye = 0; eye < 2; eye++) {
+        markFixationRows(t, first, end, events, count, eye, fixation);
+        const int column = eye ? 10 : 3;
+        for (int which = 0; which < 2; which++) {
+            const AngleConvention convention = which ? other : settings.convention;
+            PlaneSums sums = {};
+            for (int pass = 0; pass < 2; pass++) {
+                for (int i = first; i < end; i++) {
+                    if (!fixation[i]) continue;
+                    const float* c = t.rows[i].col + column;
+                    double r[3];
+                    rotationVectorOf(c[0], c[1], c[2], convention, settings.signs, r);
+                    if (pass == 0)
+                        addToPlaneSums(sums, r);
+                    else
+                        addResidual(planes[eye][which], r);
+                }
+                if (pass == 0)
+                    planes[eye][which] = sums.n >= LISTING_FEWEST_SAMPLES
+                                             ? planeFromSums(sums, settings.signs)
+                                             : ListingPlane{};
+                if (!planes[eye][which].valid) break;
+            }
+        }
+    }
+}
+
+bool describeConventionHint(char* out, size_t capacity, const ListingPlane planes[2][2],
+                            AngleConvention convention) {
+    if (capacity) out[0] = '\0';
+    // Every eye with a plane must be thinner by more than a fifth.
+    int thinner = 0, fitted = 0;
+    for (int eye = 0; eye < 2; eye++) {
+        if (!planes[eye][0].valid || !planes[eye][1].valid) continue;
+        fitted++;
+        thinner += planes[eye][1].thicknessDeg < 0.8 * planes[eye][0].thicknessDeg;
+    }
+    if (fitted == 0 || thinner < fitted) return false;
+    snprintf(out, capacity,
+             convention == AngleConvention::Fick
+                 ? "these angles fit Listing's law better as Helmholtz angles: --convention "
+                   "helmholtz"
+                 : "these angles fit Listing's law better as Fick angles: --convention fick");
+    return true;
 }

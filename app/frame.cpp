@@ -66,6 +66,8 @@ static void drawStatusLines() {
         y = drawStatusText(text, y);
     if (const char* notice = pageNoticeShown ? startViewNotice() : nullptr)
         y = drawStatusText(notice, y);
+    if (const char* hint = pageNoticeShown ? conventionHint() : nullptr)
+        y = drawStatusText(hint, y);
     // Above the others, so that they stay put when it comes and goes.
     if (const char* message = snapshotMessage(secondsNow())) drawStatusText(message, y);
 }

@@ -128,6 +128,11 @@ void writeReport(const StartOptions& o) {
             fprintf(stderr, "quelvist: %s eye: too few fixation samples (%lld) for a plane\n",
                     eye ? "right" : "left", t.sums[0].n);
     }
+    const ListingPlane planes[2][2] = {{totals[0].planes[0], totals[0].planes[1]},
+                                       {totals[1].planes[0], totals[1].planes[1]}};
+    char hint[160];
+    if (describeConventionHint(hint, sizeof hint, planes, o.convention))
+        fprintf(stderr, "quelvist: %s\n", hint);
 }
 
 } // namespace

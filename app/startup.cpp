@@ -138,6 +138,7 @@ int runViewer(int argc, char** argv) {
         endProcess(0);
     }
     stopOnProblem(early);
+    kinematicsSettings = {early.convention, early.signs};
     // The report needs no display: it is written before GLUT starts.
     if (early.report || early.eventsPath) endProcess(runReport(early));
 

@@ -10,6 +10,8 @@ bool fitPending;
 
 namespace {
 
+bool conventionHintEnded; // by the first key, click or menu pick after it showed
+
 // The part of the window the samples fill after a fit.
 constexpr double FIT_FILL = 0.9;
 
@@ -61,6 +63,7 @@ void applyPendingFit() {
 
 void endStartViewNotice() {
     startNotice.ended = startNotice.decided;
+    conventionHintEnded = framesShown > 1;
 }
 
 const char* startViewNotice() {
@@ -72,4 +75,20 @@ const char* startViewNotice() {
     if (!startNotice.outside || startNotice.ended || !samePose(startNotice.was, view))
         return nullptr;
     return "Part of the recording lies outside the view: f fits it";
+}
+
+const char* conventionHint() {
+    // Fitted once for each page, after the first frame: start-up stays as fast.
+    static char text[160];
+    static long long fittedPage = -1;
+    static int fittedRows = -1;
+    if (framesShown < 1 || conventionHintEnded) return nullptr;
+    if (fittedPage != recordingExtent.firstSample || fittedRows != recording.rowCount) {
+        fittedPage = recordingExtent.firstSample;
+        fittedRows = recording.rowCount;
+        ListingPlane planes[2][2];
+        fitPagePlanes(recording, 0, recording.rowCount, kinematicsSettings, planes);
+        describeConventionHint(text, sizeof text, planes, kinematicsSettings.convention);
+    }
+    return text[0] ? text : nullptr;
 }

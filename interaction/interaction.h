@@ -96,6 +96,12 @@ void applyPendingFit();
 const char* startViewNotice();
 void endStartViewNotice();
 
+// "these angles fit Listing's law better as Helmholtz angles: --convention
+// helmholtz" (or Fick) when the page's fixations say so; null otherwise, and
+// once a key, click or menu pick has followed it. Fitted after the first
+// frame, once per page.
+const char* conventionHint();
+
 // Picks the drawn sample nearest the window point (GLUT's coordinates)
 // within 10 pixels, or clears the pick; traces "pick N" or "pick none" and
 // prints the sample's line of the file.

@@ -8,7 +8,7 @@ import os
 import subprocess
 import tempfile
 
-from harness import BINARY, check, child_env, finish
+from harness import BINARY, check, child_env, finish, geometry, near, ocr_until, viewer_or_finish
 
 work = tempfile.mkdtemp(prefix="quelvist-report-")
 env = child_env()
@@ -119,6 +119,16 @@ blink = next((row for row in lines[1:] if row[2:4] == ["blink", "left"]), None)
 check(blink is not None and abs(float(blink[0]) - 0.49) < 0.005 and abs(float(blink[1]) - 0.14) < 0.005
       and blink[4] == "n/a",
       f"a blink's onset and duration include 10 ms either side; n/a where no amplitude exists ({blink})")
+# The sample recording fits Listing's law as Fick angles: read as
+# Helmholtz angles, the report and the viewer say so.
+r = run("--report", "--convention", "helmholtz", os.path.join(os.path.dirname(BINARY), "..", "data", "test.txt"))
+check("better as Fick angles: --convention fick" in r.stderr, f"the report's hint ({r.stderr!r})")
+v, window = viewer_or_finish(["--convention", "helmholtz", "test.txt"], "the viewer starts")
+g = geometry(window)
+words = ocr_until(None, "report-hint", "Fick", crop=f"195x60+{g['X']}+{g['Y'] + 240}", light=True)
+check(near(words, "better as Fick angles"), f"the viewer's hint ({words!r})")
+v.stop()
+
 r = run("--report", "--convention", "listing", blinky)
 check(r.returncode == 2 and "fick or helmholtz" in r.stderr, f"a wrong convention: status 2 ({r.stderr!r})")
 finish()
