@@ -149,6 +149,7 @@ struct ListingPlane {
     double primaryRightDeg, primaryUpDeg;
     double residualSquares; // what the thickness is made of so far
     long long residuals;
+    double low[2], high[2]; // the extent of r_y and r_z over the residuals' vectors
 };
 ListingPlane fitListingPlane(const double (*vectors)[3], int count, const AxisSigns& signs);
 
@@ -230,3 +231,20 @@ void fitPagePlanes(const RecordingTable& table, int first, int end,
 // more than a fifth under the other convention; false otherwise.
 bool describeConventionHint(char* out, size_t capacity, const ListingPlane planes[2][2],
                             AngleConvention convention);
+
+// The planes the Listing view shows: [eye][0] under the settings'
+// convention, [eye][1] under the other one.
+extern ListingPlane listingPlanes[2][2];
+
+// The table turned into rotation vectors in degrees, in place, for the
+// Listing view: each present eye sample's horizontal, vertical and torsion
+// become those of 2 atan|r| r/|r| (horizontal right, vertical up); missing
+// samples stay as they are.
+void convertToRotationDegrees(RecordingTable& table, const KinematicsSettings& settings);
+
+// "left: primary position 6.0 deg right 10.0 deg up, thickness 0.95 deg
+// (4212 fixation samples)" (with the degree sign of the bitmap fonts'
+// Latin-1), or "left: too few fixation samples (12)".
+void describeListingPlane(char* out, size_t capacity, int eye, const ListingPlane& plane);
+// The angle between two planes' normals (1, -b, -c), in degrees.
+double planeAngleDeg(const ListingPlane& a, const ListingPlane& b);

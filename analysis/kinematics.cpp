@@ -4,6 +4,7 @@
 #include "analysis/analysis.h"
 
 #include <cmath>
+#include <initializer_list>
 #include <cstdio>
 
 namespace {
@@ -96,7 +97,15 @@ void addResidual(ListingPlane& plane, const double r[3]) {
     const double residual = r[0] - plane.a - plane.b * r[1] - plane.c * r[2];
     const double degrees = 2 * std::atan(residual) / DEGREE;
     plane.residualSquares += degrees * degrees;
+    if (plane.residuals == 0) {
+        plane.low[0] = plane.high[0] = r[1];
+        plane.low[1] = plane.high[1] = r[2];
+    }
     plane.residuals++;
+    for (int k = 0; k < 2; k++) {
+        plane.low[k] = std::fmin(plane.low[k], r[k + 1]);
+        plane.high[k] = std::fmax(plane.high[k], r[k + 1]);
+    }
     // Thickness: the root mean square of the residuals, each in degrees.
     plane.thicknessDeg = std::sqrt(plane.residualSquares / plane.residuals);
 }
@@ -120,6 +129,7 @@ void vergenceOf(const float* row, double out[3]) {
 }
 
 KinematicsSettings kinematicsSettings = {AngleConvention::Fick, FILE_SIGNS};
+ListingPlane listingPlanes[2][2];
 
 void fitPagePlanes(const RecordingTable& t, int first, int end, const KinematicsSettings& settings,
                    ListingPlane planes[2][2]) {
@@ -173,4 +183,41 @@ bool describeConventionHint(char* out, size_t capacity, const ListingPlane plane
                    "helmholtz"
                  : "these angles fit Listing's law better as Fick angles: --convention fick");
     return true;
+}
+
+void convertToRotationDegrees(RecordingTable& table, const KinematicsSettings& settings) {
+    for (int i = 0; i < table.rowCount; i++) {
+        for (int column : {3, 10}) {
+            if (eyeSampleMissing(table, i, column)) continue;
+            float* c = table.rows[i].col + column;
+            double r[3], degrees[3];
+            rotationVectorOf(c[0], c[1], c[2], settings.convention, settings.signs, r);
+            rotationVectorDegrees(r, degrees);
+            c[0] = static_cast<float>(degrees[0]);
+            c[1] = static_cast<float>(degrees[2]);
+            c[2] = static_cast<float>(degrees[1]);
+        }
+    }
+}
+
+void describeListingPlane(char* out, size_t capacity, int eye, const ListingPlane& plane) {
+    const char* name = eye ? "right" : "left";
+    if (!plane.valid) {
+        snprintf(out, capacity, "%s: too few fixation samples (%d)", name, plane.samples);
+        return;
+    }
+    // 0xB0: the degree sign in the Latin-1 of GLUT's bitmap fonts.
+    snprintf(out, capacity,
+             "%s: primary position %.1f\xB0 %s %.1f\xB0 %s, thickness %.2f\xB0 (%d fixation "
+             "samples)",
+             name, std::fabs(plane.primaryRightDeg), plane.primaryRightDeg < 0 ? "left" : "right",
+             std::fabs(plane.primaryUpDeg), plane.primaryUpDeg < 0 ? "down" : "up",
+             plane.thicknessDeg, plane.samples);
+}
+
+double planeAngleDeg(const ListingPlane& a, const ListingPlane& b) {
+    const double dot = 1 + a.b * b.b + a.c * b.c;
+    const double na = std::sqrt(1 + a.b * a.b + a.c * a.c),
+                 nb = std::sqrt(1 + b.b * b.b + b.c * b.c);
+    return std::acos(std::fmin(1.0, dot / (na * nb))) / DEGREE;
 }

@@ -28,6 +28,7 @@ struct StartOptions {
     bool fit;                      // "--fit": the view fitted to the samples from the start
     bool plot;                     // "--plot": the time plot shown from the start
     bool scale;                    // "--scale": the scale shown from the start
+    bool listing;                  // "--listing": the Listing view from the start
     bool report;                   // "--report": each eye's numbers on standard output
     const char* eventsPath;        // "--events FILE": the events as a tab-separated file
     AngleConvention convention;    // "--convention fick|helmholtz"
@@ -98,6 +99,7 @@ void initScene();
 extern bool gapsAtStart;
 extern bool plotAtStart;  // --plot
 extern bool scaleAtStart; // --scale
+extern bool listingAtStart; // --listing
 
 // Movies of the build-up replay, encoded by ffmpeg (QUELVIST_FFMPEG names
 // another program). Draws into the current window, which must have the

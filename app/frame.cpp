@@ -47,6 +47,18 @@ static void drawStatusLines() {
     char text[400];
     float y = -30.5f;
     if (recordingPageNotice[0]) y = drawStatusText(recordingPageNotice, y);
+    if (view.showListing) {
+        // Each eye's plane, then the angle between them.
+        if (listingPlanes[0][0].valid && listingPlanes[1][0].valid) {
+            snprintf(text, sizeof text, "angle between the planes %.1f\xB0",
+                     planeAngleDeg(listingPlanes[0][0], listingPlanes[1][0]));
+            y = drawStatusText(text, y);
+        }
+        for (int eye = 1; eye >= 0; eye--) {
+            describeListingPlane(text, sizeof text, eye, listingPlanes[eye][0]);
+            y = drawStatusText(text, y);
+        }
+    }
     if (describeRecordingTrouble(text, sizeof text, recordingExtent, recordingSelection))
         y = drawStatusText(text, y);
     if (view.pickedRow >= 0 && view.pickedRow < recording.rowCount) {
@@ -88,6 +100,7 @@ void drawPicture() {
     drawEdgesAndCurves(); // clears the frame first, or draws the kept picture
     // The cross keeps the width the curves left: 0.5 with difference lines.
     if (view.showCross) glCallList(LIST_CROSS);
+    drawListingPlanes();
     drawScale();
     drawPickMark();
     glPopMatrix();

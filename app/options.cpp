@@ -145,6 +145,12 @@ const OptionRow optionTable[] = {
          o.scale = true;
          return nullptr;
      }},
+    {"--listing", nullptr,
+     "show the eye positions as rotation vectors with each\neye's Listing's plane, as key l",
+     [](StartOptions& o, const char*) -> const char* {
+         o.listing = true;
+         return nullptr;
+     }},
     {"--report", nullptr,
      "write each eye's samples, events and Listing's plane\nas tab-separated lines and exit, "
      "without a window",
@@ -331,7 +337,7 @@ void printUsage() {
     fputs("Usage: quelvist [-f] [--fit] [--gaps] [--plot] [--scale] [--from SECONDS]\n"
           "                [--to SECONDS] [RECORDING]\n"
           "       quelvist --snapshot FILE.png [--size WIDTHxHEIGHT] [--force] [--fit]\n"
-          "                [--gaps] [--plot] [--scale] RECORDING\n"
+          "                [--gaps] [--plot] [--scale] [--listing] RECORDING\n"
           "       quelvist [--report] [--events FILE.tsv] [--convention fick|helmholtz]\n"
           "                [--signs -h-v-t] [--from SECONDS] [--to SECONDS] RECORDING\n"
           "       quelvist --movie FILE.mp4 [--fps N] [--speed X] [--size WxH]\n"
@@ -377,6 +383,7 @@ void printUsage() {
           "  f          fit the view to the samples drawn\n"
           "  k          a scale in degrees along the axes of the cross on/off\n"
           "  p          the time plot under the 3D view on/off\n"
+          "  l          the Listing view: rotation vectors and each eye's plane on/off\n"
           "  1, 2, 3    front view (the start view), top view, side view\n"
           "  h          all keys and mouse actions (h or ESC closes the list)\n"
           "  r          reset the view\n"

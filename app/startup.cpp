@@ -16,6 +16,7 @@
 bool gapsAtStart;
 bool plotAtStart;
 bool scaleAtStart;
+bool listingAtStart;
 
 void initScene() {
     // A directional light fixed relative to the viewer: set while the
@@ -32,6 +33,7 @@ void initScene() {
     view.showGaps = gapsAtStart;
     view.showPlot = plotAtStart;
     view.showScale = scaleAtStart;
+    view.showListing = listingAtStart;
     glEnable(GL_TEXTURE_2D);
     glShadeModel(GL_SMOOTH);
     loadDrumTexture();
@@ -39,6 +41,7 @@ void initScene() {
     buildEdgeList();
     buildDrumList();
     readRecording(recordingPath);
+    applyListingView();
     forgetCurveBlocks();
     buildCurveList();
     // The menus come after the first frame (onDisplay): freeglut opens a
@@ -153,6 +156,7 @@ int runViewer(int argc, char** argv) {
     gapsAtStart = options.gaps;
     plotAtStart = options.plot;
     scaleAtStart = options.scale;
+    listingAtStart = options.listing;
     fitPending = options.fit;
     recordingSelection.from = options.from;
     recordingSelection.to = options.to;

@@ -79,6 +79,9 @@ void applyCommandEffect(ViewState& state, int command) {
     case COMMAND_PLOT:
         toggle(state.showPlot);
         break;
+    case COMMAND_LISTING:
+        toggle(state.showListing);
+        break;
     default:
         break;
     }
@@ -87,6 +90,7 @@ void applyCommandEffect(ViewState& state, int command) {
 void applyCommand(int command) {
     if (command == COMMAND_FIT) fitViewToSamples();
     applyCommandEffect(view, command);
+    if (command == COMMAND_LISTING) applyListingView();
     buildMenus();
     buildCurveList();
 }
@@ -141,6 +145,8 @@ KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
         return KeyAction::Scale;
     case 'p':
         return KeyAction::Plot;
+    case 'l':
+        return KeyAction::Listing;
     case '1':
     case '2':
     case '3':
@@ -184,6 +190,9 @@ void onKey(unsigned char key, int, int) {
         break;
     case KeyAction::Plot:
         applyCommand(COMMAND_PLOT);
+        break;
+    case KeyAction::Listing:
+        applyCommand(COMMAND_LISTING);
         break;
     case KeyAction::Nothing:
         break;

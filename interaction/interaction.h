@@ -10,9 +10,10 @@
 // The gaps switch (key g, no function key) is command 13.
 constexpr int COMMAND_COUNT = 12;
 constexpr int COMMAND_GAPS = 13;
-constexpr int COMMAND_FIT = 14;   // key f, the main menu's "Fit view (f)"
-constexpr int COMMAND_SCALE = 15; // key k, in Show/Hide
-constexpr int COMMAND_PLOT = 16;  // key p, in Show/Hide
+constexpr int COMMAND_FIT = 14;     // key f, the main menu's "Fit view (f)"
+constexpr int COMMAND_SCALE = 15;   // key k, in Show/Hide
+constexpr int COMMAND_PLOT = 16;    // key p, in Show/Hide
+constexpr int COMMAND_LISTING = 17; // key l, in Show/Hide
 constexpr int TIMER_TAG = 2;
 constexpr int TIMER_PERIOD_MS = 5;
 constexpr float ANGLE_STEP = 0.5f;
@@ -110,6 +111,13 @@ void pickAt(int x, int y);
 // false when there is nothing to move.
 bool movePick(int step);
 
+// The Listing view: makes the table hold rotation vectors in degrees while
+// view.showListing is set (fitting each eye's plane to the page as read,
+// into listingPlanes) and the file's numbers otherwise; listingPageRead
+// after a new page has been read.
+void applyListingView();
+void listingPageRead();
+
 // Sets the pick to row (-1: none) and announces it as pickAt does.
 void pickRow(int row);
 
@@ -126,7 +134,18 @@ void clearTimePlotRange();
 // Pure effects, callable without GL or GLUT.
 void applyCommandEffect(ViewState& state, int command);
 
-enum class KeyAction { Quit, RebuildCurves, Reset, Snapshot, Gaps, Fit, Scale, Plot, Nothing };
+enum class KeyAction {
+    Quit,
+    RebuildCurves,
+    Reset,
+    Snapshot,
+    Gaps,
+    Fit,
+    Scale,
+    Plot,
+    Listing,
+    Nothing
+};
 KeyAction applyKeyEffect(ViewState& state, unsigned char key);
 
 // A replay command's effect on the view (paging aside); true when the

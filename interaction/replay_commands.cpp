@@ -77,6 +77,7 @@ static void showNeighbourPage(int direction) {
     const long long start = neighbourPageStart(recordingExtent, direction);
     if (start == recordingExtent.firstSample) return;
     if (readRecordingPage(recordingPath, start)) { // another page's rows
+        listingPageRead();
         view.pickedRow = -1;
         if (view.rangeFirst >= 0) traceEvent("range none");
         view.rangeFirst = view.rangeEnd = -1;

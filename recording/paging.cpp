@@ -52,6 +52,7 @@ bool readRecordingPage(const char* path, long long firstSample) {
     memcpy(recording.rows, pageTable.rows, sizeof(RecordingRow) * writtenEnd);
     memcpy(recording.missingFields, pageTable.missingFields, sizeof(uint16_t) * writtenEnd);
     recording.rowCount = pageTable.rowCount;
+    recordingVersion++;
     recordingSelection = selection;
     recordingExtent = extent;
     return true;

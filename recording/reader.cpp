@@ -23,6 +23,7 @@
 #include <cstring>
 
 RecordingTable recording;
+unsigned recordingVersion;
 
 namespace {
 

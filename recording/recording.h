@@ -35,8 +35,12 @@ bool eyeSampleMissing(const RecordingTable& table, int row, int firstColumn);
 constexpr size_t RECORDING_PATH_CAPACITY = 32768;
 extern char recordingPath[RECORDING_PATH_CAPACITY];
 
-// The one process-wide table; all zero at start, written only by the reader.
+// The one process-wide table; all zero at start, written only by the reader
+// (and turned into rotation vectors by the Listing view).
 extern RecordingTable recording;
+// Counts the changes of the table's rows: what is computed from them keeps
+// the version it was computed for.
+extern unsigned recordingVersion;
 
 // Which samples of a file the table receives: of the samples whose Time
 // (column 0) lies in [from, to), those from number firstSample (0-based) on.

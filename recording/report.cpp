@@ -9,6 +9,7 @@
 char recordingPath[RECORDING_PATH_CAPACITY] = "test.txt";
 
 void readRecording(const char* path) {
+    recordingVersion++;
     if (!loadRecording(path, recording, recordingSelection, &recordingExtent))
         reportUnreadableRecording(path);
 }

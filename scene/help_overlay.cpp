@@ -6,6 +6,8 @@
 
 #include <GL/freeglut.h>
 
+#include <algorithm>
+
 namespace {
 
 // Key, then what it does; two columns of these.
@@ -18,6 +20,7 @@ const char* const helpEntries[][2] = {
     {"f", "fit the view to the samples"},
     {"k", "scale in degrees along the cross"},
     {"p", "time plot (drag: a time range)"},
+    {"l", "Listing view: rotation vectors, planes"},
     {"1, 2, 3", "front, top, side view"},
     {"r", "reset the view"},
     {"s", "save the view as quelvist-NNN.png"},
@@ -42,7 +45,7 @@ constexpr int HELP_COUNT = sizeof helpEntries / sizeof helpEntries[0];
 void drawHelpOverlay() {
     if (!view.showHelp || windowWidth < 1 || windowHeight < 1) return;
     void* font = addedTextFont();
-    const int lineHeight = font == GLUT_BITMAP_HELVETICA_18 ? 24 : 12;
+    int lineHeight = font == GLUT_BITMAP_HELVETICA_18 ? 24 : 12;
 
     beginWindowPixels();
     drawBackdrop(0, 0, windowWidth, windowHeight, 0.8f);
@@ -60,6 +63,9 @@ void drawHelpOverlay() {
     const int perColumn = 2 * columnWidth <= windowWidth ? (HELP_COUNT + 1) / 2 : HELP_COUNT;
     for (int i = 0; i < HELP_COUNT; i++) {
         const int x = 6 + (i / perColumn) * columnWidth;
+        // A column taller than the window closes up its lines.
+        if (i == 0 && lineHeight * perColumn > windowHeight - 10)
+            lineHeight = std::max(9, (windowHeight - 10) / perColumn);
         const int y = windowHeight - 8 - lineHeight * (1 + i % perColumn);
         drawText(static_cast<float>(x), static_cast<float>(y), 0, helpEntries[i][0], font);
         drawText(static_cast<float>(x + keyWidth + 8), static_cast<float>(y), 0, helpEntries[i][1],

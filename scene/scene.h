@@ -104,6 +104,10 @@ void drawScale();
 // at the replay's newest or the picked sample, the dragged range shaded.
 void drawTimePlot();
 
+// Each eye's Listing's plane (listingPlanes) as a translucent surface in
+// its colour, while view.showListing is set; under the plot transform.
+void drawListingPlanes();
+
 // Where the time plot's traces lie in the window (x0, y0, x1, y1 in window
 // pixels from the bottom left) and the times at its left and right ends;
 // false while it is hidden or has no time span.

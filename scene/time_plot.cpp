@@ -24,6 +24,7 @@ const char* const STRIP_NAMES[3] = {"H", "V", "T"};
 // The traces of the latest page, per eye (left, right) and strip (H, V, T),
 // computed again only when the page or the panel's width changes.
 struct Traces {
+    unsigned recordingVersion;
     long long firstSample;
     int rowCount, columns;
     double t0, t1;
@@ -48,6 +49,7 @@ void updateTraces(const TimePlotFrame& frame) {
         traces.rowCount == recording.rowCount && traces.columns == columns &&
         traces.t0 == frame.t0 && traces.t1 == frame.t1)
         return;
+    traces.recordingVersion = recordingVersion;
     traces.firstSample = recordingExtent.firstSample;
     traces.rowCount = recording.rowCount;
     traces.columns = columns;

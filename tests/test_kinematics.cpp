@@ -121,3 +121,37 @@ TEST(Kinematics, SaccadesBlinksAndLosses) {
     EXPECT_NEAR(0.1 + 0.02, events[3].duration, 1e-4);
     EXPECT_NEAR(2 + 8, events[3].start[0], 0.05); // the sample before the blink
 }
+
+// The Listing view's table and readouts.
+TEST(Kinematics, ListingViewTableAndReadout) {
+    table = {};
+    table.rowCount = 2;
+    float* c = table.rows[0].col;
+    c[3] = 20, c[4] = 10, c[5] = 2;
+    c[10] = c[11] = c[12] = 0; // missing: stays as it is
+    table.rows[1].col[3] = 1;
+    convertToRotationDegrees(table, {AngleConvention::Fick, FILE_SIGNS});
+    EXPECT_NEAR(19.7725, c[3], 1e-4);
+    EXPECT_NEAR(10.2444, c[4], 1e-4);
+    EXPECT_NEAR(0.2294, c[5], 1e-4);
+    EXPECT_EQ(0, c[10]);
+    ListingPlane plane = {};
+    plane.valid = true;
+    plane.samples = 4212;
+    plane.b = 0.052006;
+    plane.c = -0.087727;
+    plane.primaryRightDeg = -6;
+    plane.primaryUpDeg = 10;
+    plane.thicknessDeg = 0.954;
+    char text[200];
+    describeListingPlane(text, sizeof text, 0, plane);
+    EXPECT_STREQ("left: primary position 6.0\xB0 left 10.0\xB0 up, thickness 0.95\xB0 (4212 "
+                 "fixation samples)",
+                 text);
+    // The normal (1, -b, -c) leans atan(sqrt(b^2 + c^2)) = 5.823 deg from forward.
+    EXPECT_NEAR(5.823, planeAngleDeg(plane, ListingPlane{}), 1e-3);
+    plane.valid = false;
+    plane.samples = 12;
+    describeListingPlane(text, sizeof text, 1, plane);
+    EXPECT_STREQ("right: too few fixation samples (12)", text);
+}

@@ -40,6 +40,7 @@ void setStartView(ViewState& state) {
     state.showHelp = 0;
     state.showScale = 0;
     state.showPlot = 0;
+    state.showListing = 0;
     resetViewMotion(state);
 }
 

@@ -129,6 +129,16 @@ words = ocr_until(None, "report-hint", "Fick", crop=f"195x60+{g['X']}+{g['Y'] + 
 check(near(words, "better as Fick angles"), f"the viewer's hint ({words!r})")
 v.stop()
 
+# The Listing view of the eye made from the law: its plane, as the report.
+v, window = viewer_or_finish([listing], "the viewer starts on the Listing recording")
+g = geometry(window)
+mark = v.trace.mark()
+v.key("l")
+words = ocr_until(None, "report-listing", "10.0", crop=f"200x60+{g['X']}+{g['Y'] + 240}", light=True)
+check(near(words, "left: primary position 6.0") and near(words, "right 10.0") and near(words, "0.00"),
+      f"l shows each eye's primary position and thickness ({words!r})")
+v.stop()
+
 r = run("--report", "--convention", "listing", blinky)
 check(r.returncode == 2 and "fick or helmholtz" in r.stderr, f"a wrong convention: status 2 ({r.stderr!r})")
 finish()

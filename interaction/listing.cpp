@@ -1,0 +1,43 @@
+// The Listing view (key l): the table's eye positions shown as rotation
+// vectors in degrees, each eye's Listing's plane fitted to the page's
+// fixation samples. The file's own numbers are kept aside and put back.
+#include "interaction/interaction.h"
+
+#include "analysis/analysis.h"
+#include "recording/recording.h"
+#include "scene/scene.h"
+
+#include <cstring>
+
+namespace {
+
+RecordingTable filePage; // the page as read, while the table holds vectors
+bool converted;
+
+void copyRows(RecordingTable& to, const RecordingTable& from) {
+    memcpy(to.rows, from.rows, sizeof(RecordingRow) * from.rowCount);
+    memcpy(to.missingFields, from.missingFields, sizeof(uint16_t) * from.rowCount);
+    to.rowCount = from.rowCount;
+}
+
+} // namespace
+
+void applyListingView() {
+    if (view.showListing == converted) return;
+    if (view.showListing) {
+        copyRows(filePage, recording);
+        fitPagePlanes(filePage, 0, filePage.rowCount, kinematicsSettings, listingPlanes);
+        convertToRotationDegrees(recording, kinematicsSettings);
+    } else {
+        copyRows(recording, filePage);
+    }
+    converted = view.showListing;
+    recordingVersion++;
+    forgetCurveBlocks();
+    forgetKeptPicture();
+}
+
+void listingPageRead() {
+    converted = false; // the table holds the new page as read
+    applyListingView();
+}
