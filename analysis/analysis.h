@@ -248,3 +248,13 @@ void convertToRotationDegrees(RecordingTable& table, const KinematicsSettings& s
 void describeListingPlane(char* out, size_t capacity, int eye, const ListingPlane& plane);
 // The angle between two planes' normals (1, -b, -c), in degrees.
 double planeAngleDeg(const ListingPlane& a, const ListingPlane& b);
+
+// The events of the page shown, for the picture and the time plot: found
+// on the file's numbers, for the table version they were found for.
+struct PageEvents {
+    unsigned recordingVersion;
+    bool found;
+    int count;
+    EyeEvent events[MOST_EVENTS];
+};
+extern PageEvents pageEvents;

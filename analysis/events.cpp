@@ -231,3 +231,5 @@ int mergeBinocularEvents(const EyeEvent* events, int count, EyeEvent* out, int c
     }
     return written;
 }
+
+PageEvents pageEvents;

@@ -100,6 +100,7 @@ void drawPicture() {
     drawEdgesAndCurves(); // clears the frame first, or draws the kept picture
     // The cross keeps the width the curves left: 0.5 with difference lines.
     if (view.showCross) glCallList(LIST_CROSS);
+    drawEventMarks();
     drawListingPlanes();
     drawScale();
     drawPickMark();

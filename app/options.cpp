@@ -384,6 +384,7 @@ void printUsage() {
           "  k          a scale in degrees along the axes of the cross on/off\n"
           "  p          the time plot under the 3D view on/off\n"
           "  l          the Listing view: rotation vectors and each eye's plane on/off\n"
+          "  e          saccades drawn wide, blinks marked, both shaded in the time plot\n"
           "  1, 2, 3    front view (the start view), top view, side view\n"
           "  h          all keys and mouse actions (h or ESC closes the list)\n"
           "  r          reset the view\n"

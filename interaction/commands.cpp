@@ -82,6 +82,9 @@ void applyCommandEffect(ViewState& state, int command) {
     case COMMAND_LISTING:
         toggle(state.showListing);
         break;
+    case COMMAND_EVENTS:
+        toggle(state.showEvents);
+        break;
     default:
         break;
     }
@@ -91,6 +94,7 @@ void applyCommand(int command) {
     if (command == COMMAND_FIT) fitViewToSamples();
     applyCommandEffect(view, command);
     if (command == COMMAND_LISTING) applyListingView();
+    if (view.showEvents) refreshPageEvents();
     buildMenus();
     buildCurveList();
 }
@@ -147,6 +151,8 @@ KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
         return KeyAction::Plot;
     case 'l':
         return KeyAction::Listing;
+    case 'e':
+        return KeyAction::Events;
     case '1':
     case '2':
     case '3':
@@ -193,6 +199,9 @@ void onKey(unsigned char key, int, int) {
         break;
     case KeyAction::Listing:
         applyCommand(COMMAND_LISTING);
+        break;
+    case KeyAction::Events:
+        applyCommand(COMMAND_EVENTS);
         break;
     case KeyAction::Nothing:
         break;

@@ -14,6 +14,7 @@ constexpr int COMMAND_FIT = 14;     // key f, the main menu's "Fit view (f)"
 constexpr int COMMAND_SCALE = 15;   // key k, in Show/Hide
 constexpr int COMMAND_PLOT = 16;    // key p, in Show/Hide
 constexpr int COMMAND_LISTING = 17; // key l, in Show/Hide
+constexpr int COMMAND_EVENTS = 18;  // key e, in Show/Hide
 constexpr int TIMER_TAG = 2;
 constexpr int TIMER_PERIOD_MS = 5;
 constexpr float ANGLE_STEP = 0.5f;
@@ -118,6 +119,10 @@ bool movePick(int step);
 void applyListingView();
 void listingPageRead();
 
+// Finds the page's saccades, blinks and losses (pageEvents) when the table
+// has changed since they were found; traces "events N".
+void refreshPageEvents();
+
 // Sets the pick to row (-1: none) and announces it as pickAt does.
 void pickRow(int row);
 
@@ -144,6 +149,7 @@ enum class KeyAction {
     Scale,
     Plot,
     Listing,
+    Events,
     Nothing
 };
 KeyAction applyKeyEffect(ViewState& state, unsigned char key);

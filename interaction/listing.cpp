@@ -4,6 +4,7 @@
 #include "interaction/interaction.h"
 
 #include "analysis/analysis.h"
+#include "platform/platform.h"
 #include "recording/recording.h"
 #include "scene/scene.h"
 
@@ -40,4 +41,14 @@ void applyListingView() {
 void listingPageRead() {
     converted = false; // the table holds the new page as read
     applyListingView();
+}
+
+void refreshPageEvents() {
+    if (pageEvents.found && pageEvents.recordingVersion == recordingVersion) return;
+    // The file's numbers: the Listing view's vectors would move the saccades.
+    const RecordingTable& page = converted ? filePage : recording;
+    pageEvents.count = detectEyeEvents(page, 0, page.rowCount, pageEvents.events, MOST_EVENTS);
+    pageEvents.recordingVersion = recordingVersion;
+    pageEvents.found = true;
+    traceEvent("events %d", pageEvents.count);
 }

@@ -42,6 +42,7 @@ void rebuildNow() {
     glutAddMenuEntry(menuLabel(view, COMMAND_SCALE), COMMAND_SCALE);
     glutAddMenuEntry(menuLabel(view, COMMAND_PLOT), COMMAND_PLOT);
     glutAddMenuEntry(menuLabel(view, COMMAND_LISTING), COMMAND_LISTING);
+    glutAddMenuEntry(menuLabel(view, COMMAND_EVENTS), COMMAND_EVENTS);
     menuIds[1] = createSubmenu(6, 8);
     menuIds[2] = createSubmenu(9, 10);
     menuIds[3] = createSubmenu(11, 12);
@@ -97,6 +98,8 @@ const char* menuLabel(const ViewState& s, int value) {
         return pick(s.showPlot, "Hide time plot (p)", "Show time plot (p)");
     case COMMAND_LISTING:
         return pick(s.showListing, "Hide Listing view (l)", "Show Listing view (l)");
+    case COMMAND_EVENTS:
+        return pick(s.showEvents, "Hide events (e)", "Show events (e)");
     case REPLAY_START_STOP:
         return pick(s.buildUpCount != -1, "Stop build-up (a)", "Start build-up (a)");
     case REPLAY_PAUSE:

@@ -78,6 +78,7 @@ static void showNeighbourPage(int direction) {
     if (start == recordingExtent.firstSample) return;
     if (readRecordingPage(recordingPath, start)) { // another page's rows
         listingPageRead();
+        if (view.showEvents) refreshPageEvents();
         view.pickedRow = -1;
         if (view.rangeFirst >= 0) traceEvent("range none");
         view.rangeFirst = view.rangeEnd = -1;

@@ -21,6 +21,7 @@ const char* const helpEntries[][2] = {
     {"k", "scale in degrees along the cross"},
     {"p", "time plot (drag: a time range)"},
     {"l", "Listing view: rotation vectors, planes"},
+    {"e", "saccades drawn wide, blinks marked"},
     {"1, 2, 3", "front, top, side view"},
     {"r", "reset the view"},
     {"s", "save the view as quelvist-NNN.png"},

@@ -104,6 +104,11 @@ void drawScale();
 // at the replay's newest or the picked sample, the dragged range shaded.
 void drawTimePlot();
 
+// The page's events (pageEvents) while view.showEvents is set: saccades
+// drawn with lines three times as wide, the samples around each blink
+// marked; under the plot transform.
+void drawEventMarks();
+
 // Each eye's Listing's plane (listingPlanes) as a translucent surface in
 // its colour, while view.showListing is set; under the plot transform.
 void drawListingPlanes();

@@ -113,6 +113,14 @@ void drawStrip(int strip, int top, int bottom, const TimePlotFrame& f) {
     if (high - low < 1e-3) low -= 0.5, high += 0.5;
     glColor3f(1, 1, 1);
     glRecti(f.x0, bottom, f.x1, top);
+    // Saccades and blinks shaded under the traces while events are shown.
+    for (int i = 0; view.showEvents && i < pageEvents.count; i++) {
+        const EyeEvent& e = pageEvents.events[i];
+        if (e.kind == EventKind::Loss) continue;
+        e.kind == EventKind::Saccade ? glColor3f(0.8f, 0.95f, 0.8f) : glColor3f(0.82f, 0.82f, 0.9f);
+        const double a = xOfTime(f, e.onset), b = xOfTime(f, e.onset + e.duration);
+        glRectd(std::floor(a), bottom, std::ceil(b) + 1, top);
+    }
     if (view.rangeFirst >= 0 && view.rangeEnd > view.rangeFirst &&
         view.rangeEnd <= recording.rowCount) {
         const double a = xOfTime(f, recording.rows[view.rangeFirst].col[0]);

@@ -36,6 +36,7 @@ struct ViewState {
     uint8_t showScale;   // ticks and numbers in degrees along the cross (key k)
     uint8_t showPlot;    // the time plot across the bottom third (key p)
     uint8_t showListing; // eye positions as rotation vectors, Listing's planes (key l)
+    uint8_t showEvents;  // saccades drawn wide, blinks marked (key e)
     // A time range dragged in the time plot: only rows rangeFirst ..
     // rangeEnd-1 of the page are drawn in 3D; rangeFirst is -1 when none is.
     int32_t rangeFirst, rangeEnd;

@@ -41,6 +41,7 @@ void setStartView(ViewState& state) {
     state.showScale = 0;
     state.showPlot = 0;
     state.showListing = 0;
+    state.showEvents = 0;
     resetViewMotion(state);
 }
 

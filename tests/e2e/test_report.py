@@ -8,7 +8,8 @@ import os
 import subprocess
 import tempfile
 
-from harness import BINARY, check, child_env, finish, geometry, near, ocr_until, viewer_or_finish
+from harness import (BINARY, check, child_env, finish, geometry, is_blue, near, ocr_until,
+                     viewer_or_finish)
 
 work = tempfile.mkdtemp(prefix="quelvist-report-")
 env = child_env()
@@ -137,6 +138,21 @@ v.key("l")
 words = ocr_until(None, "report-listing", "10.0", crop=f"200x60+{g['X']}+{g['Y'] + 240}", light=True)
 check(near(words, "left: primary position 6.0") and near(words, "right 10.0") and near(words, "0.00"),
       f"l shows each eye's primary position and thickness ({words!r})")
+v.stop()
+
+# e: the events in the picture and the time plot: the saccades' lines
+# three times as wide (more blue), blinks and saccades shaded in the plot.
+v, window = viewer_or_finish(["--plot", blinky], "the viewer starts on the blinks")
+before = v.shot("report-events-off")
+mark = v.trace.mark()
+v.key("e")
+found = v.trace.wait("events", mark)
+after = v.shot("report-events-on")
+shaded = after.count(lambda r, g, b: (r, g, b) in ((204, 242, 204), (209, 209, 230)), (0, 200, 300, 300))
+check(found is not None and v.trace.lines[found] == f"events {len(kinds) + kinds.count(('blink', 'both')) + kinds.count(('saccade', 'both'))}"
+      and after.count(is_blue) > 1.5 * before.count(is_blue) and shaded > 200,
+      f"e draws the page's events: wide saccades, shaded spans ({v.trace.lines[found] if found else None}, "
+      f"{before.count(is_blue)} -> {after.count(is_blue)} blue, {shaded} shaded)")
 v.stop()
 
 r = run("--report", "--convention", "listing", blinky)
