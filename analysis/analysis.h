@@ -111,6 +111,10 @@ struct TraceColumn {
 // are left out and break the trace.
 void decimateTrace(const RecordingTable& table, int first, int end, int eyeColumn, int field,
                    double t0, double t1, int columns, TraceColumn* out);
+// The same for component (0 horizontal, 1 vertical, 2 cyclo) of the
+// vergence; a sample missing in either eye breaks it.
+void decimateVergence(const RecordingTable& table, int first, int end, int component, double t0,
+                      double t1, int columns, TraceColumn* out);
 // The row whose Time is nearest t (the first of equals); -1 when none.
 int rowNearestTime(const RecordingTable& table, int first, int end, double t);
 // Rows rowFirst .. rowEnd-1: from the first to the last whose Time lies

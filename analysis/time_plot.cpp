@@ -4,8 +4,13 @@
 
 #include <cmath>
 
-void decimateTrace(const RecordingTable& table, int first, int end, int eyeColumn, int field,
-                   double t0, double t1, int columns, TraceColumn* out) {
+namespace {
+
+// The columns of one value per row: valueOf(row, v) gives it, or false
+// where the sample is missing (which breaks the trace).
+template <typename ValueOf>
+void decimate(const RecordingTable& table, int first, int end, double t0, double t1, int columns,
+              TraceColumn* out, ValueOf valueOf) {
     for (int c = 0; c < columns; c++)
         out[c] = {0, 0, 0, 0, 0, 0};
     if (columns < 1 || !(t1 > t0)) return;
@@ -14,11 +19,11 @@ void decimateTrace(const RecordingTable& table, int first, int end, int eyeColum
     for (int i = first; i < end; i++) {
         const double t = table.rows[i].col[0];
         if (!(t >= t0 && t <= t1)) continue;
-        if (eyeSampleMissing(table, i, eyeColumn)) {
+        float v;
+        if (!valueOf(i, v)) {
             broken = true;
             continue;
         }
-        const float v = table.rows[i].col[eyeColumn + field];
         if (!std::isfinite(v)) continue;
         int c = static_cast<int>((t - t0) * perSecond);
         if (c >= columns) c = columns - 1; // t1 itself
@@ -32,6 +37,26 @@ void decimateTrace(const RecordingTable& table, int first, int end, int eyeColum
         }
         broken = false;
     }
+}
+
+} // namespace
+
+void decimateTrace(const RecordingTable& table, int first, int end, int eyeColumn, int field,
+                   double t0, double t1, int columns, TraceColumn* out) {
+    decimate(table, first, end, t0, t1, columns, out, [&](int i, float& v) {
+        v = table.rows[i].col[eyeColumn + field];
+        return !eyeSampleMissing(table, i, eyeColumn);
+    });
+}
+
+void decimateVergence(const RecordingTable& table, int first, int end, int component, double t0,
+                      double t1, int columns, TraceColumn* out) {
+    decimate(table, first, end, t0, t1, columns, out, [&](int i, float& v) {
+        double vergence[3];
+        vergenceOf(table.rows[i].col, vergence);
+        v = static_cast<float>(vergence[component]);
+        return !eyeSampleMissing(table, i, 3) && !eyeSampleMissing(table, i, 10);
+    });
 }
 
 int rowNearestTime(const RecordingTable& table, int first, int end, double t) {

@@ -385,6 +385,7 @@ void printUsage() {
           "  p          the time plot under the 3D view on/off\n"
           "  l          the Listing view: rotation vectors and each eye's plane on/off\n"
           "  e          saccades drawn wide, blinks marked, both shaded in the time plot\n"
+          "  v          the time plot's vergence strip (H_L-H_R, V_R-V_L, T_R-T_L) on/off\n"
           "  1, 2, 3    front view (the start view), top view, side view\n"
           "  h          all keys and mouse actions (h or ESC closes the list)\n"
           "  r          reset the view\n"

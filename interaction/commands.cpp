@@ -85,6 +85,9 @@ void applyCommandEffect(ViewState& state, int command) {
     case COMMAND_EVENTS:
         toggle(state.showEvents);
         break;
+    case COMMAND_VERGENCE:
+        toggle(state.showVergence);
+        break;
     default:
         break;
     }
@@ -153,6 +156,8 @@ KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
         return KeyAction::Listing;
     case 'e':
         return KeyAction::Events;
+    case 'v':
+        return KeyAction::Vergence;
     case '1':
     case '2':
     case '3':
@@ -202,6 +207,9 @@ void onKey(unsigned char key, int, int) {
         break;
     case KeyAction::Events:
         applyCommand(COMMAND_EVENTS);
+        break;
+    case KeyAction::Vergence:
+        applyCommand(COMMAND_VERGENCE);
         break;
     case KeyAction::Nothing:
         break;

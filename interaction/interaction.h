@@ -10,11 +10,12 @@
 // The gaps switch (key g, no function key) is command 13.
 constexpr int COMMAND_COUNT = 12;
 constexpr int COMMAND_GAPS = 13;
-constexpr int COMMAND_FIT = 14;     // key f, the main menu's "Fit view (f)"
-constexpr int COMMAND_SCALE = 15;   // key k, in Show/Hide
-constexpr int COMMAND_PLOT = 16;    // key p, in Show/Hide
-constexpr int COMMAND_LISTING = 17; // key l, in Show/Hide
-constexpr int COMMAND_EVENTS = 18;  // key e, in Show/Hide
+constexpr int COMMAND_FIT = 14;      // key f, the main menu's "Fit view (f)"
+constexpr int COMMAND_SCALE = 15;    // key k, in Show/Hide
+constexpr int COMMAND_PLOT = 16;     // key p, in Show/Hide
+constexpr int COMMAND_LISTING = 17;  // key l, in Show/Hide
+constexpr int COMMAND_EVENTS = 18;   // key e, in Show/Hide
+constexpr int COMMAND_VERGENCE = 19; // key v, in Show/Hide
 constexpr int TIMER_TAG = 2;
 constexpr int TIMER_PERIOD_MS = 5;
 constexpr float ANGLE_STEP = 0.5f;
@@ -150,6 +151,7 @@ enum class KeyAction {
     Plot,
     Listing,
     Events,
+    Vergence,
     Nothing
 };
 KeyAction applyKeyEffect(ViewState& state, unsigned char key);

@@ -43,6 +43,7 @@ void rebuildNow() {
     glutAddMenuEntry(menuLabel(view, COMMAND_PLOT), COMMAND_PLOT);
     glutAddMenuEntry(menuLabel(view, COMMAND_LISTING), COMMAND_LISTING);
     glutAddMenuEntry(menuLabel(view, COMMAND_EVENTS), COMMAND_EVENTS);
+    glutAddMenuEntry(menuLabel(view, COMMAND_VERGENCE), COMMAND_VERGENCE);
     menuIds[1] = createSubmenu(6, 8);
     menuIds[2] = createSubmenu(9, 10);
     menuIds[3] = createSubmenu(11, 12);
@@ -100,6 +101,8 @@ const char* menuLabel(const ViewState& s, int value) {
         return pick(s.showListing, "Hide Listing view (l)", "Show Listing view (l)");
     case COMMAND_EVENTS:
         return pick(s.showEvents, "Hide events (e)", "Show events (e)");
+    case COMMAND_VERGENCE:
+        return pick(s.showVergence, "Hide vergence (v)", "Show vergence (v)");
     case REPLAY_START_STOP:
         return pick(s.buildUpCount != -1, "Stop build-up (a)", "Start build-up (a)");
     case REPLAY_PAUSE:

@@ -22,6 +22,7 @@ const char* const helpEntries[][2] = {
     {"p", "time plot (drag: a time range)"},
     {"l", "Listing view: rotation vectors, planes"},
     {"e", "saccades drawn wide, blinks marked"},
+    {"v", "vergence strip in the time plot"},
     {"1, 2, 3", "front, top, side view"},
     {"r", "reset the view"},
     {"s", "save the view as quelvist-NNN.png"},

@@ -19,7 +19,7 @@ namespace {
 
 constexpr int MOST_COLUMNS = 8192;
 constexpr int STRIP_GAP = 4;
-const char* const STRIP_NAMES[3] = {"H", "V", "T"};
+const char* const STRIP_NAMES[4] = {"H", "V", "T", "Vg"};
 
 // The traces of the latest page, per eye (left, right) and strip (H, V, T),
 // computed again only when the page or the panel's width changes.
@@ -29,6 +29,7 @@ struct Traces {
     int rowCount, columns;
     double t0, t1;
     TraceColumn column[2][3][MOST_COLUMNS];
+    TraceColumn vergence[3][MOST_COLUMNS]; // horizontal, vertical, cyclo
 };
 Traces traces;
 
@@ -60,6 +61,9 @@ void updateTraces(const TimePlotFrame& frame) {
         for (int strip = 0; strip < 3; strip++)
             decimateTrace(recording, 0, recording.rowCount, eye ? 10 : 3, strip, frame.t0, frame.t1,
                           columns, traces.column[eye][strip]);
+    for (int component = 0; component < 3; component++)
+        decimateVergence(recording, 0, recording.rowCount, component, frame.t0, frame.t1, columns,
+                         traces.vergence[component]);
 }
 
 int textWidth(const char* text) {
@@ -95,15 +99,20 @@ void drawTrace(const TraceColumn* column, int columns, int x0, double bottom, do
     glEnd();
 }
 
-// One strip: its frame, both eyes' traces in its own range, the degrees
-// at its top and bottom and its name.
-void drawStrip(int strip, int top, int bottom, const TimePlotFrame& f) {
-    const bool shown[2] = {view.showLeftEye != 0, view.showRightEye != 0};
+// The traces a strip draws, each in its colour.
+struct StripTraces {
+    const TraceColumn* trace[3];
+    const float* colour[3];
+    int count;
+};
+
+// One strip: its frame, its traces in its own range, the degrees at its
+// top and bottom and its name.
+void drawStrip(int strip, const StripTraces& s, int top, int bottom, const TimePlotFrame& f) {
     double low = INFINITY, high = -INFINITY;
-    for (int eye = 0; eye < 2; eye++) {
-        if (!shown[eye]) continue;
+    for (int k = 0; k < s.count; k++) {
         for (int c = 0; c < traces.columns; c++) {
-            const TraceColumn& t = traces.column[eye][strip][c];
+            const TraceColumn& t = s.trace[k][c];
             if (!t.filled) continue;
             low = std::fmin(low, t.low);
             high = std::fmax(high, t.high);
@@ -129,11 +138,9 @@ void drawStrip(int strip, int top, int bottom, const TimePlotFrame& f) {
         glRectd(std::floor(std::min(a, b)), bottom, std::ceil(std::max(a, b)) + 1, top);
     }
     const double scale = (top - bottom - 2) / (high - low);
-    const float colours[2][3] = {{0, 0, 1}, {1, 0, 0}};
-    for (int eye = 0; eye < 2; eye++) {
-        if (!shown[eye]) continue;
-        glColor3fv(colours[eye]);
-        drawTrace(traces.column[eye][strip], traces.columns, f.x0, bottom + 1, scale, low);
+    for (int k = 0; k < s.count; k++) {
+        glColor3fv(s.colour[k]);
+        drawTrace(s.trace[k], traces.columns, f.x0, bottom + 1, scale, low);
     }
     glColor3f(0.4f, 0.4f, 0.4f);
     glBegin(GL_LINE_LOOP);
@@ -209,10 +216,28 @@ void drawTimePlot() {
         return;
     }
     updateTraces(f);
-    const int stripHeight = (f.y1 - f.y0 - 2 * STRIP_GAP) / 3;
-    for (int strip = 0; strip < 3; strip++) {
+    // Blue and red for the eyes; the vergences in colours of their own.
+    static const float eyeColours[2][3] = {{0, 0, 1}, {1, 0, 0}};
+    static const float vergenceColours[3][3] = {{0, 0.5f, 0}, {0.6f, 0, 0.6f}, {0.9f, 0.5f, 0}};
+    const int strips = view.showVergence ? 4 : 3;
+    const int stripHeight = (f.y1 - f.y0 - (strips - 1) * STRIP_GAP) / strips;
+    for (int strip = 0; strip < strips; strip++) {
+        StripTraces s = {};
+        if (strip < 3) {
+            const bool shown[2] = {view.showLeftEye != 0, view.showRightEye != 0};
+            for (int eye = 0; eye < 2; eye++)
+                if (shown[eye]) {
+                    s.trace[s.count] = traces.column[eye][strip];
+                    s.colour[s.count++] = eyeColours[eye];
+                }
+        } else {
+            for (int component = 0; component < 3; component++) {
+                s.trace[s.count] = traces.vergence[component];
+                s.colour[s.count++] = vergenceColours[component];
+            }
+        }
         const int top = f.y1 - strip * (stripHeight + STRIP_GAP);
-        drawStrip(strip, top, top - stripHeight, f);
+        drawStrip(strip, s, top, top - stripHeight, f);
     }
     drawSeconds(f);
     // The cursor: the replay's newest sample, or the picked one.

@@ -167,4 +167,19 @@ TEST(TimePlot, ColumnsRowsAndSpans) {
     EXPECT_EQ(3, first);
     EXPECT_EQ(8, end);
     EXPECT_FALSE(rowsInTimeSpan(table, 0, 10, 20, 30, first, end));
+
+    // Vergence: the left eye at H 3, V 1, T 0.5, the right at H 1, V 2,
+    // T 1.5 (row 6 of the left eye lost): 2, 1 and 1, broken at row 6.
+    for (int i = 0; i < 10; i++) {
+        float* c = table.rows[i].col;
+        if (i != 6) c[3] = 3, c[4] = 1, c[5] = 0.5f;
+        c[10] = 1, c[11] = 2, c[12] = 1.5f;
+    }
+    for (int component = 0; component < 3; component++) {
+        decimateVergence(table, 0, 10, component, 0, 9, 5, columns);
+        const float expectedValue = component == 0 ? 2 : 1;
+        EXPECT_EQ(expectedValue, columns[0].low) << component;
+        EXPECT_EQ(expectedValue, columns[4].high) << component;
+        EXPECT_TRUE(columns[3].brokenBefore && columns[3].filled) << component;
+    }
 }

@@ -47,7 +47,7 @@ TEST(Menus, OnlyTheLatestBuildSurvives) {
         alive += menuExists(id);
     EXPECT_EQ(MENU_COUNT, alive);
 
-    EXPECT_EQ(10, itemsOf(menuIds[0])); // F1..F5, gaps, scale, time plot, Listing view, events
+    EXPECT_EQ(11, itemsOf(menuIds[0])); // F1..F5, gaps, scale, plot, Listing, events, vergence
     EXPECT_EQ(3, itemsOf(menuIds[1]));
     EXPECT_EQ(2, itemsOf(menuIds[2]));
     EXPECT_EQ(2, itemsOf(menuIds[3]));

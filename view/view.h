@@ -31,12 +31,13 @@ struct ViewState {
     // The data point (horizontal, torsion, vertical, in the recording's units)
     // at the middle of the window; the origin until a fit moves it.
     float centreH, centreT, centreV;
-    int32_t pickedRow;   // the row of the picked sample, -1 when none is
-    uint8_t showHelp;    // the overlay of every key and mouse action (key h)
-    uint8_t showScale;   // ticks and numbers in degrees along the cross (key k)
-    uint8_t showPlot;    // the time plot across the bottom third (key p)
-    uint8_t showListing; // eye positions as rotation vectors, Listing's planes (key l)
-    uint8_t showEvents;  // saccades drawn wide, blinks marked (key e)
+    int32_t pickedRow;    // the row of the picked sample, -1 when none is
+    uint8_t showHelp;     // the overlay of every key and mouse action (key h)
+    uint8_t showScale;    // ticks and numbers in degrees along the cross (key k)
+    uint8_t showPlot;     // the time plot across the bottom third (key p)
+    uint8_t showListing;  // eye positions as rotation vectors, Listing's planes (key l)
+    uint8_t showEvents;   // saccades drawn wide, blinks marked (key e)
+    uint8_t showVergence; // the time plot's vergence strip (key v)
     // A time range dragged in the time plot: only rows rangeFirst ..
     // rangeEnd-1 of the page are drawn in 3D; rangeFirst is -1 when none is.
     int32_t rangeFirst, rangeEnd;

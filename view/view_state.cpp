@@ -42,6 +42,7 @@ void setStartView(ViewState& state) {
     state.showPlot = 0;
     state.showListing = 0;
     state.showEvents = 0;
+    state.showVergence = 0;
     resetViewMotion(state);
 }
 

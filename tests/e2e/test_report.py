@@ -153,6 +153,12 @@ check(found is not None and v.trace.lines[found] == f"events {len(kinds) + kinds
       and after.count(is_blue) > 1.5 * before.count(is_blue) and shaded > 200,
       f"e draws the page's events: wide saccades, shaded spans ({v.trace.lines[found] if found else None}, "
       f"{before.count(is_blue)} -> {after.count(is_blue)} blue, {shaded} shaded)")
+v.key("v")
+strip = v.shot("report-vergence")
+# Both eyes alike: the three vergences are 0, drawn one over another
+# (green, purple, then orange on top).
+traced = strip.count(lambda r, g, b: r > 200 and 110 < g < 145 and b < 30, (0, 200, 300, 300))
+check(traced > 100, f"v adds the vergence strip to the time plot ({traced} orange pixels)")
 v.stop()
 
 r = run("--report", "--convention", "listing", blinky)
