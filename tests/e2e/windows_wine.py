@@ -52,7 +52,7 @@ check(r.returncode == 0 and "[  PASSED  ]" in r.stdout,
 
 # Both builds draw the same picture, pixel for pixel, of a time range too.
 for size, extra in (("300x300", []), ("640x480", []), ("300x300", ["--from", "10", "--to", "20,5"]),
-                    ("640x480", ["--plot", "--scale", "--fit"])):
+                    ("640x480", ["--plot", "--scale", "--fit"]), ("640x480", ["--listing", "--fit"])):
     name = size + "-".join(extra)
     win_png, linux_png = os.path.join(work, f"win-{name}.png"), os.path.join(work, f"linux-{name}.png")
     r = wine(os.path.join(WIN, "quelvist.exe"), "--snapshot", win_png, "--size", size, *extra,
