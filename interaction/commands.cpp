@@ -124,6 +124,18 @@ void onSpecialKey(int key, int, int) {
     traceEvent("key %s", specialKeyName(key));
 }
 
+int commandForKey(unsigned char key) {
+    static const struct {
+        unsigned char key;
+        int command;
+    } letters[] = {{'g', COMMAND_GAPS},    {'f', COMMAND_FIT},     {'k', COMMAND_SCALE},
+                   {'p', COMMAND_PLOT},    {'l', COMMAND_LISTING}, {'e', COMMAND_EVENTS},
+                   {'v', COMMAND_VERGENCE}};
+    for (const auto& letter : letters)
+        if (letter.key == key) return letter.command;
+    return 0;
+}
+
 KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
     switch (key) {
     case 27:
@@ -144,20 +156,6 @@ KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
         return KeyAction::Reset;
     case 's':
         return KeyAction::Snapshot;
-    case 'g':
-        return KeyAction::Gaps;
-    case 'f':
-        return KeyAction::Fit;
-    case 'k':
-        return KeyAction::Scale;
-    case 'p':
-        return KeyAction::Plot;
-    case 'l':
-        return KeyAction::Listing;
-    case 'e':
-        return KeyAction::Events;
-    case 'v':
-        return KeyAction::Vergence;
     case '1':
     case '2':
     case '3':
@@ -173,10 +171,13 @@ void onKey(unsigned char key, int, int) {
     char buffer[8];
     const int replayCommand = replayCommandForKey(key);
     const bool ranged = view.rangeFirst >= 0;
-    const KeyAction action = replayCommand ? KeyAction::Nothing : applyKeyEffect(view, key);
+    const int letterCommand = replayCommand ? 0 : commandForKey(key);
+    const KeyAction action =
+        replayCommand || letterCommand ? KeyAction::Nothing : applyKeyEffect(view, key);
     if (ranged && view.rangeFirst < 0) traceEvent("range none"); // r draws every sample again
     const bool newPress = pressKey(snapshotKey, key, 0);
     if (replayCommand) applyReplayCommand(replayCommand);
+    if (letterCommand) applyCommand(letterCommand);
     switch (action) {
     case KeyAction::Quit:
         traceEvent("key %s", characterKeyName(key, buffer, sizeof buffer));
@@ -189,27 +190,6 @@ void onKey(unsigned char key, int, int) {
     case KeyAction::Snapshot:
         // Holding the key writes one file.
         if (newPress) requestSnapshot();
-        break;
-    case KeyAction::Gaps:
-        applyCommand(COMMAND_GAPS);
-        break;
-    case KeyAction::Fit:
-        applyCommand(COMMAND_FIT);
-        break;
-    case KeyAction::Scale:
-        applyCommand(COMMAND_SCALE);
-        break;
-    case KeyAction::Plot:
-        applyCommand(COMMAND_PLOT);
-        break;
-    case KeyAction::Listing:
-        applyCommand(COMMAND_LISTING);
-        break;
-    case KeyAction::Events:
-        applyCommand(COMMAND_EVENTS);
-        break;
-    case KeyAction::Vergence:
-        applyCommand(COMMAND_VERGENCE);
         break;
     case KeyAction::Nothing:
         break;

@@ -140,21 +140,12 @@ void clearTimePlotRange();
 // Pure effects, callable without GL or GLUT.
 void applyCommandEffect(ViewState& state, int command);
 
-enum class KeyAction {
-    Quit,
-    RebuildCurves,
-    Reset,
-    Snapshot,
-    Gaps,
-    Fit,
-    Scale,
-    Plot,
-    Listing,
-    Events,
-    Vergence,
-    Nothing
-};
+enum class KeyAction { Quit, RebuildCurves, Reset, Snapshot, Nothing };
 KeyAction applyKeyEffect(ViewState& state, unsigned char key);
+
+// The letters that carry out a numbered command as its menu entry does
+// (g, f, k, p, l, e, v); 0 for other keys.
+int commandForKey(unsigned char key);
 
 // A replay command's effect on the view (paging aside); true when the
 // curves must be rebuilt.
