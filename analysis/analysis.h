@@ -151,7 +151,8 @@ struct ListingPlane {
     double a, b, c;
     double thicknessDeg;
     double primaryRightDeg, primaryUpDeg;
-    double residualSquares; // what the thickness is made of so far
+    double trueRightDeg, trueUpDeg; // the same before the file's signs
+    double residualSquares;         // what the thickness is made of so far
     long long residuals;
     double low[2], high[2]; // the extent of r_y and r_z over the residuals' vectors
 };
@@ -169,8 +170,9 @@ ListingPlane planeFromSums(const PlaneSums& sums, const AxisSigns& signs);
 void addResidual(ListingPlane& plane, const double r[3]);
 
 // Horizontal vergence H_L - H_R (convergence positive), vertical V_R - V_L
-// and cyclovergence T_R - T_L of one row of the table.
-void vergenceOf(const float* row, double out[3]);
+// and cyclovergence T_R - T_L of one row of the table, each with its axis's
+// sign (a file with horizontal positive left converges negatively).
+void vergenceOf(const float* row, const AxisSigns& signs, double out[3]);
 
 // Events. Saccades after Engbert & Kliegl 2003 (Vision Res. 43): lambda 6,
 // at least 12 ms and 2 samples, runs less than 10 ms apart merged. Runs of
@@ -183,7 +185,9 @@ constexpr double BLINK_MARGIN_SECONDS = 0.010;
 constexpr double BLINK_SHORTEST_SECONDS = 0.050;
 constexpr double BLINK_LONGEST_SECONDS = 0.500;
 enum class EventKind : uint8_t { Saccade, Blink, Loss };
-constexpr int MOST_EVENTS = 16384; // of one page
+// Each event of an eye takes a row of its own and one between it and the
+// next: a page holds at most rows / 2 + 1 of each eye's.
+constexpr int MOST_EVENTS = RECORDING_CAPACITY + 2;
 struct EyeEvent {
     EventKind kind;
     uint8_t eye; // 0 left, 1 right (2 both, once merged)

@@ -66,8 +66,11 @@ void findMissingRuns(const RecordingTable& t, int first, int end, int column, do
         e.firstRow = a;
         e.endRow = b;
         e.onset = from;
-        e.duration = to - from + (rate > 0 ? 1 / rate : 0);
-        e.kind = e.duration >= BLINK_SHORTEST_SECONDS && e.duration <= BLINK_LONGEST_SECONDS
+        // Counted in samples: Time is kept as a float, and a 30 ms run must
+        // come out as 50 ms exactly.
+        e.duration = (b - a) / rate + 2 * BLINK_MARGIN_SECONDS;
+        e.kind = e.duration >= BLINK_SHORTEST_SECONDS - 1e-9 &&
+                         e.duration <= BLINK_LONGEST_SECONDS + 1e-9
                      ? EventKind::Blink
                      : EventKind::Loss;
         e.amplitudeDeg = e.peakVelocity = NAN;
@@ -88,7 +91,12 @@ double medianSampleRate(const RecordingTable& t, int first, int end) {
     }
     if (n == 0) return 0;
     std::nth_element(sorted, sorted + n / 2, sorted + n);
-    return 1 / sorted[n / 2];
+    const double median = sorted[n / 2];
+    // Times are kept as floats: far from 0 one interval is rounded (at
+    // 5000 s a millisecond reads 0.977 ms). Over the whole span the
+    // rounding is spread thin; that mean stands where sampling is steady.
+    const double mean = (timeOf(t, end - 1) - timeOf(t, first)) / (end - 1 - first);
+    return std::fabs(mean - median) < 0.1 * median ? 1 / mean : 1 / median;
 }
 
 void eyeVelocity(const RecordingTable& t, int first, int end, int column, double rate,
@@ -165,14 +173,19 @@ int detectEyeEvents(const RecordingTable& t, int first, int end, EyeEvent* out, 
         }
         finish();
     }
-    // Saccades of one eye that overlap one of the other eye are binocular.
-    for (int i = 0; i < count; i++)
-        for (int j = 0; j < count; j++)
-            if (out[i].kind == EventKind::Saccade && out[j].kind == EventKind::Saccade &&
-                out[i].eye != out[j].eye && out[i].firstRow < out[j].endRow &&
-                out[j].firstRow < out[i].endRow)
-                out[i].binocular = true;
+    // Saccades of one eye that overlap one of the other eye are binocular:
+    // in order of their first rows, each is compared with the other eye's
+    // that can still overlap it.
     std::sort(out, out + count, [](const EyeEvent& a, const EyeEvent& b) {
+        return a.firstRow != b.firstRow ? a.firstRow < b.firstRow : a.eye < b.eye;
+    });
+    for (int i = 0; i < count; i++) {
+        if (out[i].kind != EventKind::Saccade) continue;
+        for (int j = i + 1; j < count && out[j].firstRow < out[i].endRow; j++)
+            if (out[j].kind == EventKind::Saccade && out[j].eye != out[i].eye)
+                out[i].binocular = out[j].binocular = true;
+    }
+    std::stable_sort(out, out + count, [](const EyeEvent& a, const EyeEvent& b) {
         return a.onset != b.onset ? a.onset < b.onset : a.eye < b.eye;
     });
     return count;
@@ -209,6 +222,9 @@ int mergeBinocularEvents(const EyeEvent* events, int count, EyeEvent* out, int c
         used[i] = true;
         for (int j = i + 1; j < n; j++) {
             const EyeEvent& o = events[j];
+            // In order of onset: one beginning after this one has ended (and
+            // its margins) cannot overlap it.
+            if (o.onset > e.onset + e.duration + 2 * BLINK_MARGIN_SECONDS) break;
             if (used[j] || o.kind != e.kind || o.eye == e.eye || e.eye == 2 ||
                 !(o.firstRow < e.endRow && e.firstRow < o.endRow))
                 continue;

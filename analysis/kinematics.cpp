@@ -87,8 +87,10 @@ ListingPlane planeFromSums(const PlaneSums& s, const AxisSigns& signs) {
     }
     // Degrees right (a turn about -z) and up, as Fick angles of the gaze,
     // in the file's own signs.
-    plane.primaryRightDeg = signs.h * std::atan2(-gaze[1], gaze[0]) / DEGREE;
-    plane.primaryUpDeg = signs.v * std::atan2(gaze[2], std::hypot(gaze[0], gaze[1])) / DEGREE;
+    plane.trueRightDeg = std::atan2(-gaze[1], gaze[0]) / DEGREE;
+    plane.trueUpDeg = std::atan2(gaze[2], std::hypot(gaze[0], gaze[1])) / DEGREE;
+    plane.primaryRightDeg = signs.h * plane.trueRightDeg;
+    plane.primaryUpDeg = signs.v * plane.trueUpDeg;
     plane.valid = true;
     return plane;
 }
@@ -121,11 +123,11 @@ ListingPlane fitListingPlane(const double (*vectors)[3], int count, const AxisSi
     return plane;
 }
 
-void vergenceOf(const float* row, double out[3]) {
+void vergenceOf(const float* row, const AxisSigns& signs, double out[3]) {
     // Convergence positive: the left eye turned right of the right one.
-    out[0] = static_cast<double>(row[3]) - row[10];
-    out[1] = static_cast<double>(row[11]) - row[4];
-    out[2] = static_cast<double>(row[12]) - row[5];
+    out[0] = signs.h * (static_cast<double>(row[3]) - row[10]);
+    out[1] = signs.v * (static_cast<double>(row[11]) - row[4]);
+    out[2] = signs.t * (static_cast<double>(row[12]) - row[5]);
 }
 
 KinematicsSettings kinematicsSettings = {AngleConvention::Fick, FILE_SIGNS};
@@ -156,10 +158,12 @@ void fitPagePlanes(const RecordingTable& t, int first, int end, const Kinematics
                     else
                         addResidual(planes[eye][which], r);
                 }
-                if (pass == 0)
+                if (pass == 0) {
                     planes[eye][which] = sums.n >= LISTING_FEWEST_SAMPLES
                                              ? planeFromSums(sums, settings.signs)
                                              : ListingPlane{};
+                    planes[eye][which].samples = static_cast<int>(sums.n);
+                }
                 if (!planes[eye][which].valid) break;
             }
         }
@@ -210,9 +214,9 @@ void describeListingPlane(char* out, size_t capacity, int eye, const ListingPlan
     snprintf(out, capacity,
              "%s: primary position %.1f\xB0 %s %.1f\xB0 %s, thickness %.2f\xB0 (%d fixation "
              "samples)",
-             name, std::fabs(plane.primaryRightDeg), plane.primaryRightDeg < 0 ? "left" : "right",
-             std::fabs(plane.primaryUpDeg), plane.primaryUpDeg < 0 ? "down" : "up",
-             plane.thicknessDeg, plane.samples);
+             name, std::fabs(plane.trueRightDeg), plane.trueRightDeg < 0 ? "left" : "right",
+             std::fabs(plane.trueUpDeg), plane.trueUpDeg < 0 ? "down" : "up", plane.thicknessDeg,
+             plane.samples);
 }
 
 double planeAngleDeg(const ListingPlane& a, const ListingPlane& b) {

@@ -53,7 +53,7 @@ void decimateVergence(const RecordingTable& table, int first, int end, int compo
                       double t1, int columns, TraceColumn* out) {
     decimate(table, first, end, t0, t1, columns, out, [&](int i, float& v) {
         double vergence[3];
-        vergenceOf(table.rows[i].col, vergence);
+        vergenceOf(table.rows[i].col, kinematicsSettings.signs, vergence);
         v = static_cast<float>(vergence[component]);
         return !eyeSampleMissing(table, i, 3) && !eyeSampleMissing(table, i, 10);
     });

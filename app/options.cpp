@@ -97,6 +97,7 @@ const char* takeSigns(StartOptions& options, const char* value) {
                     : p[1] == 't' ? &signs.t
                                   : nullptr;
         if (!axis) return wrong;
+        if (strchr(p + 2, p[1])) return wrong; // each axis once
         *axis = p[0] == '-' ? -1 : 1;
     }
     options.signs = signs;
@@ -334,10 +335,12 @@ StartOptions parseArguments(int argc, char** argv) {
 }
 
 void printUsage() {
-    fputs("Usage: quelvist [-f] [--fit] [--gaps] [--plot] [--scale] [--from SECONDS]\n"
+    fputs("Usage: quelvist [-f] [--fit] [--gaps] [--plot] [--scale] [--listing]\n"
+          "                [--convention C] [--signs -h-v-t] [--from SECONDS]\n"
           "                [--to SECONDS] [RECORDING]\n"
           "       quelvist --snapshot FILE.png [--size WIDTHxHEIGHT] [--force] [--fit]\n"
-          "                [--gaps] [--plot] [--scale] [--listing] RECORDING\n"
+          "                [--gaps] [--plot] [--scale] [--listing] [--convention C]\n"
+          "                [--signs -h-v-t] RECORDING\n"
           "       quelvist [--report] [--events FILE.tsv] [--convention fick|helmholtz]\n"
           "                [--signs -h-v-t] [--from SECONDS] [--to SECONDS] RECORDING\n"
           "       quelvist --movie FILE.mp4 [--fps N] [--speed X] [--size WxH]\n"

@@ -55,6 +55,10 @@ void writeEvents(FILE* out, const EyeEvent* events, int count) {
     }
 }
 
+// Rows read twice where pages meet, so that an event at a boundary is
+// found whole: each page keeps the events that begin in its own rows.
+constexpr int PAGE_OVERLAP = 2000;
+
 // One pass over every page: pass 0 counts, finds events and sums the
 // planes; pass 1 adds each fixation sample's residual for the thickness.
 bool passOverPages(const StartOptions& o, int pass, FILE* events) {
@@ -62,12 +66,16 @@ bool passOverPages(const StartOptions& o, int pass, FILE* events) {
     for (;;) {
         if (!readRecordingPage(recordingPath, start)) return false;
         const int rows = recording.rowCount;
-        const int count = detectEyeEvents(recording, 0, rows, pageEvents, MOST_EVENTS);
+        const bool last = recordingExtent.firstSample + rows >= recordingExtent.selectedSamples;
+        const int ownFirst = start == 0 ? 0 : PAGE_OVERLAP / 2;
+        const int ownEnd = last ? rows : rows - PAGE_OVERLAP / 2;
+        const int found = detectEyeEvents(recording, 0, rows, pageEvents, MOST_EVENTS);
         for (int eye = 0; eye < 2; eye++) {
             EyeTotals& t = totals[eye];
             const int column = eye ? 10 : 3;
-            markFixationRows(recording, 0, rows, pageEvents, count, eye, fixation);
-            for (int i = 0; i < rows; i++) {
+            // Every event found marks its rows, the neighbours' own included.
+            markFixationRows(recording, 0, rows, pageEvents, found, eye, fixation);
+            for (int i = ownFirst; i < ownEnd; i++) {
                 if (pass == 0) {
                     t.samples++;
                     t.missing += eyeSampleMissing(recording, i, column);
@@ -84,19 +92,24 @@ bool passOverPages(const StartOptions& o, int pass, FILE* events) {
                         addResidual(t.planes[which], r);
                 }
             }
-            if (pass == 0)
-                for (int e = 0; e < count; e++) {
-                    if (pageEvents[e].eye != eye) continue;
-                    t.saccades += pageEvents[e].kind == EventKind::Saccade;
-                    t.blinks += pageEvents[e].kind == EventKind::Blink;
-                }
         }
-        if (pass == 0 && events)
-            writeEvents(events, mergedEvents,
-                        mergeBinocularEvents(pageEvents, count, mergedEvents, MOST_EVENTS));
-        const long long next = neighbourPageStart(recordingExtent, 1);
-        if (next == recordingExtent.firstSample) return true;
-        start = next;
+        // The page's own events.
+        int count = 0;
+        for (int e = 0; e < found; e++)
+            if (pageEvents[e].firstRow >= ownFirst && pageEvents[e].firstRow < ownEnd)
+                pageEvents[count++] = pageEvents[e];
+        if (pass == 0) {
+            for (int e = 0; e < count; e++) {
+                EyeTotals& t = totals[pageEvents[e].eye];
+                t.saccades += pageEvents[e].kind == EventKind::Saccade;
+                t.blinks += pageEvents[e].kind == EventKind::Blink;
+            }
+            if (events)
+                writeEvents(events, mergedEvents,
+                            mergeBinocularEvents(pageEvents, count, mergedEvents, MOST_EVENTS));
+        }
+        if (last) return true;
+        start = recordingExtent.firstSample + ownEnd - PAGE_OVERLAP / 2;
     }
 }
 

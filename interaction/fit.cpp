@@ -87,7 +87,7 @@ const char* conventionHint() {
         fittedPage = recordingExtent.firstSample;
         fittedRows = recording.rowCount;
         ListingPlane planes[2][2];
-        fitPagePlanes(recording, 0, recording.rowCount, kinematicsSettings, planes);
+        fitPagePlanes(fileNumbers(), 0, fileNumbers().rowCount, kinematicsSettings, planes);
         describeConventionHint(text, sizeof text, planes, kinematicsSettings.convention);
     }
     return text[0] ? text : nullptr;

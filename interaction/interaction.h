@@ -2,6 +2,7 @@
 // menu entries), the character keys, the pop-up menu and the animation timer.
 #pragma once
 
+#include "recording/recording.h"
 #include "view/view.h"
 
 #include <cstddef>
@@ -119,6 +120,8 @@ bool movePick(int step);
 // after a new page has been read.
 void applyListingView();
 void listingPageRead();
+// The page's numbers as the file has them, whichever view is shown.
+const RecordingTable& fileNumbers();
 
 // Finds the page's saccades, blinks and losses (pageEvents) when the table
 // has changed since they were found; traces "events N".

@@ -43,10 +43,14 @@ void listingPageRead() {
     applyListingView();
 }
 
+const RecordingTable& fileNumbers() {
+    return converted ? filePage : recording;
+}
+
 void refreshPageEvents() {
     if (pageEvents.found && pageEvents.recordingVersion == recordingVersion) return;
     // The file's numbers: the Listing view's vectors would move the saccades.
-    const RecordingTable& page = converted ? filePage : recording;
+    const RecordingTable& page = fileNumbers();
     pageEvents.count = detectEyeEvents(page, 0, page.rowCount, pageEvents.events, MOST_EVENTS);
     pageEvents.recordingVersion = recordingVersion;
     pageEvents.found = true;

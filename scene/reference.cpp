@@ -11,7 +11,7 @@ void drawText(float x, float y, float z, const char* text, void* font) {
     glRasterPos3f(x, y, z);
     size_t length = strlen(text);
     for (size_t i = 0; i < length; i++)
-        glutBitmapCharacter(font, text[i]);
+        glutBitmapCharacter(font, static_cast<unsigned char>(text[i])); // Latin-1 too
 }
 
 void buildCrossList() {

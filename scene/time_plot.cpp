@@ -46,7 +46,8 @@ bool timeSpan(double& t0, double& t1) {
 
 void updateTraces(const TimePlotFrame& frame) {
     const int columns = std::min(frame.x1 - frame.x0, MOST_COLUMNS);
-    if (traces.firstSample == recordingExtent.firstSample &&
+    if (traces.recordingVersion == recordingVersion &&
+        traces.firstSample == recordingExtent.firstSample &&
         traces.rowCount == recording.rowCount && traces.columns == columns &&
         traces.t0 == frame.t0 && traces.t1 == frame.t1)
         return;
@@ -125,7 +126,7 @@ void drawStrip(int strip, const StripTraces& s, int top, int bottom, const TimeP
     // Saccades and blinks shaded under the traces while events are shown.
     for (int i = 0; view.showEvents && i < pageEvents.count; i++) {
         const EyeEvent& e = pageEvents.events[i];
-        if (e.kind == EventKind::Loss) continue;
+        if (e.kind == EventKind::Loss || !(e.eye ? view.showRightEye : view.showLeftEye)) continue;
         e.kind == EventKind::Saccade ? glColor3f(0.8f, 0.95f, 0.8f) : glColor3f(0.82f, 0.82f, 0.9f);
         const double a = xOfTime(f, e.onset), b = xOfTime(f, e.onset + e.duration);
         glRectd(std::floor(a), bottom, std::ceil(b) + 1, top);

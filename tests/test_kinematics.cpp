@@ -140,8 +140,8 @@ TEST(Kinematics, ListingViewTableAndReadout) {
     plane.samples = 4212;
     plane.b = 0.052006;
     plane.c = -0.087727;
-    plane.primaryRightDeg = -6;
-    plane.primaryUpDeg = 10;
+    plane.trueRightDeg = -6; // the readout names true directions
+    plane.trueUpDeg = 10;
     plane.thicknessDeg = 0.954;
     char text[200];
     describeListingPlane(text, sizeof text, 0, plane);

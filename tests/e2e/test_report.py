@@ -161,6 +161,19 @@ traced = strip.count(lambda r, g, b: r > 200 and 110 < g < 145 and b < 30, (0, 2
 check(traced > 100, f"v adds the vergence strip to the time plot ({traced} orange pixels)")
 v.stop()
 
+# A recording of 60000 samples at 1000 Hz: a blink of the left eye across
+# the first page's end (sample 50000, 50 s) is found once, whole.
+long = os.path.join(work, "long.txt")
+write(long, positions[:3], rate=1000, hold=20, blinks=((3, 49.95, 50.07),))
+r = run("--events", events, "--report", long)
+rows = table(r.stdout) if r.returncode == 0 else []
+with open(events) as f:
+    blinks = [line.split("\t") for line in f if "\tblink\t" in line]
+check(len(rows) == 2 and rows[0]["samples"] == "60000" and rows[0]["blinks"] == "1"
+      and len(blinks) == 1 and abs(float(blinks[0][0]) - 49.94) < 0.002
+      and abs(float(blinks[0][1]) - 0.14) < 0.002,
+      f"a blink across two pages is one blink, every sample counted once ({rows}, {blinks})")
+
 r = run("--report", "--convention", "listing", blinky)
 check(r.returncode == 2 and "fick or helmholtz" in r.stderr, f"a wrong convention: status 2 ({r.stderr!r})")
 finish()
