@@ -62,6 +62,19 @@ for size, extra in (("300x300", []), ("640x480", []), ("300x300", ["--from", "10
     same = os.path.exists(win_png) and read_png(win_png).data == read_png(linux_png).data
     check(r.returncode == 0 and same, f"--snapshot {size} {extra}: Windows and Linux pixels are equal")
 
+# The resources read back from the .exe: the manifest (long paths, real
+# pixels on scaled screens, Windows 10/11, no elevation), the version, the icon.
+exe = os.path.join(WIN, "quelvist.exe")
+dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", exe], capture_output=True, text=True).stdout
+with open(exe, "rb") as f:
+    image = f.read()
+wanted = [b"<longPathAware", b">PerMonitorV2<", b"8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a", b'level="asInvoker"',
+          "ProductName".encode("utf-16-le"), "1.0.0".encode("utf-16-le"),
+          "GLUT_ICON".encode("utf-16-le")]  # the icon freeglut gives its windows
+check(all(f"ID: {kind}" in dump for kind in ("0x000018", "0x000010", "0x00000e", "0x000003"))
+      and all(w in image for w in wanted),
+      "quelvist.exe carries its manifest, version and icon resources")
+
 # The report: the same numbers from both builds.
 r = wine(os.path.join(WIN, "quelvist.exe"), "--report", "test.txt", cwd=DATA)
 linux = subprocess.run([LINUX_BINARY, "--report", "test.txt"], cwd=DATA, capture_output=True,
@@ -290,6 +303,8 @@ reg = subprocess.run([WINE, "reg", "query",
                       r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quelvist"],
                      env=install_env, capture_output=True, text=True)
 check("DisplayName" in reg.stdout, "it is listed in Add/Remove Programs")
+with open(setup, "rb") as f:
+    check("Quelvist installer".encode("utf-16-le") in f.read(), "the installer says who made it")
 elsewhere = os.path.join(work, "elsewhere")
 os.mkdir(elsewhere)
 out = os.path.join(elsewhere, "installed.png")

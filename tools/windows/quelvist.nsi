@@ -12,6 +12,15 @@ InstallDir "$PROGRAMFILES64\Quelvist"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 
+; Who made it, as the installer's Properties show it.
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey /LANG=1033 "ProductName" "Quelvist"
+VIAddVersionKey /LANG=1033 "CompanyName" "Quelvist developers"
+VIAddVersionKey /LANG=1033 "FileDescription" "Quelvist installer"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Quelvist developers"
+
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quelvist"
 !define TXT_VERB_KEY "Software\Classes\SystemFileAssociations\.txt\shell\Quelvist"
 
