@@ -112,8 +112,15 @@ bool writeMovie(const MovieSettings& movie, const char** problem) {
     char size[32], fps[16];
     snprintf(size, sizeof size, "%dx%d", width, height);
     snprintf(fps, sizeof fps, "%d", movie.fps);
-    const char* ffmpeg = getenv("QUELVIST_FFMPEG");
-    if (!ffmpeg || !*ffmpeg) ffmpeg = "ffmpeg";
+    const char* wanted = getenv("QUELVIST_FFMPEG");
+    if (!wanted || !*wanted) wanted = "ffmpeg";
+    static char ffmpeg[4096];
+    if (!findProgram(wanted, ffmpeg, sizeof ffmpeg)) {
+        *problem = "ffmpeg could not be started: install it (Debian: apt install ffmpeg) or set "
+                   "QUELVIST_FFMPEG to the ffmpeg program";
+        return false;
+    }
+    fprintf(stderr, "quelvist: encoding with %s\n", ffmpeg);
     // GL reads rows bottom-up, hence the flip; yuv420p is what every player opens.
     // -xerror: without it ffmpeg ends with 0 when the trailer cannot be
     // written (a full disk), and a broken movie would be given its name.

@@ -53,7 +53,13 @@ struct ChildProcess {
     FILE* input;
     long long id; // the process id, or its handle on Windows
 };
-// Starts arguments[0], looked up on the PATH, with the null-ended arguments.
+// The program to start for name, as a full path: name itself when it holds
+// a folder; otherwise, on Windows, the program beside quelvist.exe, then on
+// the PATH's absolute folders (never the working folder, as Windows' own
+// search would take it from); elsewhere on the PATH. False when none is.
+bool findProgram(const char* name, char* out, size_t capacity);
+
+// Starts arguments[0] (a path from findProgram) with the null-ended arguments.
 // False when it cannot be started (not installed, say).
 bool startChildProcess(const char* const* arguments, ChildProcess& child);
 // Closes the child's input, waits for it to end; true when it exited with 0.

@@ -204,6 +204,22 @@ bool replaceFile(const char* from, const char* to) {
     return rename(from, to) == 0;
 }
 
+bool findProgram(const char* name, char* out, size_t capacity) {
+    if (strchr(name, '/')) return snprintf(out, capacity, "%s", name) < static_cast<int>(capacity);
+    const char* path = getenv("PATH");
+    for (const char* p = path ? path : ""; *p;) {
+        const char* end = strchr(p, ':');
+        const size_t length = end ? static_cast<size_t>(end - p) : strlen(p);
+        // An empty or relative entry would be the working folder.
+        if (length > 0 && p[0] == '/') {
+            const int n = snprintf(out, capacity, "%.*s/%s", static_cast<int>(length), p, name);
+            if (n > 0 && n < static_cast<int>(capacity) && access(out, X_OK) == 0) return true;
+        }
+        p += length + (end ? 1 : 0);
+    }
+    return false;
+}
+
 bool startChildProcess(const char* const* arguments, ChildProcess& child) {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) return false;

@@ -184,6 +184,46 @@ static void appendQuoted(std::wstring& line, const std::wstring& argument) {
     line += L'"';
 }
 
+bool findProgram(const char* name, char* out, size_t capacity) {
+    const std::wstring wanted = widen(name);
+    std::vector<wchar_t> found(32768);
+    const DWORD room = static_cast<DWORD>(found.size());
+    auto exists = [](const wchar_t* path) {
+        const DWORD attributes = GetFileAttributesW(path);
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    };
+    // A path of its own (QUELVIST_FFMPEG): taken as given.
+    if (wanted.find_first_of(L"\\/:") != std::wstring::npos) {
+        const DWORD n = GetFullPathNameW(wanted.c_str(), room, found.data(), nullptr);
+        return n > 0 && n < room && exists(found.data()) && copyInto(out, capacity, narrow(found.data()));
+    }
+    const std::wstring file = wanted.find(L'.') == std::wstring::npos ? wanted + L".exe" : wanted;
+    // Beside quelvist.exe, where a lab may put it on purpose.
+    char folder[4096];
+    if (executableDirectory(folder, sizeof folder)) {
+        const std::wstring beside = widen(folder) + L"\\" + file;
+        if (exists(beside.c_str())) return copyInto(out, capacity, narrow(beside.c_str()));
+    }
+    // Then the PATH's absolute folders only: "." or an empty entry would be
+    // the working folder, where anybody may have left an ffmpeg.exe.
+    const DWORD length = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+    std::wstring path(length, L'\0'), folders;
+    if (length) path.resize(GetEnvironmentVariableW(L"PATH", path.data(), length));
+    for (size_t start = 0; start <= path.size();) {
+        size_t end = path.find(L';', start);
+        if (end == std::wstring::npos) end = path.size();
+        const std::wstring entry = path.substr(start, end - start);
+        const bool absolute = (entry.size() > 2 && entry[1] == L':' &&
+                               (entry[2] == L'\\' || entry[2] == L'/')) ||
+                              entry.rfind(L"\\\\", 0) == 0;
+        if (absolute) folders += (folders.empty() ? L"" : L";") + entry;
+        start = end + 1;
+    }
+    if (folders.empty()) return false;
+    const DWORD n = SearchPathW(folders.c_str(), wanted.c_str(), L".exe", room, found.data(), nullptr);
+    return n > 0 && n < room && copyInto(out, capacity, narrow(found.data()));
+}
+
 bool startChildProcess(const char* const* arguments, ChildProcess& child) {
     std::wstring line;
     for (const char* const* a = arguments; *a; a++) {
@@ -201,8 +241,10 @@ bool startChildProcess(const char* const* arguments, ChildProcess& child) {
     start.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     start.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                  nullptr, nullptr, &start, &process);
+    // The program by its full path: never looked up again.
+    const std::wstring program = widen(arguments[0]);
+    BOOL started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
+                                  CREATE_NO_WINDOW, nullptr, nullptr, &start, &process);
     CloseHandle(readEnd);
     if (!started) {
         CloseHandle(writeEnd);

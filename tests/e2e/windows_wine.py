@@ -90,6 +90,21 @@ check(r.returncode == 2 and "ffmpeg could not be started" in r.stderr and
       not [f for f in os.listdir(work) if f.startswith("talk")],
       f"--movie without ffmpeg: status 2 and a message ({r.returncode}, {r.stderr[-200:]!r})")
 
+# An ffmpeg.exe left in the working folder is never started: a planted one
+# that writes a marker, no ffmpeg beside quelvist.exe or on the PATH.
+planted = os.path.join(work, "planted")
+os.makedirs(planted, exist_ok=True)
+shutil.copy(os.path.join(DATA, "test.txt"), planted)
+source = os.path.join(planted, "marker.c")
+with open(source, "w") as f:
+    f.write('#include <stdio.h>\nint main(void) { FILE* m = fopen("marker.txt", "w");'
+            ' if (m) fclose(m); return 1; }\n')
+subprocess.run(["x86_64-w64-mingw32-gcc", source, "-o", os.path.join(planted, "ffmpeg.exe")], check=True)
+r = wine(os.path.join(WIN, "quelvist.exe"), "--movie", "talk.mp4", "test.txt", cwd=planted)
+check(r.returncode == 2 and "ffmpeg could not be started" in r.stderr
+      and not os.path.exists(os.path.join(planted, "marker.txt")),
+      f"an ffmpeg.exe in the working folder is never started ({r.returncode}, {r.stderr[-160:]!r})")
+
 # Command lines as a prompt passes them on, unquoted by anyone (a batch
 # file): the C runtime and CommandLineToArgvW split "" inside quotes
 # differently, and the arguments are those of CommandLineToArgvW.
