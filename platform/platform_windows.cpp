@@ -121,12 +121,27 @@ void showErrorMessage(const char* message) {
     MessageBoxW(nullptr, widen(message).c_str(), L"Error", MB_OK);
 }
 
+// A path as the file functions take it: past 260 characters (deep study
+// folders on network shares) in its \\?\ form, which opens whatever the
+// machine's long-path setting.
+static std::wstring systemPath(const char* path) {
+    std::wstring wide = widen(path);
+    if (wide.size() < MAX_PATH - 12 || wide.rfind(L"\\\\?\\", 0) == 0) return wide;
+    std::vector<wchar_t> full(32768);
+    const DWORD n =
+        GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0 || n >= full.size()) return wide;
+    const std::wstring absolute(full.data(), n);
+    if (absolute.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + absolute.substr(2);
+    return L"\\\\?\\" + absolute;
+}
+
 FILE* openFile(const char* path, const char* mode) {
-    return _wfopen(widen(path).c_str(), widen(mode).c_str());
+    return _wfopen(systemPath(path).c_str(), widen(mode).c_str());
 }
 
 bool fileExists(const char* path) {
-    return GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(systemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool isReadableFile(FILE* file) {
@@ -136,9 +151,9 @@ bool isReadableFile(FILE* file) {
 
 // The volume and file index of an existing file or folder.
 static bool fileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION& info) {
-    HANDLE file =
-        CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE file = CreateFileW(systemPath(path).c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     const bool known = GetFileInformationByHandle(file, &info) != 0;
     CloseHandle(file);
@@ -154,16 +169,17 @@ bool sameFile(const char* a, const char* b) {
 }
 
 bool isDirectory(const char* path) {
-    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    const DWORD attributes = GetFileAttributesW(systemPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool removeFile(const char* path) {
-    return DeleteFileW(widen(path).c_str()) != 0;
+    return DeleteFileW(systemPath(path).c_str()) != 0;
 }
 
 bool replaceFile(const char* from, const char* to) {
-    return MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    return MoveFileExW(systemPath(from).c_str(), systemPath(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 // One argument quoted for CommandLineToArgvW's rules: backslashes are
@@ -195,7 +211,8 @@ bool findProgram(const char* name, char* out, size_t capacity) {
     // A path of its own (QUELVIST_FFMPEG): taken as given.
     if (wanted.find_first_of(L"\\/:") != std::wstring::npos) {
         const DWORD n = GetFullPathNameW(wanted.c_str(), room, found.data(), nullptr);
-        return n > 0 && n < room && exists(found.data()) && copyInto(out, capacity, narrow(found.data()));
+        return n > 0 && n < room && exists(found.data()) &&
+               copyInto(out, capacity, narrow(found.data()));
     }
     const std::wstring file = wanted.find(L'.') == std::wstring::npos ? wanted + L".exe" : wanted;
     // Beside quelvist.exe, where a lab may put it on purpose.
@@ -213,14 +230,15 @@ bool findProgram(const char* name, char* out, size_t capacity) {
         size_t end = path.find(L';', start);
         if (end == std::wstring::npos) end = path.size();
         const std::wstring entry = path.substr(start, end - start);
-        const bool absolute = (entry.size() > 2 && entry[1] == L':' &&
-                               (entry[2] == L'\\' || entry[2] == L'/')) ||
-                              entry.rfind(L"\\\\", 0) == 0;
+        const bool absolute =
+            (entry.size() > 2 && entry[1] == L':' && (entry[2] == L'\\' || entry[2] == L'/')) ||
+            entry.rfind(L"\\\\", 0) == 0;
         if (absolute) folders += (folders.empty() ? L"" : L";") + entry;
         start = end + 1;
     }
     if (folders.empty()) return false;
-    const DWORD n = SearchPathW(folders.c_str(), wanted.c_str(), L".exe", room, found.data(), nullptr);
+    const DWORD n =
+        SearchPathW(folders.c_str(), wanted.c_str(), L".exe", room, found.data(), nullptr);
     return n > 0 && n < room && copyInto(out, capacity, narrow(found.data()));
 }
 

@@ -90,6 +90,18 @@ check(r.returncode == 2 and "ffmpeg could not be started" in r.stderr and
       not [f for f in os.listdir(work) if f.startswith("talk")],
       f"--movie without ffmpeg: status 2 and a message ({r.returncode}, {r.stderr[-200:]!r})")
 
+# A recording deep in a study's folders (a path of more than 300
+# characters): read, and its snapshot written beside it.
+deep = os.path.join(work, *[f"study_folder_with_a_long_descriptive_name_{i}" for i in range(8)])
+os.makedirs(deep)
+shutil.copy(os.path.join(DATA, "test.txt"), deep)
+deep_png = os.path.join(deep, "deep.png")
+r = wine(os.path.join(WIN, "quelvist.exe"), "--snapshot", "Z:" + deep_png.replace("/", "\\"),
+         "Z:" + os.path.join(deep, "test.txt").replace("/", "\\"), cwd=DATA)
+check(len(deep) > 300 and r.returncode == 0 and os.path.exists(deep_png)
+      and read_png(deep_png).data == read_png(os.path.join(work, "linux-300x300.png")).data,
+      f"a recording in a folder of {len(deep)} characters opens with --snapshot ({r.returncode}, {r.stderr[-160:]!r})")
+
 # An ffmpeg.exe left in the working folder is never started: a planted one
 # that writes a marker, no ffmpeg beside quelvist.exe or on the PATH.
 planted = os.path.join(work, "planted")
