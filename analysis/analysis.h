@@ -228,6 +228,16 @@ struct KinematicsSettings {
 };
 extern KinematicsSettings kinematicsSettings;
 
+// The fixation samples (fixation[i]) of one eye over rows first .. end-1,
+// as rotation vectors under the settings' convention ([0]) and the other
+// ([1]): added to sums in pass 0, their residuals to planes that are valid
+// in pass 1. planeOfFixations is the plane of such sums: not valid below
+// LISTING_FEWEST_SAMPLES, its samples counted either way.
+void addFixationVectors(const RecordingTable& table, int first, int end, int eye,
+                        const bool* fixation, const KinematicsSettings& settings, int pass,
+                        PlaneSums sums[2], ListingPlane planes[2]);
+ListingPlane planeOfFixations(const PlaneSums& sums, const AxisSigns& signs);
+
 // Each eye's Listing's plane over the fixation samples of rows first ..
 // end-1: planes[eye][0] under the settings' convention, [eye][1] under the
 // other one (thickness included; not valid below LISTING_FEWEST_SAMPLES).

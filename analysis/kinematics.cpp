@@ -133,40 +133,47 @@ void vergenceOf(const float* row, const AxisSigns& signs, double out[3]) {
 KinematicsSettings kinematicsSettings = {AngleConvention::Fick, FILE_SIGNS};
 ListingPlane listingPlanes[2][2];
 
+void addFixationVectors(const RecordingTable& t, int first, int end, int eye, const bool* fixation,
+                        const KinematicsSettings& settings, int pass, PlaneSums sums[2],
+                        ListingPlane planes[2]) {
+    const AngleConvention other = settings.convention == AngleConvention::Fick
+                                      ? AngleConvention::Helmholtz
+                                      : AngleConvention::Fick;
+    const int column = eye ? 10 : 3;
+    for (int i = first; i < end; i++) {
+        if (!fixation[i]) continue;
+        const float* c = t.rows[i].col + column;
+        for (int which = 0; which < 2; which++) {
+            double r[3];
+            rotationVectorOf(c[0], c[1], c[2], which ? other : settings.convention, settings.signs,
+                             r);
+            if (pass == 0)
+                addToPlaneSums(sums[which], r);
+            else if (planes[which].valid)
+                addResidual(planes[which], r);
+        }
+    }
+}
+
+ListingPlane planeOfFixations(const PlaneSums& sums, const AxisSigns& signs) {
+    ListingPlane plane =
+        sums.n >= LISTING_FEWEST_SAMPLES ? planeFromSums(sums, signs) : ListingPlane{};
+    plane.samples = static_cast<int>(sums.n);
+    return plane;
+}
+
 void fitPagePlanes(const RecordingTable& t, int first, int end, const KinematicsSettings& settings,
                    ListingPlane planes[2][2]) {
     static EyeEvent events[MOST_EVENTS];
     static bool fixation[RECORDING_CAPACITY];
     const int count = detectEyeEvents(t, first, end, events, MOST_EVENTS);
-    const AngleConvention other = settings.convention == AngleConvention::Fick
-                                      ? AngleConvention::Helmholtz
-                                      : AngleConvention::Fick;
     for (int eye = 0; eye < 2; eye++) {
         markFixationRows(t, first, end, events, count, eye, fixation);
-        const int column = eye ? 10 : 3;
-        for (int which = 0; which < 2; which++) {
-            const AngleConvention convention = which ? other : settings.convention;
-            PlaneSums sums = {};
-            for (int pass = 0; pass < 2; pass++) {
-                for (int i = first; i < end; i++) {
-                    if (!fixation[i]) continue;
-                    const float* c = t.rows[i].col + column;
-                    double r[3];
-                    rotationVectorOf(c[0], c[1], c[2], convention, settings.signs, r);
-                    if (pass == 0)
-                        addToPlaneSums(sums, r);
-                    else
-                        addResidual(planes[eye][which], r);
-                }
-                if (pass == 0) {
-                    planes[eye][which] = sums.n >= LISTING_FEWEST_SAMPLES
-                                             ? planeFromSums(sums, settings.signs)
-                                             : ListingPlane{};
-                    planes[eye][which].samples = static_cast<int>(sums.n);
-                }
-                if (!planes[eye][which].valid) break;
-            }
-        }
+        PlaneSums sums[2] = {};
+        addFixationVectors(t, first, end, eye, fixation, settings, 0, sums, planes[eye]);
+        for (int which = 0; which < 2; which++)
+            planes[eye][which] = planeOfFixations(sums[which], settings.signs);
+        addFixationVectors(t, first, end, eye, fixation, settings, 1, sums, planes[eye]);
     }
 }
 

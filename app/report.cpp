@@ -23,11 +23,6 @@ EyeTotals totals[2];
 EyeEvent pageEvents[MOST_EVENTS], mergedEvents[MOST_EVENTS];
 bool fixation[RECORDING_CAPACITY];
 
-AngleConvention conventionAt(const StartOptions& o, int which) {
-    const bool helmholtz = (o.convention == AngleConvention::Helmholtz) != (which == 1);
-    return helmholtz ? AngleConvention::Helmholtz : AngleConvention::Fick;
-}
-
 // "n/a" where a value does not exist, as BIDS files write it.
 void writeNumber(FILE* out, double value, const char* format = "%.4f") {
     if (std::isfinite(value))
@@ -75,23 +70,13 @@ bool passOverPages(const StartOptions& o, int pass, FILE* events) {
             const int column = eye ? 10 : 3;
             // Every event found marks its rows, the neighbours' own included.
             markFixationRows(recording, 0, rows, pageEvents, found, eye, fixation);
-            for (int i = ownFirst; i < ownEnd; i++) {
-                if (pass == 0) {
+            if (pass == 0)
+                for (int i = ownFirst; i < ownEnd; i++) {
                     t.samples++;
                     t.missing += eyeSampleMissing(recording, i, column);
                 }
-                if (!fixation[i]) continue;
-                const float* c = recording.rows[i].col;
-                for (int which = 0; which < 2; which++) {
-                    double r[3];
-                    rotationVectorOf(c[column], c[column + 1], c[column + 2],
-                                     conventionAt(o, which), o.signs, r);
-                    if (pass == 0)
-                        addToPlaneSums(t.sums[which], r);
-                    else if (t.planes[which].valid)
-                        addResidual(t.planes[which], r);
-                }
-            }
+            addFixationVectors(recording, ownFirst, ownEnd, eye, fixation, {o.convention, o.signs},
+                               pass, t.sums, t.planes);
         }
         // The page's own events.
         int count = 0;
@@ -176,9 +161,7 @@ int runReport(const StartOptions& o) {
     bool read = passOverPages(o, 0, events);
     for (EyeTotals& t : totals)
         for (int which = 0; which < 2; which++)
-            t.planes[which] = t.sums[which].n >= LISTING_FEWEST_SAMPLES
-                                  ? planeFromSums(t.sums[which], o.signs)
-                                  : ListingPlane{};
+            t.planes[which] = planeOfFixations(t.sums[which], o.signs);
     read = read && passOverPages(o, 1, nullptr);
     char trouble[400];
     if (read &&

@@ -23,15 +23,12 @@ struct StartNotice {
 };
 StartNotice startNotice;
 
-ShownSamples drawnSamples() {
-    // The difference lines join both eyes: they count as both shown.
-    const bool either = view.showLeftEye || view.showRightEye || view.showDifference;
-    return {&recording,
-            curveContent.first,
-            curveContent.count < recording.rowCount ? curveContent.count : recording.rowCount,
-            !either || view.showLeftEye || view.showDifference,
-            !either || view.showRightEye || view.showDifference,
-            view.showGaps != 0};
+// What a fit or the start notice looks at: the samples drawn, or every
+// eye's when everything is hidden.
+ShownSamples fittedSamples() {
+    ShownSamples shown = drawnSamples();
+    if (!shown.leftEye && !shown.rightEye) shown.leftEye = shown.rightEye = true;
+    return shown;
 }
 
 // The part of the window the 3D picture has (all of it without the time plot).
@@ -52,7 +49,7 @@ bool samePose(const ViewState& a, const ViewState& b) {
 void fitViewToSamples() {
     if (windowLens().width < 1 || windowLens().height < 1) return;
     PlotPose pose = plotPoseOf(view);
-    if (fitPlotPose(drawnSamples(), windowLens(), FIT_FILL, pose)) setViewCentre(view, pose);
+    if (fitPlotPose(fittedSamples(), windowLens(), FIT_FILL, pose)) setViewCentre(view, pose);
 }
 
 void applyPendingFit() {
@@ -70,7 +67,7 @@ const char* startViewNotice() {
     if (!startNotice.decided && windowLens().width > 0 && windowLens().height > 0) {
         startNotice.decided = true;
         startNotice.was = view;
-        startNotice.outside = !allSamplesInView(drawnSamples(), plotPoseOf(view), windowLens());
+        startNotice.outside = !allSamplesInView(fittedSamples(), plotPoseOf(view), windowLens());
     }
     if (!startNotice.outside || startNotice.ended || !samePose(startNotice.was, view))
         return nullptr;

@@ -35,16 +35,7 @@ void announcePick() {
 } // namespace
 
 void pickAt(int x, int y) {
-    const bool either = view.showLeftEye || view.showRightEye || view.showDifference;
-    const int end =
-        curveContent.count < recording.rowCount ? curveContent.count : recording.rowCount;
-    ShownSamples shown = {&recording,
-                          curveContent.first,
-                          end,
-                          either && (view.showLeftEye || view.showDifference),
-                          either && (view.showRightEye || view.showDifference),
-                          view.showGaps != 0,
-                          curveContent.torsionScale};
+    const ShownSamples shown = drawnSamples();
     // GLUT counts rows from the top, GL from the bottom; the pixel's centre.
     view.pickedRow =
         nearestSample(shown, framePlotProjection, x + 0.5, windowHeight - y - 0.5, PICK_RADIUS);

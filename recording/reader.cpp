@@ -439,6 +439,7 @@ static bool readPass(FILE* file, RecordingTable& table, const RecordingSelection
 
 bool readRecordingStream(FILE* file, RecordingTable& table, const RecordingSelection& selection,
                          RecordingExtent* extent) {
+    if (&table == &recording) recordingVersion++;
     int writtenEnd = table.rowCount; // rows that may hold data and must end up zero
     RecordingExtent found;
     HeaderSearch header;

@@ -9,7 +9,6 @@
 char recordingPath[RECORDING_PATH_CAPACITY] = "test.txt";
 
 void readRecording(const char* path) {
-    recordingVersion++;
     if (!loadRecording(path, recording, recordingSelection, &recordingExtent))
         reportUnreadableRecording(path);
 }

@@ -230,6 +230,17 @@ void drawCurves() {
         glCallList(LIST_CURVES);
 }
 
+ShownSamples drawnSamples() {
+    const bool either = view.showLeftEye || view.showRightEye || view.showDifference;
+    return {&recording,
+            curveContent.first,
+            std::min(curveContent.count, recording.rowCount),
+            either && (view.showLeftEye || view.showDifference),
+            either && (view.showRightEye || view.showDifference),
+            view.showGaps != 0,
+            curveContent.torsionScale};
+}
+
 void forgetCurveBlocks() {
     cache.compiled = 0;
     curveContent.version++;

@@ -69,16 +69,24 @@ void axisEnds(const double low[3], const double high[3], bool any, int axis, dou
 
 void drawScale() {
     if (!view.showScale) return;
-    const bool either = view.showLeftEye || view.showRightEye || view.showDifference;
-    const int end = std::min(curveContent.count, recording.rowCount);
-    const ShownSamples shown = {&recording,
-                                curveContent.first,
-                                end,
-                                either && (view.showLeftEye || view.showDifference),
-                                either && (view.showRightEye || view.showDifference),
-                                view.showGaps != 0};
-    double low[3], high[3];
-    const bool any = shownSampleRange(shown, low, high);
+    // The samples' range: found again only when the curves show other rows.
+    static struct {
+        unsigned curveVersion, recordingVersion;
+        int first, count;
+        bool any;
+        double low[3], high[3];
+    } range = {~0u, 0, -1, -1, false, {}, {}};
+    if (range.curveVersion != curveContent.version || range.recordingVersion != recordingVersion ||
+        range.first != curveContent.first || range.count != curveContent.count) {
+        range.curveVersion = curveContent.version;
+        range.recordingVersion = recordingVersion;
+        range.first = curveContent.first;
+        range.count = curveContent.count;
+        range.any = shownSampleRange(drawnSamples(), range.low, range.high);
+    }
+    const double* low = range.low;
+    const double* high = range.high;
+    const bool any = range.any;
 
     // The thin extensions, under the plot transform.
     glPushAttrib(GL_CURRENT_BIT | GL_LINE_BIT | GL_ENABLE_BIT);

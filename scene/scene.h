@@ -2,6 +2,8 @@
 // the edge markers and the label drum.
 #pragma once
 
+#include "analysis/analysis.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -48,6 +50,11 @@ struct CurveContent {
     float torsionScale;
 };
 extern CurveContent curveContent;
+
+// The samples the latest LIST_CURVES draws: its rows, the eyes shown (the
+// difference lines join both, so they count as both), whether gaps leave
+// samples out, the torsion scale they were drawn with.
+ShownSamples drawnSamples();
 
 // The number of samples the latest LIST_CURVES draws (0 with both eyes and
 // the difference lines hidden).

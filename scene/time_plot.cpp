@@ -33,14 +33,24 @@ struct Traces {
 };
 Traces traces;
 
-// The table's time span: its least and greatest Time.
+// The table's time span: its least and greatest Time, found again only
+// when the table has changed.
 bool timeSpan(double& t0, double& t1) {
-    t0 = INFINITY;
-    t1 = -INFINITY;
-    for (int i = 0; i < recording.rowCount; i++) {
-        t0 = std::fmin(t0, recording.rows[i].col[0]);
-        t1 = std::fmax(t1, recording.rows[i].col[0]);
+    static unsigned version = ~0u;
+    static int rows = -1;
+    static double low, high;
+    if (version != recordingVersion || rows != recording.rowCount) {
+        version = recordingVersion;
+        rows = recording.rowCount;
+        low = INFINITY;
+        high = -INFINITY;
+        for (int i = 0; i < recording.rowCount; i++) {
+            low = std::fmin(low, recording.rows[i].col[0]);
+            high = std::fmax(high, recording.rows[i].col[0]);
+        }
     }
+    t0 = low;
+    t1 = high;
     return t1 > t0;
 }
 
