@@ -9,6 +9,13 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
+
+// Windows names are UTF-16 that need not be valid: a lone surrogate is
+// allowed in a file name. They are kept in 8 bits as WTF-8, which is UTF-8
+// for every valid name and gives the lone surrogate back unchanged.
+std::string wtf8FromUtf16(const char16_t* units);
+std::u16string utf16FromWtf8(const char* text);
 
 // The program's arguments as UTF-8 strings (on Windows rebuilt from the
 // wide command line, so names outside the ANSI code page survive). argc

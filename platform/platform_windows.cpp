@@ -1,9 +1,9 @@
 // Windows: the common file dialog and message boxes, files opened by their
 // wide names, GetModuleFileNameW, the Pictures folder, the CRT's _strtod_l.
 //
-// The program's strings are UTF-8; every call into Windows goes through the
-// wide (W) functions, so names outside the system's ANSI code page (a
-// folder named "Ελληνικά" on a German machine) survive.
+// The program's strings are UTF-8 (WTF-8 for names UTF-8 cannot hold); every
+// call into Windows goes through the wide (W) functions, so names outside the system's ANSI code
+// page (a folder named "Ελληνικά" on a German machine) survive.
 #include "platform/platform.h"
 
 #include <windows.h>
@@ -23,22 +23,17 @@
 
 namespace {
 
+// Names go both ways through WTF-8, so a file name with a lone surrogate
+// (valid on Windows, not in UTF-8) opens by the name it was given.
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+
 std::wstring widen(const char* text) {
-    int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), n);
-    wide.resize(static_cast<size_t>(n) - 1);
-    return wide;
+    std::u16string units = utf16FromWtf8(text);
+    return std::wstring(reinterpret_cast<const wchar_t*>(units.c_str()), units.size());
 }
 
 std::string narrow(const wchar_t* text) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return std::string();
-    std::string utf8(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), n, nullptr, nullptr);
-    utf8.resize(static_cast<size_t>(n) - 1);
-    return utf8;
+    return wtf8FromUtf16(reinterpret_cast<const char16_t*>(text));
 }
 
 bool copyInto(char* out, size_t capacity, const std::string& text) {

@@ -80,6 +80,6 @@ mkdir -p "$stage"
 cp "$out/quelvist.exe" data/images.dat data/test.txt "$stage/"
 sed 's/$/\r/' tools/windows/README.txt > "$stage/README.txt"
 (cd "$out/stage" && rm -f "$out/Quelvist-$version-win64.zip" && zip -q -r "$out/Quelvist-$version-win64.zip" Quelvist)
-makensis -V2 -DVERSION="$version" -DSTAGE="$stage" \
+makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DICON="$top/data/icons/quelvist.ico" \
   -DOUTFILE="$out/Quelvist-$version-win64-setup.exe" tools/windows/quelvist.nsi
 ls -l "$out/quelvist.exe" "$out/Quelvist-$version-win64-setup.exe" "$out/Quelvist-$version-win64.zip"

@@ -117,10 +117,27 @@ check(r.returncode == 2 and "ffmpeg could not be started" in r.stderr
       and not os.path.exists(os.path.join(planted, "marker.txt")),
       f"an ffmpeg.exe in the working folder is never started ({r.returncode}, {r.stderr[-160:]!r})")
 
+exe = "Z:" + os.path.join(WIN, "quelvist.exe").replace("/", "\\")
+# A name with a lone surrogate (allowed on Windows, not in UTF-8) reaches the
+# program as it was given: its message names the file by the same units.
+# Wine itself cannot create such a file, so the open is expected to fail.
+source = os.path.join(work, "lone.c")
+with open(source, "w") as f:
+    f.write('#include <windows.h>\n#include <wchar.h>\nint wmain(int argc, wchar_t** argv) {'
+            ' wchar_t line[600]; swprintf(line, 600, L"\\"%ls\\" --snapshot x.png a\\xD800" L"b.txt", argv[1]);'
+            ' STARTUPINFOW si = {sizeof si}; PROCESS_INFORMATION pi; DWORD code = 99;'
+            ' if (!CreateProcessW(NULL, line, NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi)) return 98;'
+            ' WaitForSingleObject(pi.hProcess, INFINITE); GetExitCodeProcess(pi.hProcess, &code);'
+            ' return (int)code; }\n')
+subprocess.run(["x86_64-w64-mingw32-gcc", "-municode", source, "-o", os.path.join(work, "lone.exe")],
+               check=True)
+r = subprocess.run([WINE, os.path.join(work, "lone.exe"), exe], cwd=DATA, capture_output=True, timeout=120)
+check(r.returncode == 1 and b"Could not open filename a\xed\xa0\x80b.txt" in r.stderr + r.stdout,
+      f"a lone surrogate in a file name survives the command line ({r.returncode}, {r.stderr[-160:]!r})")
+
 # Command lines as a prompt passes them on, unquoted by anyone (a batch
 # file): the C runtime and CommandLineToArgvW split "" inside quotes
 # differently, and the arguments are those of CommandLineToArgvW.
-exe = "Z:" + os.path.join(WIN, "quelvist.exe").replace("/", "\\")
 for line, status, output in (('--help """" y', 0, "Usage: quelvist"),
                              ('--snapshot "x""y.png" test.txt', 2, "quelvist:")):
     with open(os.path.join(work, "line.bat"), "w") as bat:
@@ -316,6 +333,27 @@ if error:
     check(v.wait_exit(60) == 1, "and status 1")
 v.stop()
 
+# At 144 dpi (a laptop at 150 %) the program, aware of the scale, keeps real
+# pixels: the full screen is the screen's size and the help lines are drawn
+# in the tall window's larger letters, sharp enough to read.
+subprocess.run([WINE, "reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t",
+                "REG_DWORD", "/d", "144", "/f"], capture_output=True, timeout=120)
+subprocess.run(["/usr/lib/wine/wineserver", "-w"], timeout=120)
+v = Viewer(["test.txt"])
+question = v.wait_dialog(120)
+if question:
+    v.answer_until_gone(question, "y")
+window = v.wait_window(120)
+check(window is not None and (geometry(window)["WIDTH"], geometry(window)["HEIGHT"]) == (1280, 1024),
+      f"at 144 dpi the full screen has the screen's pixels ({window and geometry(window)})")
+if window:
+    words = ocr_until(None, "wine-144dpi", "all keys and mouse", crop="560x140+130+20", light=True)
+    check(near(words, "h - all keys and mouse") and near(words, "F9..F10 - zoom in/out"),
+          f"and its help lines read ({words[-160:]!r})")
+    v.key("Escape")
+    v.wait_exit(60)
+v.stop()
+
 # The installer, silently into a fresh prefix; the installed program, run
 # from another folder, finds its images.dat (the drum equals Linux's).
 setup = glob.glob(os.path.join(WIN, "Quelvist-*-win64-setup.exe"))[0]
@@ -330,8 +368,16 @@ reg = subprocess.run([WINE, "reg", "query",
                       r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quelvist"],
                      env=install_env, capture_output=True, text=True)
 check("DisplayName" in reg.stdout, "it is listed in Add/Remove Programs")
+# Each image of the program's icon file, as the installer carries it.
+with open(os.path.join(DATA, "icons", "quelvist.ico"), "rb") as f:
+    ico = f.read()
+images = [ico[int.from_bytes(ico[6 + 16 * i + 12:6 + 16 * i + 16], "little"):][
+    :int.from_bytes(ico[6 + 16 * i + 8:6 + 16 * i + 12], "little")]
+    for i in range(int.from_bytes(ico[4:6], "little"))]
 with open(setup, "rb") as f:
-    check("Quelvist installer".encode("utf-16-le") in f.read(), "the installer says who made it")
+    installer = f.read()
+check("Quelvist installer".encode("utf-16-le") in installer and all(i in installer for i in images),
+      f"the installer says who made it and shows the program's icon ({len(images)} images)")
 elsewhere = os.path.join(work, "elsewhere")
 os.mkdir(elsewhere)
 out = os.path.join(elsewhere, "installed.png")

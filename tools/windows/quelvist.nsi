@@ -1,10 +1,13 @@
 ; The Windows installer: Quelvist into Program Files, with its data, a
 ; Start-menu entry, "Open with Quelvist" for .txt files and an uninstaller
 ; listed in Add/Remove Programs. /S installs silently.
-; makensis -DVERSION=1.0.0 -DSTAGE=dir -DOUTFILE=setup.exe quelvist.nsi
+; makensis -DVERSION=1.0.0 -DSTAGE=dir -DOUTFILE=setup.exe -DICON=quelvist.ico quelvist.nsi
 Unicode true
 Target amd64-unicode
 !include "MUI2.nsh"
+; The program's own icon on the installer and the uninstaller.
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
 
 Name "Quelvist ${VERSION}"
 OutFile "${OUTFILE}"
