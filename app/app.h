@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // The plot's placement in the frame: distance, then the three angles.
 void applyPlotTransform();
@@ -22,7 +23,7 @@ struct StartOptions {
     int fps;                       // "--fps N", 30 otherwise
     double speed;                  // "--speed X" times real time, 1 otherwise
     char rotate;                   // "--rotate x|y|z", 0 otherwise
-    bool movieOptionGiven;         // one of --fps, --speed, --rotate
+    bool movieOptionGiven;         // one of --fps, --speed, --rotate, --clock, --trail
     bool gaps;                     // "--gaps": paths broken at missing samples from the start
     bool force;                    // "--force": write over a file that is not a picture/video
     bool fit;                      // "--fit": the view fitted to the samples from the start
@@ -33,7 +34,11 @@ struct StartOptions {
     const char* eventsPath;        // "--events FILE": the events as a tab-separated file
     AngleConvention convention;    // "--convention fick|helmholtz"
     AxisSigns signs;               // "--signs -h...": the file's axes flipped
-    const char* problem;           // what is wrong with the arguments, or null
+    ViewChoice viewChoice; // "--view", "--angles", "--distance", "--torsion-scale", "--hide"
+    bool clean;            // "--clean": no help lines, no notices
+    bool clock;            // "--clock": the movie's frames say their time
+    bool trail;            // "--trail": the movie replays with the trail
+    const char* problem;   // what is wrong with the arguments, or null
 };
 // Reads the arguments through the options table; an argument beginning with
 // '-' that is neither ours nor GLUT's, or a second recording, is a problem.
@@ -59,6 +64,20 @@ std::string temporaryNameBeside(const char* path);
 // PNG, under a temporary name first. On failure returns false with the
 // reason in problem, and a file of that name is left as it was.
 bool saveSnapshot(const char* path, const char** problem);
+
+// Vector figures: a snapshot named .pdf, .svg or .eps (any case) is written
+// by saveVectorFigure as lines, quads and text, the label drum as an image,
+// under a temporary name first as saveSnapshot does.
+bool isVectorFigureName(const char* path);
+bool saveVectorFigure(const char* path, const char** problem);
+// The frame's part: the drum alone on the background (its image is taken
+// from that), and the drum's image in the figure in its place.
+void drawDrumAlone();
+void drawDrumImage();
+
+// rgb (as writePng takes it) as the bytes of a PNG file.
+bool encodePngInMemory(int width, int height, const unsigned char* rgb,
+                       std::vector<unsigned char>& png);
 
 // Reads the back buffer's width x height pixels into rgb as 8-bit RGB
 // triples, bottom row first, rows packed without padding.
@@ -97,8 +116,8 @@ void initScene();
 
 // --gaps: the start view breaks the paths at missing samples.
 extern bool gapsAtStart;
-extern bool plotAtStart;  // --plot
-extern bool scaleAtStart; // --scale
+extern bool plotAtStart;    // --plot
+extern bool scaleAtStart;   // --scale
 extern bool listingAtStart; // --listing
 
 // Movies of the build-up replay, encoded by ffmpeg (QUELVIST_FFMPEG names
@@ -110,6 +129,7 @@ struct MovieSettings {
     int fps;
     double speed; // times real time
     char rotate;  // 'x', 'y', 'z' or 0
+    bool trail;   // only the last TRAIL_SECONDS drawn, as key t
 };
 bool writeMovie(const MovieSettings& movie, const char** problem);
 
@@ -123,6 +143,13 @@ int movieSamplesInFrame(long long frame, int rowCount, double samplesPerFrame);
 // notice of which page of a long recording is shown, in the viewer only.
 extern bool replayReadoutShown;
 extern bool pageNoticeShown;
+
+// The view the command line asked for (applied at start, its drum and help
+// lines left out for the whole run); --clean: no help lines, no notices,
+// no replay readout; --clock: the newest sample's time on every frame.
+extern ViewChoice viewChoiceAtStart;
+extern bool cleanView;
+extern bool movieClockShown;
 
 // Draws the whole picture into the back buffer; onDisplay then shows it.
 void drawPicture();

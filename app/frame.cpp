@@ -10,6 +10,7 @@
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cstdio>
 
 static void setProjection(int width, int height) {
@@ -41,13 +42,22 @@ bool replayReadoutShown = true;
 
 bool pageNoticeShown = true;
 
+ViewChoice viewChoiceAtStart;
+bool cleanView;
+bool movieClockShown;
+
 // Which part of a long recording is shown, and the replay's readout; why
 // nothing is drawn, and a page that could not be read; what s saved.
 static void drawStatusLines() {
     char text[400];
     float y = -30.5f;
-    if (recordingPageNotice[0]) y = drawStatusText(recordingPageNotice, y);
-    if (view.showListing) {
+    if (recordingPageNotice[0] && !cleanView) y = drawStatusText(recordingPageNotice, y);
+    if (movieClockShown && view.buildUpCount > 0) {
+        const int newest = std::min(view.buildUpCount, recording.rowCount) - 1;
+        snprintf(text, sizeof text, "t = %.2f s", recording.rows[newest > 0 ? newest : 0].col[0]);
+        y = drawStatusText(text, y);
+    }
+    if (view.showListing && !cleanView) {
         // Each eye's plane, then the angle between them.
         if (listingPlanes[0][0].valid && listingPlanes[1][0].valid) {
             snprintf(text, sizeof text, "angle between the planes %.1f\xB0",
@@ -66,7 +76,7 @@ static void drawStatusLines() {
                              recordingExtent.firstSample + view.pickedRow + 1);
         y = drawStatusText(text, y);
     }
-    if (view.buildUpCount != -1 && replayReadoutShown) {
+    if (view.buildUpCount != -1 && replayReadoutShown && !cleanView) {
         const int count = view.buildUpCount;
         const float time = recording.rows[count > 0 ? count - 1 : 0].col[0];
         const int shown = count < recording.rowCount ? count : recording.rowCount;
@@ -74,14 +84,34 @@ static void drawStatusLines() {
                        recordingExtent.selectedSamples, replayPaceFigure(replayPace, view));
         y = drawStatusText(text, y);
     }
-    if (pageNoticeShown && describeRecordingPage(text, sizeof text, recordingExtent, recording))
+    const bool notices = pageNoticeShown && !cleanView;
+    if (notices && describeRecordingPage(text, sizeof text, recordingExtent, recording))
         y = drawStatusText(text, y);
-    if (const char* notice = pageNoticeShown ? startViewNotice() : nullptr)
-        y = drawStatusText(notice, y);
-    if (const char* hint = pageNoticeShown ? conventionHint() : nullptr)
-        y = drawStatusText(hint, y);
+    if (const char* notice = notices ? startViewNotice() : nullptr) y = drawStatusText(notice, y);
+    if (const char* hint = notices ? conventionHint() : nullptr) y = drawStatusText(hint, y);
     // Above the others, so that they stay put when it comes and goes.
     if (const char* message = snapshotMessage(secondsNow())) drawStatusText(message, y);
+}
+
+static void drawDrum() {
+    glPushMatrix();
+    glTranslatef(12, -15, -32);
+    glRotatef(view.drumAngle, 1, 0, 0);
+    glColor3f(1, 1, 1);
+    glEnable(GL_LIGHTING);
+    glCallList(LIST_DRUM);
+    glDisable(GL_LIGHTING);
+    glPopMatrix();
+}
+
+void drawDrumAlone() {
+    int viewport[4];
+    plotViewport(viewport);
+    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+    setProjection(viewport[2], viewport[3]);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawDrum();
+    glViewport(0, 0, windowWidth, windowHeight);
 }
 
 void drawPicture() {
@@ -99,27 +129,27 @@ void drawPicture() {
     glGetIntegerv(GL_VIEWPORT, framePlotProjection.viewport);
     drawEdgesAndCurves(); // clears the frame first, or draws the kept picture
     // The cross keeps the width the curves left: 0.5 with difference lines.
-    if (view.showCross) glCallList(LIST_CROSS);
+    // A figure takes texts as they are drawn, not from a list.
+    if (view.showCross && vectorFigureText != VectorText::None)
+        drawCross();
+    else if (view.showCross)
+        glCallList(LIST_CROSS);
     drawEventMarks();
     drawListingPlanes();
     drawScale();
     drawPickMark();
     glPopMatrix();
 
-    glPushMatrix();
-    glTranslatef(12, -15, -32);
-    glRotatef(view.drumAngle, 1, 0, 0);
-    glColor3f(1, 1, 1);
-    glEnable(GL_LIGHTING);
-    glCallList(LIST_DRUM);
-    glDisable(GL_LIGHTING);
-    glPopMatrix();
+    if (view.showDrum && vectorFigureText != VectorText::None)
+        drawDrumImage();
+    else if (view.showDrum)
+        drawDrum();
 
     // Help lines in eye space, so they stay put while the plot turns. White
     // as the texture would tint it, drawn untextured (see textTint).
     glColor3f(textTint[0], textTint[1], textTint[2]);
     glDisable(GL_TEXTURE_2D);
-    drawHelpLines();
+    if (view.showHelpLines) drawHelpLines();
     drawStatusLines();
     drawGatheredStatusText();
     glViewport(0, 0, windowWidth, windowHeight);

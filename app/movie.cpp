@@ -39,8 +39,9 @@ bool hasVideoEnding(const char* path) {
 }
 
 // Frame number frame of the page, number movieFrame of the whole movie.
+// The view turns from the angles it started at (first).
 void placeFrame(long long frame, long long movieFrame, const MovieSettings& movie, int rows,
-                double samplesPerFrame) {
+                double samplesPerFrame, const ViewState& first) {
     view.buildUpCount = movieSamplesInFrame(frame, rows, samplesPerFrame);
     // The timer turns the drum and the view 0.5 degrees every 5 ms.
     const double turn = std::fmod(movieFrame * ANGLE_PER_SECOND / movie.fps, 360.0);
@@ -49,9 +50,9 @@ void placeFrame(long long frame, long long movieFrame, const MovieSettings& movi
     view.rotateX = movie.rotate == 'x';
     view.rotateY = movie.rotate == 'y';
     view.rotateZ = movie.rotate == 'z';
-    if (movie.rotate == 'x') view.angleX = static_cast<float>(-90 - turn);
-    if (movie.rotate == 'y') view.angleY = static_cast<float>(180 + turn);
-    if (movie.rotate == 'z') view.angleZ = static_cast<float>(turn);
+    if (movie.rotate == 'x') view.angleX = static_cast<float>(first.angleX - turn);
+    if (movie.rotate == 'y') view.angleY = static_cast<float>(first.angleY + turn);
+    if (movie.rotate == 'z') view.angleZ = static_cast<float>(first.angleZ + turn);
 }
 
 } // namespace
@@ -138,6 +139,8 @@ bool writeMovie(const MovieSettings& movie, const char** problem) {
     }
 
     replayReadoutShown = false;
+    view.showTrail = movie.trail;
+    const ViewState first = view;
     std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
     bool fed = true, pageRead = true;
     long long movieFrame = 0;
@@ -151,7 +154,7 @@ bool writeMovie(const MovieSettings& movie, const char** problem) {
         const int rows = recording.rowCount;
         const long long pageFrames = movieFrameCount(rows, samplesPerFrame);
         for (long long frame = 0; frame < pageFrames && fed; frame++, movieFrame++) {
-            placeFrame(frame, movieFrame, movie, rows, samplesPerFrame);
+            placeFrame(frame, movieFrame, movie, rows, samplesPerFrame, first);
             buildCurveList();
             drawPicture();
             readBackBuffer(width, height, rgb.data());

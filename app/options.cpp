@@ -104,6 +104,81 @@ const char* takeSigns(StartOptions& options, const char* value) {
     return nullptr;
 }
 
+const char* takeView(StartOptions& options, const char* value) {
+    const char* const names[] = {"front", "top", "side"};
+    for (int i = 0; i < 3; i++)
+        if (strcmp(value, names[i]) == 0) {
+            options.viewChoice.preset = i + 1;
+            return nullptr;
+        }
+    return "--view takes front, top or side";
+}
+
+// "AX,AY,AZ": three numbers with a point as their decimal mark.
+const char* takeAngles(StartOptions& options, const char* value) {
+    const char* wrong = "--angles takes three angles in degrees, such as -90,180,30";
+    std::string text = value;
+    float* angles = options.viewChoice.angles;
+    size_t start = 0;
+    for (int i = 0; i < 3; i++) {
+        const size_t comma = text.find(',', start);
+        if ((comma == std::string::npos) != (i == 2)) return wrong;
+        double number = 0;
+        if (!readNumber(text.substr(start, comma - start).c_str(), number) ||
+            std::fabs(number) > 1e6)
+            return wrong;
+        angles[i] = static_cast<float>(number);
+        start = comma + 1;
+    }
+    options.viewChoice.anglesGiven = true;
+    return nullptr;
+}
+
+const char* takeDistance(StartOptions& options, const char* value) {
+    double number = 0;
+    if (!readNumber(value, number) || number < NEAREST_DISTANCE || number > 100000)
+        return "--distance takes a distance from 2 to 100000 (the start view's is 30)";
+    options.viewChoice.distanceGiven = true;
+    options.viewChoice.distance = static_cast<float>(number);
+    return nullptr;
+}
+
+const char* takeTorsionScale(StartOptions& options, const char* value) {
+    double number = 0;
+    if (!readNumber(value, number) || std::fabs(number) > 1000)
+        return "--torsion-scale takes a factor from -1000 to 1000, such as 2.5 (the start "
+               "view's is 1)";
+    options.viewChoice.torsionScaleGiven = true;
+    options.viewChoice.torsionScale = static_cast<float>(number);
+    return nullptr;
+}
+
+// "left,cross": the parts named, each once or more.
+const char* takeHide(StartOptions& options, const char* value) {
+    static const struct {
+        const char* name;
+        unsigned bit;
+    } parts[] = {
+        {"left", HIDE_LEFT_EYE}, {"right", HIDE_RIGHT_EYE}, {"difference", HIDE_DIFFERENCE},
+        {"edges", HIDE_EDGES},   {"cross", HIDE_CROSS},     {"drum", HIDE_DRUM},
+        {"help", HIDE_HELP}};
+    std::string text = value;
+    size_t start = 0;
+    do {
+        const size_t comma = text.find(',', start);
+        const std::string name = text.substr(start, comma - start);
+        unsigned bit = 0;
+        for (const auto& part : parts)
+            if (name == part.name) bit = part.bit;
+        if (!bit)
+            return "--hide takes a list of left, right, difference, edges, cross, drum, help, "
+                   "such as left,drum";
+        options.viewChoice.hidden |= bit;
+        start = comma == std::string::npos ? comma : comma + 1;
+    } while (start != std::string::npos);
+    return nullptr;
+}
+
 const OptionRow optionTable[] = {
     {"-f", nullptr, "full screen whatever the answer",
      [](StartOptions& o, const char*) -> const char* {
@@ -152,6 +227,27 @@ const OptionRow optionTable[] = {
          o.listing = true;
          return nullptr;
      }},
+    {"--view", "front|top|side", "start with the front, top or side view, as keys 1, 2, 3",
+     takeView},
+    {"--angles", "AX,AY,AZ",
+     "start with the plot turned by these angles in degrees\nabout x, y and z (the front view "
+     "is -90,180,0)",
+     takeAngles},
+    {"--distance", "D", "start with the eye this far from the view's centre\n(30 by default)",
+     takeDistance},
+    {"--torsion-scale", "S",
+     "start with torsion drawn S times larger (1 by default;\nF11/F12 change it by 0.5)",
+     takeTorsionScale},
+    {"--hide", "LIST",
+     "start without these parts: left, right, difference,\nedges, cross, drum, help "
+     "(e.g. --hide left,drum)",
+     takeHide},
+    {"--clean", nullptr,
+     "leave out the help lines and every notice: only the\ndata and its frame, for figures",
+     [](StartOptions& o, const char*) -> const char* {
+         o.clean = true;
+         return nullptr;
+     }},
     {"--report", nullptr,
      "write each eye's samples, events and Listing's plane\nas tab-separated lines and exit, "
      "without a window",
@@ -184,6 +280,20 @@ const OptionRow optionTable[] = {
     {"--fps", "N", "the movie's frames per second (default 30)", takeFps},
     {"--speed", "X", "the movie's speed as a multiple of real time\n(default 1)", takeSpeed},
     {"--rotate", "x|y|z", "turn the movie's view about that axis, as F6..F8 do", takeRotate},
+    {"--clock", nullptr,
+     "write the newest sample's time (t = 12.35 s) in the\nlower left of every movie frame",
+     [](StartOptions& o, const char*) -> const char* {
+         o.clock = true;
+         o.movieOptionGiven = true;
+         return nullptr;
+     }},
+    {"--trail", nullptr,
+     "replay the movie with the trail: only the last 2\nseconds drawn, as key t",
+     [](StartOptions& o, const char*) -> const char* {
+         o.trail = true;
+         o.movieOptionGiven = true;
+         return nullptr;
+     }},
     {"--help", nullptr, "show this text and exit",
      [](StartOptions& o, const char*) -> const char* {
          o.showHelp = true;
@@ -324,11 +434,16 @@ StartOptions parseArguments(int argc, char** argv) {
         options.problem =
             options.moviePath ? "--movie needs a RECORDING" : "--snapshot needs a RECORDING";
     else if (options.movieOptionGiven && !options.moviePath)
-        options.problem = "--fps, --speed and --rotate go with --movie";
+        options.problem = "--fps, --speed, --rotate, --clock and --trail go with --movie";
     else if (options.force && !options.snapshotPath && !options.moviePath)
         options.problem = "--force goes with --snapshot or --movie";
     else if (options.moviePath && (options.width % 2 || options.height % 2))
         options.problem = "a movie's --size takes even numbers, such as 640x480";
+    else if (options.viewChoice.preset && options.viewChoice.anglesGiven)
+        options.problem = "--view and --angles cannot be used together";
+    else if (options.viewChoice.distanceGiven && options.fit)
+        options.problem = "--distance and --fit cannot be used together: the fit chooses the "
+                          "distance";
     else if (!(options.from < options.to))
         options.problem = "--from must be less than --to";
     return options;

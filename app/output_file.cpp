@@ -3,6 +3,8 @@
 // temporary name first, so that a failed write leaves the old file whole.
 #include "app/app.h"
 
+#include <string>
+
 #include "platform/platform.h"
 
 #include <cstdio>
@@ -16,8 +18,12 @@ bool startsWith(const unsigned char* bytes, size_t count, const char* magic, siz
 }
 
 // What the file's first bytes say it is.
-bool looksLikePng(const unsigned char* b, size_t n) {
-    return startsWith(b, n, "\x89PNG\r\n\x1a\n", 8);
+// A snapshot's kinds: PNG, and the vector figures' PDF, SVG and EPS.
+bool looksLikePicture(const unsigned char* b, size_t n) {
+    return startsWith(b, n, "\x89PNG\r\n\x1a\n", 8) || startsWith(b, n, "%PDF-", 5) ||
+           startsWith(b, n, "%!PS", 4) ||
+           // An SVG names its root in its first lines; other XML is someone's data.
+           std::string(reinterpret_cast<const char*>(b), n).find("<svg") != std::string::npos;
 }
 
 bool looksLikeVideo(const unsigned char* b, size_t n) {
@@ -43,10 +49,11 @@ const char* outputFileProblem(const char* path, OutputKind kind, bool force,
     const size_t count = fread(start, 1, sizeof start, file);
     fclose(file);
     const bool sameKind =
-        kind == OutputKind::Picture ? looksLikePng(start, count) : looksLikeVideo(start, count);
+        kind == OutputKind::Picture ? looksLikePicture(start, count) : looksLikeVideo(start, count);
     if (count == 0 || sameKind || force) return nullptr;
     return kind == OutputKind::Picture
-               ? "it exists and is not a PNG picture; give --force to write over it"
+               ? "it exists and is not a picture (PNG, PDF, SVG, EPS); give --force to write over "
+                 "it"
                : "it exists and is not a video; give --force to write over it";
 }
 

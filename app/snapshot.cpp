@@ -15,14 +15,20 @@
 
 namespace {
 
-// libpng's output, keeping the system's reason for a failed write.
+// libpng's output, a file or memory, keeping the system's reason for a
+// failed write.
 struct PngOutput {
     FILE* file;
     int error;
+    std::vector<unsigned char>* memory; // used instead of file when set
 };
 
 void writeToFile(png_structp png, png_bytep data, size_t length) {
     auto* out = static_cast<PngOutput*>(png_get_io_ptr(png));
+    if (out->memory) {
+        out->memory->insert(out->memory->end(), data, data + length);
+        return;
+    }
     if (fwrite(data, 1, length, out->file) != length) {
         out->error = errno;
         png_error(png, "write failed");
@@ -31,7 +37,7 @@ void writeToFile(png_structp png, png_bytep data, size_t length) {
 
 void flushFile(png_structp png) {
     auto* out = static_cast<PngOutput*>(png_get_io_ptr(png));
-    if (fflush(out->file) != 0) {
+    if (out->file && fflush(out->file) != 0) {
         out->error = errno;
         png_error(png, "write failed");
     }
@@ -46,21 +52,14 @@ void onPngWarning(png_structp, png_const_charp) {}
 
 } // namespace
 
-bool writePng(const char* path, int width, int height, const unsigned char* rgb,
-              const char** problem) {
-    static PngOutput out; // static: it must survive libpng's longjmp unchanged
-    out = {openFile(path, "wb"), 0};
-    if (!out.file) {
-        *problem = strerror(errno);
-        return false;
-    }
+// Encodes into out; false when libpng gave up (out.error says why when a
+// write failed).
+static bool encodePng(PngOutput& out, int width, int height, const unsigned char* rgb) {
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, onPngError, onPngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!png || !info || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        fclose(out.file);
-        *problem = out.error ? strerror(out.error) : "the PNG could not be encoded";
         return false;
     }
     png_set_write_fn(png, &out, writeToFile, flushFile);
@@ -72,6 +71,30 @@ bool writePng(const char* path, int width, int height, const unsigned char* rgb,
         png_write_row(png, const_cast<png_bytep>(rgb + static_cast<size_t>(y) * width * 3));
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+bool encodePngInMemory(int width, int height, const unsigned char* rgb,
+                       std::vector<unsigned char>& png) {
+    static PngOutput out; // static: it must survive libpng's longjmp unchanged
+    png.clear();
+    out = {nullptr, 0, &png};
+    return encodePng(out, width, height, rgb);
+}
+
+bool writePng(const char* path, int width, int height, const unsigned char* rgb,
+              const char** problem) {
+    static PngOutput out;
+    out = {openFile(path, "wb"), 0, nullptr};
+    if (!out.file) {
+        *problem = strerror(errno);
+        return false;
+    }
+    if (!encodePng(out, width, height, rgb)) {
+        fclose(out.file);
+        *problem = out.error ? strerror(out.error) : "the PNG could not be encoded";
+        return false;
+    }
     errno = 0;
     bool written = fflush(out.file) == 0 && !ferror(out.file);
     int error = errno;

@@ -30,6 +30,8 @@ void initScene() {
     glEnable(GL_CULL_FACE);
     glGenLists(4); // the lists use the fixed numbers 1 to 4
     setStartView(view);
+    applyViewChoice(view, viewChoiceAtStart);
+    if (cleanView) view.showHelpLines = 0;
     view.showGaps = gapsAtStart;
     view.showPlot = plotAtStart;
     view.showScale = scaleAtStart;
@@ -103,7 +105,10 @@ static void stopUnlessAskedSize(const char* path) {
 static void onSnapshotDisplay() {
     stopUnlessAskedSize(snapshotTarget);
     const char* problem = nullptr;
-    if (!saveSnapshot(snapshotTarget, &problem)) {
+    const bool saved = isVectorFigureName(snapshotTarget)
+                           ? saveVectorFigure(snapshotTarget, &problem)
+                           : saveSnapshot(snapshotTarget, &problem);
+    if (!saved) {
         fprintf(stderr, "quelvist: could not write %s: %s\n", snapshotTarget, problem);
         endProcess(2);
     }
@@ -157,6 +162,9 @@ int runViewer(int argc, char** argv) {
     plotAtStart = options.plot;
     scaleAtStart = options.scale;
     listingAtStart = options.listing;
+    viewChoiceAtStart = options.viewChoice;
+    cleanView = options.clean;
+    movieClockShown = options.clock;
     fitPending = options.fit;
     recordingSelection.from = options.from;
     recordingSelection.to = options.to;
@@ -165,7 +173,8 @@ int runViewer(int argc, char** argv) {
         messagesOnTerminal = true;
         pictureKeeping = options.moviePath != nullptr; // a snapshot is one frame
         snapshotTarget = options.snapshotPath;
-        movieTarget = {options.moviePath, options.fps, options.speed, options.rotate};
+        movieTarget = {options.moviePath, options.fps, options.speed, options.rotate,
+                       options.trail};
         const char* target = options.moviePath ? options.moviePath : options.snapshotPath;
         if (const char* problem = outputFileProblem(
                 target, options.moviePath ? OutputKind::Video : OutputKind::Picture, options.force,

@@ -193,7 +193,7 @@ void callCurves(int blocksPerFlush) {
     if (plan[DIFFERENCE_LINES].shown) {
         atLayer(DIFFERENCE_LINES);
         glColor3f(0.3f, 0.3f, 0.3f);
-        glLineWidth(0.5f);
+        setLineWidth(0.5f);
         callPart(DIFFERENCE_LINES, blocksPerFlush);
     }
     glDepthRange(0, 1);
@@ -300,7 +300,7 @@ bool drawCurveRows(int keptCount, int count, int box[4]) {
     if (c.showDifference) {
         atLayer(DIFFERENCE_LINES);
         glColor3f(0.3f, 0.3f, 0.3f);
-        glLineWidth(0.5f);
+        setLineWidth(0.5f);
         if (count > keptCount) emitRows(GL_LINES, differenceLines, keptCount, count, s);
     }
     glDepthRange(0, 1);

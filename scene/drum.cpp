@@ -127,6 +127,7 @@ bool drumWindowBox(int box[4]) {
     glGetDoublev(GL_PROJECTION_MATRIX, projection);
     plotViewport(viewport);
     const double reach = 1.25 * 1.4143;
+    if (!view.showDrum) return false;
     box[0] = box[1] = 1 << 30;
     box[2] = box[3] = -(1 << 30);
     for (int corner = 0; corner < 8; corner++) {

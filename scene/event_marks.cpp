@@ -39,14 +39,14 @@ void drawEventMarks() {
         if (e.kind == EventKind::Saccade) {
             const int a = std::max(first, e.firstRow), b = std::min(end, e.endRow);
             if (b - a < 2) continue;
-            glLineWidth(3.3f); // three times the paths' 1.1
+            setLineWidth(3.3f); // three times the paths' 1.1
             e.eye ? glColor3f(1, 0, 0) : glColor3f(0, 0, 1);
             glBegin(GL_LINE_STRIP);
             for (int row = a; row < b; row++)
                 vertexOf(row, column);
             glEnd();
         } else if (e.kind == EventKind::Blink) {
-            glLineWidth(1.5f);
+            setLineWidth(1.5f);
             glColor3f(0, 0, 0);
             glBegin(GL_LINES);
             for (int row : {e.firstRow - 1, e.endRow}) {

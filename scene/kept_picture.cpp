@@ -200,7 +200,7 @@ void drawEdgesAndCurves() {
         if (view.showEdges) glCallList(LIST_EDGES);
     }
     glEnable(GL_LINE_SMOOTH);
-    glLineWidth(1.1f);
+    setLineWidth(1.1f);
     glColor3f(1, 1, 1);
     if (keeping) {
         glDepthFunc(GL_LEQUAL);

@@ -31,7 +31,7 @@ void drawPickMark() {
     const float arm = viewport[3] > 0 ? 8 * 1.274f * view.distance / viewport[3] : 0.2f;
     glPushAttrib(GL_CURRENT_BIT | GL_LINE_BIT | GL_ENABLE_BIT);
     glDisable(GL_TEXTURE_2D);
-    glLineWidth(2);
+    setLineWidth(2);
     glBegin(GL_LINES);
     // A hidden eye keeps its mark hidden too.
     if (view.showLeftEye) {

@@ -9,6 +9,7 @@
 
 void drawText(float x, float y, float z, const char* text, void* font) {
     glRasterPos3f(x, y, z);
+    addVectorText(text, font); // at the raster position before the letters move it
     size_t length = strlen(text);
     for (size_t i = 0; i < length; i++)
         glutBitmapCharacter(font, static_cast<unsigned char>(text[i])); // Latin-1 too
@@ -16,6 +17,11 @@ void drawText(float x, float y, float z, const char* text, void* font) {
 
 void buildCrossList() {
     glNewList(LIST_CROSS, GL_COMPILE);
+    drawCross();
+    glEndList();
+}
+
+void drawCross() {
     glColor3f(0, 0, 0);
     glBegin(GL_LINES);
     glVertex3f(-10, 0, 0);
@@ -32,7 +38,6 @@ void buildCrossList() {
     drawText(0, -10, 0, "-", GLUT_BITMAP_8_BY_13);
     drawText(0, 0, 10, "+ vertical", GLUT_BITMAP_8_BY_13);
     drawText(0, 0, -10, "-", GLUT_BITMAP_8_BY_13);
-    glEndList();
 }
 
 // Counter-clockwise seen from +z, so its front faces +z.

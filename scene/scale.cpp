@@ -38,8 +38,10 @@ void reserveCrossLabels(LabelBox* boxes, int& count) {
     } labels[6] = {{0, -10, "-"}, {0, 10, "+ horizontal"}, {1, 10, "+ torsion"},
                    {1, -10, "-"}, {2, 10, "+ vertical"},   {2, -10, "-"}};
     double help[4];
-    helpLinesWindowBox(help);
-    boxes[count++] = {help[0], help[1], help[2], help[3]};
+    if (view.showHelpLines) {
+        helpLinesWindowBox(help);
+        boxes[count++] = {help[0], help[1], help[2], help[3]};
+    }
     int drum[4];
     if (drumWindowBox(drum))
         boxes[count++] = {1.0 * drum[0], 1.0 * drum[1], 1.0 * drum[2], 1.0 * drum[3]};
@@ -91,7 +93,7 @@ void drawScale() {
     // The thin extensions, under the plot transform.
     glPushAttrib(GL_CURRENT_BIT | GL_LINE_BIT | GL_ENABLE_BIT);
     glDisable(GL_TEXTURE_2D);
-    glLineWidth(1);
+    setLineWidth(1);
     glColor3f(0.2f, 0.2f, 0.2f);
     glBegin(GL_LINES);
     for (int axis = 0; axis < 3; axis++) {

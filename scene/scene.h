@@ -138,11 +138,24 @@ void drawHelpOverlay();
 void drawPickMark();
 
 // Bitmap text at a raster position: emits only GL commands, so a call made
-// while a list is being compiled is recorded into it.
+// while a list is being compiled is recorded into it (but not into a vector
+// figure: see vectorFigureText).
 void drawText(float x, float y, float z, const char* text, void* font);
 
-// Compiles LIST_CROSS: black axes 20 units long with labels at their ends.
+// While a vector figure is written (gl2ps between its page's start and end)
+// this says how its texts are encoded; None otherwise. Texts drawn then are
+// added to the figure as text at the raster position, and setLineWidth gives
+// the figure the width too. A list compiled earlier brings neither along.
+enum class VectorText { None, Pdf, Svg, PostScript };
+extern VectorText vectorFigureText;
+void addVectorText(const char* text, void* font);
+void setLineWidth(float width);
+void restoreVectorLineWidth();
+
+// Compiles LIST_CROSS: black axes 20 units long with labels at their ends;
+// drawCross draws the same at once (for vector figures).
 void buildCrossList();
+void drawCross();
 
 // Compiles LIST_EDGES: two square rings of small cubes, spacings 9 and 25.
 void buildEdgeList();

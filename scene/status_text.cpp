@@ -92,7 +92,7 @@ void beginWindowPixels() {
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);
     glDisable(GL_LINE_SMOOTH);
-    glLineWidth(1);
+    setLineWidth(1);
 }
 
 void endWindowPixels() {
@@ -101,6 +101,7 @@ void endWindowPixels() {
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
     glPopAttrib();
+    restoreVectorLineWidth(); // the width the attributes gave back
 }
 
 void drawBackdrop(int x0, int y0, int x1, int y1, float opacity) {

@@ -9,9 +9,10 @@ export DEBIAN_FRONTEND=noninteractive
 PACKAGES=(
   build-essential cmake pkg-config clang-format
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0 mesa-utils
-  libgtk-3-dev libpng-dev
+  libgtk-3-dev libpng-dev libgl2ps-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool imagemagick tesseract-ocr tesseract-ocr-eng
+  poppler-utils librsvg2-bin
   locales python3
   desktop-file-utils dpkg-dev file man-db g++-mingw-w64-x86-64
   ffmpeg

@@ -41,6 +41,8 @@ struct ViewState {
     // A time range dragged in the time plot: only rows rangeFirst ..
     // rangeEnd-1 of the page are drawn in 3D; rangeFirst is -1 when none is.
     int32_t rangeFirst, rangeEnd;
+    uint8_t showDrum;      // the label drum (off only when the command line asks)
+    uint8_t showHelpLines; // the four help lines (likewise)
 };
 
 // The matrices the latest frame drew the plot with (glGetDoublev after the
@@ -155,6 +157,31 @@ void turnByDrag(ViewState& state, int dx, int dy);
 // Keys 1, 2, 3: the front (start), top and side views. Only the angles
 // change; distance, torsion scale and switches stay.
 void setPresetView(ViewState& state, int preset);
+
+// A view asked for on the command line: a preset (1 front, 2 top, 3 side,
+// 0 none) or the three angles, a distance and a torsion scale (each left as
+// it is while not given), and the switches it turns off.
+enum HiddenPart : unsigned {
+    HIDE_LEFT_EYE = 1,
+    HIDE_RIGHT_EYE = 2,
+    HIDE_DIFFERENCE = 4,
+    HIDE_EDGES = 8,
+    HIDE_CROSS = 16,
+    HIDE_DRUM = 32,
+    HIDE_HELP = 64,
+};
+struct ViewChoice {
+    int preset;
+    bool anglesGiven;
+    float angles[3]; // angleX, angleY, angleZ in degrees
+    bool distanceGiven;
+    float distance;
+    bool torsionScaleGiven;
+    float torsionScale;
+    unsigned hidden; // HiddenPart bits
+};
+// Applies choice over the state's start values.
+void applyViewChoice(ViewState& state, const ViewChoice& choice);
 
 // The time plot's height in a window of that height: its bottom third, or 0
 // while it is hidden.

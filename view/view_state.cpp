@@ -43,6 +43,8 @@ void setStartView(ViewState& state) {
     state.showListing = 0;
     state.showEvents = 0;
     state.showVergence = 0;
+    state.showDrum = 1;
+    state.showHelpLines = 1;
     resetViewMotion(state);
 }
 
@@ -83,6 +85,24 @@ void setPresetView(ViewState& state, int preset) {
     state.angleX = presets[preset - 1][0];
     state.angleY = presets[preset - 1][1];
     state.angleZ = presets[preset - 1][2];
+}
+
+void applyViewChoice(ViewState& state, const ViewChoice& choice) {
+    setPresetView(state, choice.preset);
+    if (choice.anglesGiven) {
+        state.angleX = choice.angles[0];
+        state.angleY = choice.angles[1];
+        state.angleZ = choice.angles[2];
+    }
+    if (choice.distanceGiven) state.distance = choice.distance;
+    if (choice.torsionScaleGiven) state.torsionScale = choice.torsionScale;
+    if (choice.hidden & HIDE_LEFT_EYE) state.showLeftEye = 0;
+    if (choice.hidden & HIDE_RIGHT_EYE) state.showRightEye = 0;
+    if (choice.hidden & HIDE_DIFFERENCE) state.showDifference = 0;
+    if (choice.hidden & HIDE_EDGES) state.showEdges = 0;
+    if (choice.hidden & HIDE_CROSS) state.showCross = 0;
+    if (choice.hidden & HIDE_DRUM) state.showDrum = 0;
+    if (choice.hidden & HIDE_HELP) state.showHelpLines = 0;
 }
 
 int timePlotHeight(int height, bool shown) {
