@@ -3,7 +3,7 @@
 #   build-win/quelvist.exe                       one self-contained program
 #   build-win/Quelvist-VERSION-win64-setup.exe   installer (NSIS)
 #   build-win/Quelvist-VERSION-win64.zip         the portable program
-# freeglut, libpng and zlib come from Debian's source packages (pinned
+# freeglut, libpng, zlib and gl2ps come from Debian's source packages (pinned
 # versions, checked by dpkg-source) and are built once as static libraries
 # into build-win/deps; later runs build only Quelvist.
 set -euo pipefail
@@ -15,6 +15,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 FREEGLUT=freeglut=3.4.0-1
 LIBPNG=libpng1.6=1.6.39-2+deb12u5
 ZLIB=zlib=1:1.2.13.dfsg-1
+GL2PS=gl2ps=1.4.2+dfsg1-2
 
 bash tools/setup.sh g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 nsis zip dpkg-dev xz-utils
 
@@ -24,8 +25,8 @@ src=$out/sources
 toolchain=$top/tools/windows/mingw-toolchain.cmake
 mkdir -p "$deps" "$src"
 
-if [ ! -f "$deps/lib/libfreeglut_static.a" ] || [ ! -f "$deps/lib/libpng16.a" ]; then
-  # Debian's source packages: a deb-src entry for the same mirror.
+# Debian's source packages: a deb-src entry for the same mirror.
+source_packages_available() {
   if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
     uri=$(awk '/^URIs:/ {print $2; exit}' /etc/apt/sources.list.d/debian.sources 2>/dev/null || true)
     $SUDO tee /etc/apt/sources.list.d/quelvist-src.sources >/dev/null <<EOF
@@ -37,6 +38,10 @@ Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
     $SUDO apt-get update -q
   fi
+}
+
+if [ ! -f "$deps/lib/libfreeglut_static.a" ] || [ ! -f "$deps/lib/libpng16.a" ]; then
+  source_packages_available
   rm -rf "$src"/*
   # dpkg-source checks the files against the checksums of the .dsc.
   (cd "$src" && apt-get source -q "$FREEGLUT" "$LIBPNG" "$ZLIB" 2>&1 | grep -v "_apt" || true)
@@ -63,6 +68,19 @@ EOF
     -DFREEGLUT_BUILD_STATIC_LIBS=ON -DFREEGLUT_BUILD_DEMOS=OFF >/dev/null
   cmake --build "$out/freeglut-build" -j"$(nproc)" >/dev/null
   cmake --install "$out/freeglut-build" >/dev/null
+fi
+
+# gl2ps as Debian builds it (without zlib and libpng): one C file.
+if [ ! -f "$deps/lib/libgl2ps.a" ]; then
+  source_packages_available
+  rm -rf "$src"/gl2ps-*
+  (cd "$src" && apt-get source -q "$GL2PS" 2>&1 | grep -v "_apt" || true)
+  g2=$(ls -d "$src"/gl2ps-*/ | head -n 1)
+  [ -n "$g2" ] || { echo "windows.sh: gl2ps sources missing" >&2; exit 1; }
+  mkdir -p "$out/gl2ps-build" "$deps/lib" "$deps/include"
+  x86_64-w64-mingw32-gcc -O2 -c "$g2/gl2ps.c" -o "$out/gl2ps-build/gl2ps.o"
+  x86_64-w64-mingw32-ar rcs "$deps/lib/libgl2ps.a" "$out/gl2ps-build/gl2ps.o"
+  cp "$g2/gl2ps.h" "$deps/include/"
 fi
 
 cmake -S . -B "$out" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \

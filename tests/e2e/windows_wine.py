@@ -62,6 +62,23 @@ for size, extra in (("300x300", []), ("640x480", []), ("300x300", ["--from", "10
     same = os.path.exists(win_png) and read_png(win_png).data == read_png(linux_png).data
     check(r.returncode == 0 and same, f"--snapshot {size} {extra}: Windows and Linux pixels are equal")
 
+# A vector figure from the Windows build, rendered back at its size, matches
+# the Linux PNG but for the lines' antialiasing (both blurred by a pixel and
+# a half, at most 1 % of the pixels apart by over 20 %).
+win_pdf = os.path.join(work, "win.pdf")
+r = wine(os.path.join(WIN, "quelvist.exe"), "--snapshot", "Z:" + win_pdf.replace("/", "\\"),
+         "--size", "640x480", "--plot", "--scale", "--fit", "test.txt", cwd=DATA)
+apart = None
+if r.returncode == 0:
+    subprocess.run(["pdftoppm", "-r", "72", "-png", "-singlefile", win_pdf, win_pdf[:-4]], check=True)
+    for path in (win_pdf[:-4] + ".png", os.path.join(work, "linux-640x480--plot---scale---fit.png")):
+        subprocess.run(["convert", path, "-blur", "0x1.5", path + ".blur.png"], check=True)
+    apart = subprocess.run(["compare", "-metric", "AE", "-fuzz", "20%", win_pdf[:-4] + ".png.blur.png",
+                            os.path.join(work, "linux-640x480--plot---scale---fit.png.blur.png"), "null:"],
+                           capture_output=True, text=True).stderr.split()[0]
+check(apart is not None and float(apart) <= 0.01 * 640 * 480,
+      f"a PDF snapshot under Wine matches the Linux PNG ({apart} pixels apart; {r.stderr[-120:]!r})")
+
 # The resources read back from the .exe: the manifest (long paths, real
 # pixels on scaled screens, Windows 10/11, no elevation), the version, the icon.
 exe = os.path.join(WIN, "quelvist.exe")

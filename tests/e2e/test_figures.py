@@ -1,0 +1,202 @@
+"""Figures for a paper or a talk: any view from the command line, checked
+against a projection computed here and against the keys that give the same
+view; the PDF and SVG rendered back and compared with the PNG; a movie with
+its clock and trail."""
+import math
+import os
+import subprocess
+import tempfile
+
+from harness import (BINARY, DATA, Viewer, check, child_env, differing, finish, read_png,
+                     write_recording)
+
+work = tempfile.mkdtemp(prefix="quelvist-figures-")
+BACKGROUND = (178, 178, 178)
+
+
+def run(*args):
+    return subprocess.run([BINARY, *args], cwd=work, capture_output=True, text=True, timeout=300,
+                          env=child_env())
+
+
+# A straight path of the left eye through all three axes, (-6, -4, -3) to
+# (6, 4, 3) in (horizontal, vertical, torsion); the right eye at the origin.
+line = os.path.join(work, "line.txt")
+write_recording(line, [(-6 + 12 * i / 60, -4 + 8 * i / 60, -3 + 6 * i / 60, 0, 0, 0, 0, 0)
+                       for i in range(61)])
+BARE = ["--hide", "right,cross,edges,drum,help"]
+
+
+def project(point, angles, distance, torsion_scale, size=300):
+    """Window pixel (x, y from the top) of a sample (h, v, t): the plot turned
+    by angleX, angleY, angleZ in that order after moving it distance away,
+    seen through a 65 degree perspective."""
+    h, v, t = point
+    p = [h, torsion_scale * t, v]
+    for axis, degrees in reversed(list(zip("xyz", angles))):
+        c, s = math.cos(math.radians(degrees)), math.sin(math.radians(degrees))
+        x, y, z = p
+        p = {"x": [x, c * y - s * z, s * y + c * z], "y": [c * x + s * z, y, -s * x + c * z],
+             "z": [c * x - s * y, s * x + c * y, z]}[axis]
+    x, y, z = p[0], p[1], p[2] - distance
+    f = 1 / math.tan(math.radians(65) / 2)
+    return (size / 2 * (1 + f * x / -z), size / 2 * (1 - f * y / -z))
+
+
+def path_matches(image, angles, distance, torsion_scale):
+    """Every drawn pixel lies within 2 px of the projected line, and the
+    projected line is drawn along its whole length."""
+    a = project((-6, -4, -3), angles, distance, torsion_scale)
+    b = project((6, 4, 3), angles, distance, torsion_scale)
+    drawn = [(x, y) for y in range(300) for x in range(300) if image.at(x, y) != BACKGROUND]
+
+    def off_line(x, y):
+        dx, dy = b[0] - a[0], b[1] - a[1]
+        k = max(0, min(1, ((x - a[0]) * dx + (y - a[1]) * dy) / (dx * dx + dy * dy or 1)))
+        return math.hypot(x - a[0] - k * dx, y - a[1] - k * dy)
+
+    stray = [p for p in drawn if off_line(*p) > 2]
+    covered = all(any(image.at(min(299, max(0, round(a[0] + k / 20 * (b[0] - a[0])) + ox)),
+                               min(299, max(0, round(a[1] + k / 20 * (b[1] - a[1])) + oy)))
+                      != BACKGROUND for ox in (-1, 0, 1) for oy in (-1, 0, 1))
+                  for k in range(1, 20))
+    return len(drawn) > 20 and not stray and covered, len(drawn), len(stray)
+
+
+# The view options against the projection.
+for options, angles, distance, scale in (
+        ([], (-90, 180, 0), 30, 1),
+        (["--angles", "0,0,0"], (0, 0, 0), 30, 1),
+        (["--angles", "30,60,-20", "--distance", "20", "--torsion-scale", "2"], (30, 60, -20), 20, 2),
+        (["--view", "top", "--torsion-scale", "-1.5"], (0, 180, 0), 30, -1.5),
+        (["--view", "side", "--distance=45"], (-90, 180, 90), 45, 1)):
+    png = os.path.join(work, "view.png")
+    r = run("--snapshot", png, *BARE, *options, line)
+    ok, drawn, stray = path_matches(read_png(png), angles, distance, scale) if r.returncode == 0 \
+        else (False, 0, 0)
+    check(ok, f"{' '.join(options) or 'the start view'}: the path lies where it is projected "
+              f"({drawn} pixels drawn, {stray} astray; {r.stderr.strip()[-120:]})")
+
+# Wrong values: a message and status 2, nothing written.
+for options in (["--view", "back"], ["--angles", "1,2"], ["--angles", "1,2,x"],
+                ["--distance", "1"], ["--torsion-scale", "nan"], ["--hide", "left,nose"],
+                ["--clock"], ["--view", "top", "--angles", "0,0,0"], ["--fit", "--distance", "9"]):
+    png = os.path.join(work, "wrong.png")
+    r = run("--snapshot", png, *options, line)
+    check(r.returncode == 2 and "quelvist: " in r.stderr and not os.path.exists(png),
+          f"{' '.join(options)}: status 2 and a message ({r.returncode}, {r.stderr.strip()!r})")
+
+# The same view in the viewer, and the keys that give it: side view, left
+# eye hidden, torsion raised twice (F11); --clean in both, as the viewer
+# says at first that the recording reaches past the view.
+recording = os.path.join(DATA, "test.txt")
+asked = os.path.join(work, "asked.png")
+options = ["--clean", "--view", "side", "--hide", "left", "--torsion-scale", "2"]
+run("--snapshot", asked, *options, recording)
+start = os.path.join(work, "start.png")
+run("--snapshot", start, "--clean", recording)
+v = Viewer([*options, recording], cwd=work)
+if v.start_windowed():
+    check(differing(read_png(asked), v.shot("figures-viewer-options")) == 0,
+          "the viewer starts with the view the options ask for")
+    v.key("1", "F1", "F12", "F12")
+    check(differing(read_png(start), v.shot("figures-viewer-keys")) == 0,
+          "keys 1, F1 and F12 twice give the start view back")
+    v.key("3", "F1", "F11", "F11")
+    check(differing(read_png(asked), v.shot("figures-viewer-side")) == 0,
+          "keys 3, F1 and F11 twice give the view the options ask for")
+    v.key("Escape")
+    v.wait_exit()
+v.stop()
+
+# --clean leaves out the help lines; --hide drum the drum; nothing else changes.
+plain, clean = os.path.join(work, "plain.png"), os.path.join(work, "clean.png")
+run("--snapshot", plain, recording)
+run("--snapshot", clean, "--clean", "--hide", "drum", recording)
+a, b = read_png(plain), read_png(clean)
+drum_box = (180, 225, 300, 300)
+text = [(x, y) for y in range(45) for x in range(300) if a.at(x, y) != b.at(x, y)]
+
+
+def dark(*p):
+    return 0 < max(p) < 60  # the drum's face; the cross's labels are black
+
+
+check(differing(a, b, (0, 45, 300, 300), drum_box) == 0 and len(text) > 100
+      and all(a.at(x, y) == (255, 255, 255) for x, y in text)
+      and a.count(dark, drum_box) > 500 and b.count(dark, drum_box) == 0,
+      f"--clean --hide drum: no help lines ({len(text)} pixels of text gone), no drum, "
+      "the same paths")
+
+
+def rendered_like(png, other):
+    """Both pictures blurred by a pixel and a half (the lines' antialiasing
+    differs), then compared: at most 1 % of the pixels apart by over 20 %."""
+    for path in (png, other):
+        subprocess.run(["convert", path, "-blur", "0x1.5", path + ".blur.png"], check=True)
+    r = subprocess.run(["compare", "-metric", "AE", "-fuzz", "20%", png + ".blur.png",
+                        other + ".blur.png", "null:"], capture_output=True, text=True)
+    size = read_png(png)
+    apart = float(r.stderr.split()[0]) if r.stderr.strip() else float("inf")
+    return apart <= 0.01 * size.width * size.height, apart
+
+
+# Vector figures rendered back at the window's size match the PNG, and their
+# texts are text.
+for extra in ([], ["--plot", "--scale", "--fit", "--view", "top"]):
+    reference = os.path.join(work, "reference.png")
+    run("--snapshot", reference, "--size", "500x400", *extra, recording)
+    for ending, render in (("pdf", ["pdftoppm", "-r", "72", "-png", "-singlefile"]),
+                           ("svg", ["rsvg-convert", "-w", "500", "-h", "400", "-o"])):
+        figure = os.path.join(work, f"figure.{ending}")
+        r = run("--snapshot", figure, "--size", "500x400", *extra, recording)
+        back = os.path.join(work, f"figure-{ending}.png")
+        if ending == "pdf":
+            subprocess.run(render + [figure, back[:-4]], check=True)
+            text = subprocess.run(["pdftotext", figure, "-"], capture_output=True,
+                                  text=True).stdout
+        else:
+            subprocess.run(render + [back, figure], check=True)
+            text = open(figure, encoding="utf-8").read()
+        alike, apart = rendered_like(reference, back) if r.returncode == 0 else (False, None)
+        check(alike and "horizontal" in text and "vertical" in text,
+              f"{ending.upper()} {' '.join(extra)}: rendered back it matches the PNG ({apart} "
+              f"pixels apart), its labels are text ({r.stderr.strip()[-120:]})")
+
+# A movie for a talk: the clock on every frame, the trail, nothing else.
+# The left eye spends its first second far left, then two seconds right.
+talk = os.path.join(work, "talk.txt")
+with open(talk, "w") as out:
+    out.write("Export\nTime\tx\n")
+    for i in range(301):
+        h = -12 + 4 * i / 100 if i < 100 else 2 + 8 * (i - 100) / 200
+        cols = [i / 100, 0, 0, h, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0]
+        out.write("\t".join(f"{c:.4f}".replace(".", ",") for c in cols) + "\n")
+movie = os.path.join(work, "talk.mp4")
+r = run("--movie", movie, "--clock", "--trail", "--clean", "--speed", "3", "--hide",
+        "right,drum,cross,edges", talk)
+frames = os.path.join(work, "frames")
+os.mkdir(frames)
+subprocess.run(["ffmpeg", "-v", "error", "-i", movie, os.path.join(frames, "%04d.png")],
+               check=r.returncode == 0)
+last = os.path.join(frames, max(os.listdir(frames) or ["none"]))
+frame = read_png(last) if r.returncode == 0 else None
+left_x = round(project((-8, 0, 0), (-90, 180, 0), 30, 1)[0])
+right_x = round(project((6, 0, 0), (-90, 180, 0), 30, 1)[0])
+
+
+def drawn(*p):
+    return max(abs(c - 178) for c in p) > 40  # off the background, past the encoder's blur
+
+
+check(frame is not None and frame.count(drawn, (left_x - 15, 140, left_x + 15, 160)) == 0
+      and frame.count(drawn, (right_x - 15, 140, right_x + 15, 160)) > 5,
+      "--trail: the last frame shows the last two seconds only")
+clock = os.path.join(work, "clock.png")
+# Its white letters alone, black on white.
+subprocess.run(["convert", last, "-crop", "100x25+0+275", "+repage", "-colorspace", "Gray",
+                "-threshold", "75%", "-negate", "-resize", "400%", clock], check=frame is not None)
+words = subprocess.run(["tesseract", clock, "-", "--psm", "7"], capture_output=True,
+                       text=True).stdout.strip()
+check(words.replace(" ", "") == "t=3.00s", f"--clock: the last frame says t = 3.00 s ({words!r})")
+finish()
