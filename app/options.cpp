@@ -186,7 +186,8 @@ const OptionRow optionTable[] = {
          return nullptr;
      }},
     {"--snapshot", "FILE",
-     "draw the start view once, write it to FILE as a\nPNG and exit, asking nothing",
+     "draw the start view once, write it to FILE and exit,\nasking nothing: a PNG, or vectors for "
+     "a name ending\nin .pdf, .svg or .eps (--snapshot fig1.pdf)",
      [](StartOptions& o, const char* v) -> const char* {
          o.snapshotPath = v;
          return *v ? nullptr : "--snapshot needs a file name";
@@ -453,13 +454,16 @@ void printUsage() {
     fputs("Usage: quelvist [-f] [--fit] [--gaps] [--plot] [--scale] [--listing]\n"
           "                [--convention C] [--signs -h-v-t] [--from SECONDS]\n"
           "                [--to SECONDS] [RECORDING]\n"
-          "       quelvist --snapshot FILE.png [--size WIDTHxHEIGHT] [--force] [--fit]\n"
-          "                [--gaps] [--plot] [--scale] [--listing] [--convention C]\n"
-          "                [--signs -h-v-t] RECORDING\n"
+          "       quelvist --snapshot FILE.png|.pdf|.svg|.eps [--size WIDTHxHEIGHT]\n"
+          "                [--force] [VIEW] [--fit] [--gaps] [--plot] [--scale]\n"
+          "                [--listing] [--convention C] [--signs -h-v-t] RECORDING\n"
           "       quelvist [--report] [--events FILE.tsv] [--convention fick|helmholtz]\n"
           "                [--signs -h-v-t] [--from SECONDS] [--to SECONDS] RECORDING\n"
           "       quelvist --movie FILE.mp4 [--fps N] [--speed X] [--size WxH]\n"
-          "                [--rotate x|y|z] [--force] RECORDING\n"
+          "                [--rotate x|y|z] [--clock] [--trail] [VIEW] [--force]\n"
+          "                RECORDING\n"
+          "  VIEW: [--view front|top|side | --angles AX,AY,AZ] [--distance D]\n"
+          "        [--torsion-scale S] [--hide LIST] [--clean]\n"
           "\n"
           "Shows a binocular eye-movement recording in 3D.\n"
           "Without RECORDING a file dialog asks for it (Cancel reads test.txt\n"
