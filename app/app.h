@@ -59,6 +59,9 @@ const char* outputFileProblem(const char* path, OutputKind kind, bool force,
 // A name beside path that does not exist yet, with path's ending:
 // "talk.partial.mp4", "talk.partial2.mp4"...
 std::string temporaryNameBeside(const char* path);
+// Renames the finished picture partial to path; when that fails, removes it
+// and says why in problem.
+bool giveItsName(const char* partial, const char* path, const char** problem);
 
 // Draws the current view into the back buffer and writes it to path as a
 // PNG, under a temporary name first. On failure returns false with the

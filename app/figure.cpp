@@ -97,15 +97,7 @@ bool isVectorFigureName(const char* path) {
 
 void drawDrumImage() {
     if (drumImage.rgb.empty()) return;
-    glPushAttrib(GL_ENABLE_BIT | GL_VIEWPORT_BIT);
-    glViewport(0, 0, windowWidth, windowHeight);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, windowWidth, 0, windowHeight, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    beginWindowPixels();
     glRasterPos2i(drumImage.x, drumImage.y);
     if (drumImage.format->gl2ps == GL2PS_SVG) {
         // gl2ps embeds images in SVG only when built with libpng, which
@@ -126,11 +118,7 @@ void drawDrumImage() {
             c /= 255;
         gl2psDrawPixels(drumImage.width, drumImage.height, 0, 0, GL_RGB, GL_FLOAT, rgb.data());
     }
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopAttrib();
+    endWindowPixels();
 }
 
 bool saveVectorFigure(const char* path, const char** problem) {
@@ -182,10 +170,5 @@ bool saveVectorFigure(const char* path, const char** problem) {
         removeFile(partial.c_str());
         return false;
     }
-    if (!replaceFile(partial.c_str(), path)) {
-        *problem = "the figure could not be given its name";
-        removeFile(partial.c_str());
-        return false;
-    }
-    return true;
+    return giveItsName(partial.c_str(), path, problem);
 }

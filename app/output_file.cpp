@@ -3,12 +3,11 @@
 // temporary name first, so that a failed write leaves the old file whole.
 #include "app/app.h"
 
-#include <string>
-
 #include "platform/platform.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -55,6 +54,13 @@ const char* outputFileProblem(const char* path, OutputKind kind, bool force,
                ? "it exists and is not a picture (PNG, PDF, SVG, EPS); give --force to write over "
                  "it"
                : "it exists and is not a video; give --force to write over it";
+}
+
+bool giveItsName(const char* partial, const char* path, const char** problem) {
+    if (replaceFile(partial, path)) return true;
+    *problem = "the picture could not be given its name";
+    removeFile(partial);
+    return false;
 }
 
 std::string temporaryNameBeside(const char* path) {

@@ -127,12 +127,7 @@ bool saveSnapshot(const char* path, const char** problem) {
         removeFile(partial.c_str());
         return false;
     }
-    if (!replaceFile(partial.c_str(), path)) {
-        *problem = "the picture could not be given its name";
-        removeFile(partial.c_str());
-        return false;
-    }
-    return true;
+    return giveItsName(partial.c_str(), path, problem);
 }
 
 bool nextSnapshotName(char* name, size_t capacity, const char* folder) {
