@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // The plot's placement in the frame: distance, then the three angles.
 void applyPlotTransform();
@@ -33,12 +34,30 @@ struct StartOptions {
     const char* eventsPath;        // "--events FILE": the events as a tab-separated file
     AngleConvention convention;    // "--convention fick|helmholtz"
     AxisSigns signs;               // "--signs -h...": the file's axes flipped
+    int jobs;                      // "--jobs N": figures made at a time, 0 when not given
+    bool displayGiven;             // GLUT's "-display"
     const char* problem;           // what is wrong with the arguments, or null
+    // Every RECORDING given, in order; several only with --snapshot or --movie.
+    std::vector<const char*> recordings;
+    // The arguments without the recordings, "--" and --jobs: a run of one
+    // recording of a batch repeats them.
+    std::vector<const char*> runArguments;
 };
 // Reads the arguments through the options table; an argument beginning with
-// '-' that is neither ours nor GLUT's, or a second recording, is a problem.
+// '-' that is neither ours nor GLUT's, or a second recording outside
+// --snapshot and --movie, is a problem.
 StartOptions parseArguments(int argc, char** argv);
 void printUsage();
+
+// The output name for one recording: "{name}" becomes the recording's file
+// name without its last ending, "{dir}" its folder as given ("." when none).
+// Both / and \ separate folders.
+std::string fillOutputName(const char* pattern, const char* recording);
+
+// --snapshot or --movie with several recordings: each one drawn by a run of
+// this program of its own, options.jobs (or the cores) at a time, a line per
+// figure on standard output; returns the exit status.
+int runBatch(const StartOptions& options);
 
 // --report and --events: reads every page of the recording, writes each
 // eye's numbers to standard output and the events to their file, and
@@ -97,8 +116,8 @@ void initScene();
 
 // --gaps: the start view breaks the paths at missing samples.
 extern bool gapsAtStart;
-extern bool plotAtStart;  // --plot
-extern bool scaleAtStart; // --scale
+extern bool plotAtStart;    // --plot
+extern bool scaleAtStart;   // --scale
 extern bool listingAtStart; // --listing
 
 // Movies of the build-up replay, encoded by ffmpeg (QUELVIST_FFMPEG names
