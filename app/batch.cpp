@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -22,10 +21,32 @@ struct Batch {
     int finished;
 };
 
+// The output name as the file system reads it: "./a//b.png" and "a/b.png"
+// name one file.
+std::string outputKey(const std::string& name) {
+    std::string key;
+    for (size_t i = 0; i < name.size(); i++) {
+        const char c = name[i] == '\\' ? '/' : name[i];
+        const bool segmentStart = key.empty() || key.back() == '/';
+        if (c == '/' && !key.empty() && key.back() == '/') continue;
+        if (c == '.' && segmentStart && i + 1 < name.size() &&
+            (name[i + 1] == '/' || name[i + 1] == '\\')) {
+            i++; // "./"
+            continue;
+        }
+        key += c;
+    }
+    return key;
+}
+
 // Two recordings whose figures would get one name ("a/rec.txt" and
 // "b/rec.txt" into figures/{name}.png): the second would overwrite the
-// first. Returns the index of the second, or -1.
-int sharedOutput(const std::vector<std::string>& outputs, int& other) {
+// first, or both would write the file at once. Returns the index of the
+// second, or -1.
+int sharedOutput(const std::vector<std::string>& names, int& other) {
+    std::vector<std::string> outputs;
+    for (const std::string& name : names)
+        outputs.push_back(outputKey(name));
     std::vector<int> order(outputs.size());
     for (size_t i = 0; i < order.size(); i++)
         order[i] = static_cast<int>(i);
@@ -93,7 +114,7 @@ int runBatch(const StartOptions& options) {
         return 2;
     }
     int jobs = options.jobs;
-    if (jobs < 1) jobs = static_cast<int>(std::thread::hardware_concurrency());
+    if (jobs < 1) jobs = processorsAvailable();
     jobs = std::clamp(jobs, 1, total);
 
     // A run's arguments: the options as given, then "--" and its recording,

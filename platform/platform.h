@@ -85,6 +85,9 @@ struct WorkerProcess {
     long long id;  // the process id, or its handle on Windows
     long long log; // the file its output goes to: a descriptor, or a handle on Windows
 };
+// The processors this process may run on, at least 1: a cluster job's
+// share (its CPU set), not the whole machine's.
+int processorsAvailable();
 // Starts arguments[0] (a full path) with the null-ended arguments; false
 // when it cannot be started.
 bool startWorkerProcess(const char* const* arguments, WorkerProcess& worker);

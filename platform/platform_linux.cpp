@@ -22,6 +22,7 @@
 #include <fcntl.h>
 #include <locale.h>
 #include <poll.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/prctl.h>
@@ -265,6 +266,13 @@ bool executablePath(char* out, size_t capacity) {
     if (n <= 0 || static_cast<size_t>(n) >= capacity) return false;
     out[n] = '\0';
     return true;
+}
+
+int processorsAvailable() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
+    const long online = sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? static_cast<int>(online) : 1;
 }
 
 bool startWorkerProcess(const char* const* arguments, WorkerProcess& worker) {

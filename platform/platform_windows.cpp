@@ -296,6 +296,15 @@ bool executablePath(char* out, size_t capacity) {
     return n > 0 && n < exe.size() && copyInto(out, capacity, narrow(exe.data()));
 }
 
+int processorsAvailable() {
+    DWORD_PTR process = 0, system = 0;
+    int count = 0;
+    if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system))
+        for (; process; process &= process - 1)
+            count++;
+    return count > 0 ? count : 1;
+}
+
 bool startWorkerProcess(const char* const* arguments, WorkerProcess& worker) {
     std::wstring line;
     for (const char* const* a = arguments; *a; a++) {

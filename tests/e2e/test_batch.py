@@ -65,6 +65,13 @@ r = run("--snapshot", "out/all.png", "s1.txt", "s2.txt")
 check(r.returncode == 2 and "must contain {name}" in r.stderr,
       f"several recordings without {{name}}: a usage error ({r.returncode}, {r.stderr!r})")
 
+# Nor may two recordings get one output name: neither would be whole.
+os.mkdir(os.path.join(work, "again"))
+os.link(os.path.join(work, "s1.txt"), os.path.join(work, "again", "s1.txt"))
+r = run("--snapshot", "out/twice/{name}.png", "s1.txt", "again/s1.txt")
+check(r.returncode == 2 and "would both be written to out/twice/s1.png" in r.stderr,
+      f"two recordings of one name: refused before drawing ({r.returncode}, {r.stderr!r})")
+
 # No display: a private Xvfb gives the very same pixels, and is gone after.
 before = private_servers()
 headless_env = child_env()
