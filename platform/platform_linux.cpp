@@ -415,8 +415,10 @@ bool ensureDisplayForFigures(int width, int height, char* problem, size_t capaci
             dup2(quiet, 2); // its notices are not ours to print
         }
         fcntl(ends[1], F_SETFD, 0);
+        // -noreset: a server that resets when its last client leaves turns
+        // away the batch's next run while it does.
         execl(xvfb, "Xvfb", "-displayfd", fd, "-screen", "0", screen, "-nolisten", "tcp",
-              static_cast<char*>(nullptr));
+              "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(ends[1]);
