@@ -55,6 +55,23 @@ for label, runs in (("DISPLAY unset (private Xvfb)", private), (f"DISPLAY={DISPL
           f"  ({min(runs) * 1000:.0f}-{max(runs) * 1000:.0f})")
 print(f"  the private Xvfb costs {(statistics.median(private) - statistics.median(existing)) * 1000:.0f} ms a run")
 
+# The server alone: started until it takes clients, then stopped and reaped.
+alone = []
+for _ in range(10):
+    start = time.perf_counter()
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                               "1280x1024x24", "-nolisten", "tcp", "-noreset"],
+                              pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    os.read(read_end, 16)
+    os.close(read_end)
+    server.terminate()
+    server.wait()
+    alone.append(time.perf_counter() - start)
+print(f"  Xvfb alone, started and stopped: {statistics.median(alone) * 1000:.0f} ms"
+      f"  ({min(alone) * 1000:.0f}-{max(alone) * 1000:.0f})")
+
 for jobs, env, label in ((1, shown, ""), (2, shown, ""), (2, headless, ", DISPLAY unset")):
     seconds = timed([BINARY, "--snapshot", "figures/{name}.png", "--size", "640x480",
                      "--jobs", str(jobs), *paths], env)
