@@ -190,8 +190,8 @@ const OptionRow optionTable[] = {
          return *v ? nullptr : "--movie needs a file name";
      }},
     {"--jobs", "N",
-     "with several recordings, draw N at a time, each in a\nprocess of its own (default: the "
-     "cores)",
+     "with several recordings, draw N at a time, each in a\nprocess of its own (default: one per "
+     "core)",
      takeJobs},
     {"--fps", "N", "the movie's frames per second (default 30)", takeFps},
     {"--speed", "X", "the movie's speed as a multiple of real time\n(default 1)", takeSpeed},
