@@ -38,12 +38,30 @@ struct StartOptions {
     bool clean;            // "--clean": no help lines, no notices
     bool clock;            // "--clock": the movie's frames say their time
     bool trail;            // "--trail": the movie replays with the trail
+    int jobs;              // "--jobs N": figures made at a time, 0 when not given
+    bool displayGiven;     // GLUT's "-display"
     const char* problem;   // what is wrong with the arguments, or null
+    // Every RECORDING given, in order; several only with --snapshot or --movie.
+    std::vector<const char*> recordings;
+    // The arguments without the recordings, "--" and --jobs: a run of one
+    // recording of a batch repeats them.
+    std::vector<const char*> runArguments;
 };
 // Reads the arguments through the options table; an argument beginning with
-// '-' that is neither ours nor GLUT's, or a second recording, is a problem.
+// '-' that is neither ours nor GLUT's, or a second recording outside
+// --snapshot and --movie, is a problem.
 StartOptions parseArguments(int argc, char** argv);
 void printUsage();
+
+// The output name for one recording: "{name}" becomes the recording's file
+// name without its last ending, "{dir}" its folder as given ("." when none).
+// Both / and \ separate folders.
+std::string fillOutputName(const char* pattern, const char* recording);
+
+// --snapshot or --movie with several recordings: each one drawn by a run of
+// this program of its own, options.jobs (or the cores) at a time, a line per
+// figure on standard output; returns the exit status.
+int runBatch(const StartOptions& options);
 
 // --report and --events: reads every page of the recording, writes each
 // eye's numbers to standard output and the events to their file, and

@@ -58,6 +58,14 @@ const char* takeFps(StartOptions& options, const char* value) {
     return nullptr;
 }
 
+const char* takeJobs(StartOptions& options, const char* value) {
+    double number = 0;
+    if (!readNumber(value, number) || number < 1 || number > 256 || number != std::floor(number))
+        return "--jobs takes a whole number of processes from 1 to 256";
+    options.jobs = static_cast<int>(number);
+    return nullptr;
+}
+
 const char* takeSpeed(StartOptions& options, const char* value) {
     double number = 0;
     if (!readNumber(value, number) || number <= 0 || number > 10000)
@@ -278,6 +286,10 @@ const OptionRow optionTable[] = {
          o.moviePath = v;
          return *v ? nullptr : "--movie needs a file name";
      }},
+    {"--jobs", "N",
+     "with several recordings, draw N at a time, each in a\nprocess of its own (default: one per "
+     "core)",
+     takeJobs},
     {"--fps", "N", "the movie's frames per second (default 30)", takeFps},
     {"--speed", "X", "the movie's speed as a multiple of real time\n(default 1)", takeSpeed},
     {"--rotate", "x|y|z", "turn the movie's view about that axis, as F6..F8 do", takeRotate},
@@ -374,7 +386,54 @@ const char* optionProblem(const char* format, const char* name) {
     return problemText;
 }
 
+// The option at argv[i], "--name value" or "--name=value"; i moves past its
+// value.
+void parseOption(StartOptions& options, int argc, char** argv, int& i) {
+    const char* arg = argv[i];
+    const char* equals = strncmp(arg, "--", 2) == 0 ? strchr(arg, '=') : nullptr;
+    const size_t length = equals ? static_cast<size_t>(equals - arg) : strlen(arg);
+    const OptionRow* row = findOption(arg, length);
+    if (!row) {
+        options.problem = unknownOption(arg);
+    } else if (!row->valueName) {
+        options.problem = equals ? optionProblem("%.400s takes no value", row->name)
+                                 : row->take(options, nullptr);
+    } else if (equals) {
+        options.problem = row->take(options, equals + 1);
+    } else if (i + 1 >= argc || findOption(argv[i + 1], strlen(argv[i + 1]))) {
+        // "--snapshot --gaps rec.txt": the option's value is missing.
+        options.problem = optionProblem("%.400s needs a value", row->name);
+    } else {
+        options.problem = row->take(options, argv[++i]);
+    }
+}
+
 } // namespace
+
+std::string fillOutputName(const char* pattern, const char* recording) {
+    const std::string path = recording;
+    const size_t separator = path.find_last_of("/\\");
+    const std::string folder = separator == std::string::npos ? "."
+                               : separator == 0               ? path.substr(0, 1)
+                                                              : path.substr(0, separator);
+    std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
+    // The last ending only ("a.b.txt" is "a.b"); a leading dot names a file.
+    const size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    std::string out;
+    for (const char* p = pattern; *p;) {
+        if (strncmp(p, "{name}", 6) == 0) {
+            out += name;
+            p += 6;
+        } else if (strncmp(p, "{dir}", 5) == 0) {
+            out += folder;
+            p += 5;
+        } else {
+            out += *p++;
+        }
+    }
+    return out;
+}
 
 StartOptions parseArguments(int argc, char** argv) {
     StartOptions options = {};
@@ -393,39 +452,37 @@ StartOptions parseArguments(int argc, char** argv) {
             continue;
         }
         if (arg[0] != '-' || optionsEnded) {
-            if (options.recordingArgument)
-                options.problem = optionProblem("only one RECORDING can be given; %.400s is a "
-                                                "second one",
-                                                arg);
-            else
-                options.recordingArgument = arg;
+            options.recordings.push_back(arg);
+            if (!options.recordingArgument) options.recordingArgument = arg;
             continue;
         }
+        const int first = i;
         if (isOneOf(arg, glutOptionsWithValue, 2)) {
             if (++i >= argc) options.problem = optionProblem("%.400s needs a value", arg);
-            continue; // its value is GLUT's, never a recording
+            options.displayGiven = options.displayGiven || strcmp(arg, "-display") == 0;
+            // Its value is GLUT's, never a recording.
+        } else if (!isOneOf(arg, glutFlags, 5)) {
+            parseOption(options, argc, argv, i);
         }
-        if (isOneOf(arg, glutFlags, 5)) continue;
-        // "--name value" or "--name=value".
-        const char* equals = strncmp(arg, "--", 2) == 0 ? strchr(arg, '=') : nullptr;
-        const size_t length = equals ? static_cast<size_t>(equals - arg) : strlen(arg);
-        const OptionRow* row = findOption(arg, length);
-        if (!row) {
-            options.problem = unknownOption(arg);
-        } else if (!row->valueName) {
-            options.problem = equals ? optionProblem("%.400s takes no value", row->name)
-                                     : row->take(options, nullptr);
-        } else if (equals) {
-            options.problem = row->take(options, equals + 1);
-        } else if (i + 1 >= argc || findOption(argv[i + 1], strlen(argv[i + 1]))) {
-            // "--snapshot --gaps rec.txt": the option's value is missing.
-            options.problem = optionProblem("%.400s needs a value", row->name);
-        } else {
-            options.problem = row->take(options, argv[++i]);
-        }
+        if (strncmp(arg, "--jobs", 6) == 0 && (arg[6] == '\0' || arg[6] == '=')) continue;
+        for (int k = first; k <= i && k < argc; k++)
+            options.runArguments.push_back(argv[k]);
     }
     if (options.problem) return options;
-    if (options.snapshotPath && options.moviePath)
+    const bool figures = options.snapshotPath || options.moviePath;
+    const char* output = options.moviePath ? options.moviePath : options.snapshotPath;
+    if (options.recordings.size() > 1 && !figures)
+        options.problem = optionProblem("only one RECORDING can be given; %.400s is a second one",
+                                        options.recordings[1]);
+    else if (options.recordings.size() > 1 && !strstr(output, "{name}"))
+        options.problem = options.moviePath
+                              ? "with several recordings the output name must contain {name}, "
+                                "such as movies/{name}.mp4"
+                              : "with several recordings the output name must contain {name}, "
+                                "such as figures/{name}.png";
+    else if (options.jobs && !figures)
+        options.problem = "--jobs goes with --snapshot or --movie";
+    else if (options.snapshotPath && options.moviePath)
         options.problem = "--snapshot and --movie cannot be used together";
     else if ((options.report || options.eventsPath) && (options.snapshotPath || options.moviePath))
         options.problem = "--report and --events go without --snapshot and --movie";
@@ -456,12 +513,13 @@ void printUsage() {
           "                [--to SECONDS] [RECORDING]\n"
           "       quelvist --snapshot FILE.png|.pdf|.svg|.eps [--size WIDTHxHEIGHT]\n"
           "                [--force] [VIEW] [--fit] [--gaps] [--plot] [--scale]\n"
-          "                [--listing] [--convention C] [--signs -h-v-t] RECORDING\n"
+          "                [--listing] [--convention C] [--signs -h-v-t] [--jobs N]\n"
+          "                RECORDING...\n"
           "       quelvist [--report] [--events FILE.tsv] [--convention fick|helmholtz]\n"
           "                [--signs -h-v-t] [--from SECONDS] [--to SECONDS] RECORDING\n"
           "       quelvist --movie FILE.mp4 [--fps N] [--speed X] [--size WxH]\n"
           "                [--rotate x|y|z] [--clock] [--trail] [VIEW] [--force]\n"
-          "                RECORDING\n"
+          "                [--jobs N] RECORDING...\n"
           "  VIEW: [--view front|top|side | --angles AX,AY,AZ] [--distance D]\n"
           "        [--torsion-scale S] [--hide LIST] [--clean]\n"
           "\n"
@@ -470,6 +528,11 @@ void printUsage() {
           "from the working directory). The program then asks whether to run\n"
           "full screen; there the pointer shows only while the mouse is in use.\n"
           "An option's value may also follow an equals sign (--speed=4).\n"
+          "With several recordings the output name holds {name} (the recording's\n"
+          "file name without its ending) and may hold {dir} (its folder):\n"
+          "  quelvist --snapshot 'figures/{name}.png' study/*.txt\n"
+          "Without a display (DISPLAY unset) snapshots and movies draw on a\n"
+          "private Xvfb.\n"
           "\n",
           stdout);
     for (const OptionRow& row : optionTable) {

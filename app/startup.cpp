@@ -149,6 +149,16 @@ int runViewer(int argc, char** argv) {
     kinematicsSettings = {early.convention, early.signs};
     // The report needs no display: it is written before GLUT starts.
     if (early.report || early.eventsPath) endProcess(runReport(early));
+    if ((early.snapshotPath || early.moviePath) && early.recordings.size() > 1)
+        endProcess(runBatch(early));
+    // Figures need no one at a screen: without one, a private display.
+    char displayProblem[600];
+    if ((early.snapshotPath || early.moviePath) && !early.displayGiven &&
+        !ensureDisplayForFigures(early.width, early.height, displayProblem,
+                                 sizeof displayProblem)) {
+        fprintf(stderr, "quelvist: %s\n", displayProblem);
+        endProcess(2);
+    }
 
     glutInitWarningFunc(onGlutWarning);
     glutInit(&argc, argv);
@@ -172,10 +182,12 @@ int runViewer(int argc, char** argv) {
         // Nothing is asked: no one may be there to answer.
         messagesOnTerminal = true;
         pictureKeeping = options.moviePath != nullptr; // a snapshot is one frame
-        snapshotTarget = options.snapshotPath;
-        movieTarget = {options.moviePath, options.fps, options.speed, options.rotate,
-                       options.trail};
-        const char* target = options.moviePath ? options.moviePath : options.snapshotPath;
+        static std::string filledTarget;               // the name with {name} and {dir} filled in
+        filledTarget = fillOutputName(options.moviePath ? options.moviePath : options.snapshotPath,
+                                      options.recordingArgument);
+        const char* target = filledTarget.c_str();
+        snapshotTarget = target;
+        movieTarget = {target, options.fps, options.speed, options.rotate, options.trail};
         if (const char* problem = outputFileProblem(
                 target, options.moviePath ? OutputKind::Video : OutputKind::Picture, options.force,
                 options.recordingArgument)) {

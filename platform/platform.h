@@ -75,6 +75,41 @@ bool finishChildProcess(ChildProcess& child);
 // The folder that holds the running executable, without a trailing
 // separator; false when it cannot be found or does not fit.
 bool executableDirectory(char* out, size_t capacity);
+// The running executable's own full path, for starting it again.
+bool executablePath(char* out, size_t capacity);
+
+// Programs run side by side (a batch of figures): each one's output and
+// errors go to a file of its own, so that a failure can be told by its last
+// line; the caller waits for whichever ends first.
+struct WorkerProcess {
+    long long id;  // the process id, or its handle on Windows
+    long long log; // the file its output goes to: a descriptor, or a handle on Windows
+};
+// The processors this process may run on, at least 1: a cluster job's
+// share (its CPU set), not the whole machine's.
+int processorsAvailable();
+// Starts arguments[0] (a full path) with the null-ended arguments; false
+// when it cannot be started.
+bool startWorkerProcess(const char* const* arguments, WorkerProcess& worker);
+// Waits until one of the count running workers ends; returns its index
+// and whether it exited with status 0. The worker's log stays open.
+int waitForAnyWorker(const WorkerProcess* workers, int count, bool& succeeded);
+// The last line the ended worker wrote (empty when none), then its log is
+// closed.
+void finishWorker(WorkerProcess& worker, char* lastLine, size_t capacity);
+
+// Snapshots and movies draw through freeglut, whose fonts need a window
+// system. On Linux with DISPLAY unset or empty (ssh, a container, a cluster
+// job) a private Xvfb is started, DISPLAY points at it, and it is stopped
+// when the process ends; on Windows a session without a visible desktop (a
+// service, a task run while nobody is logged on) cannot draw. width x height
+// is the largest window asked for. False with the reason in problem when
+// there is nothing to draw on.
+bool ensureDisplayForFigures(int width, int height, char* problem, size_t capacity);
+// Stops the private display, if one was started, for a process ending with
+// status (endProcess calls it). Should the process end otherwise (a crash, a
+// signal), the server ends with it.
+void releaseDisplayForFigures(int status);
 
 // The user's Pictures folder, ending in the system's separator so that a
 // file name can follow (/home/ana/Pictures/, C:\Users\Ana\Pictures\ on

@@ -21,11 +21,16 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <locale.h>
+#include <poll.h>
+#include <sched.h>
 #include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/prctl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 // After GTK: Xlib's macros (None, Status...) would clash with its names.
 #include <GL/glx.h>
@@ -254,6 +259,209 @@ bool finishChildProcess(ChildProcess& child) {
     while (waitpid(static_cast<pid_t>(child.id), &status, 0) < 0)
         if (errno != EINTR) return false;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool executablePath(char* out, size_t capacity) {
+    const ssize_t n = readlink("/proc/self/exe", out, capacity);
+    if (n <= 0 || static_cast<size_t>(n) >= capacity) return false;
+    out[n] = '\0';
+    return true;
+}
+
+int processorsAvailable() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
+    const long online = sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? static_cast<int>(online) : 1;
+}
+
+bool startWorkerProcess(const char* const* arguments, WorkerProcess& worker) {
+    FILE* log = tmpfile();
+    if (!log) return false;
+    const int fd = dup(fileno(log));
+    fclose(log);
+    if (fd < 0) return false;
+    // Only this worker writes to its log; the ones started later must not
+    // hold it open.
+    fcntl(fd, F_SETFD, FD_CLOEXEC);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fd, 1);
+    posix_spawn_file_actions_adddup2(&actions, fd, 2);
+    pid_t pid = 0;
+    const int failed = posix_spawn(&pid, arguments[0], &actions, nullptr,
+                                   const_cast<char* const*>(arguments), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed) {
+        close(fd);
+        return false;
+    }
+    worker.id = pid;
+    worker.log = fd;
+    return true;
+}
+
+int waitForAnyWorker(const WorkerProcess* workers, int count, bool& succeeded) {
+    // A pidfd per worker: other children of ours (the private Xvfb) are
+    // left alone, as waitpid(-1) would not.
+    std::vector<pollfd> watched(count);
+    for (int i = 0; i < count; i++)
+        watched[i] = {
+            static_cast<int>(syscall(SYS_pidfd_open, static_cast<pid_t>(workers[i].id), 0)), POLLIN,
+            0};
+    int ended = -1;
+    int status = 0;
+    while (ended < 0) {
+        bool polled = true;
+        for (const pollfd& p : watched)
+            polled = polled && p.fd >= 0;
+        if (polled && poll(watched.data(), watched.size(), -1) < 0 && errno != EINTR)
+            polled = false;
+        // Each worker is asked in turn; without pidfds (kernels before 5.3)
+        // the loop looks again after a short pause.
+        for (int i = 0; i < count && ended < 0; i++)
+            if (waitpid(static_cast<pid_t>(workers[i].id), &status, WNOHANG) > 0) ended = i;
+        if (ended < 0 && !polled) usleep(20000);
+    }
+    for (const pollfd& p : watched)
+        if (p.fd >= 0) close(p.fd);
+    succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return ended;
+}
+
+void finishWorker(WorkerProcess& worker, char* lastLine, size_t capacity) {
+    const int fd = static_cast<int>(worker.log);
+    char tail[4096];
+    const off_t size = lseek(fd, 0, SEEK_END);
+    const off_t start = size > static_cast<off_t>(sizeof tail - 1) ? size - (sizeof tail - 1) : 0;
+    const ssize_t n = size > 0 ? pread(fd, tail, static_cast<size_t>(size - start), start) : 0;
+    tail[n > 0 ? n : 0] = '\0';
+    close(fd);
+    worker.log = -1;
+    // The last line with something on it; a movie's progress ends in "\r".
+    char* end = tail + strlen(tail);
+    while (end > tail && (end[-1] == '\n' || end[-1] == '\r' || end[-1] == ' '))
+        *--end = '\0';
+    char* begin = end;
+    while (begin > tail && begin[-1] != '\n' && begin[-1] != '\r')
+        begin--;
+    snprintf(lastLine, capacity, "%s", begin);
+}
+
+namespace {
+
+pid_t privateDisplay; // the private Xvfb, 0 when none runs
+
+// Xvfb writes its display number to the pipe once it takes clients; false
+// when it ends or falls silent first.
+bool readDisplayNumber(int fd, int& number) {
+    char text[32];
+    size_t length = 0;
+    while (length < sizeof text - 1) {
+        pollfd ready = {fd, POLLIN, 0};
+        const int polled = poll(&ready, 1, 30000); // an upper bound, not a pace
+        if (polled < 0 && errno == EINTR) continue;
+        if (polled <= 0) return false;
+        const ssize_t n = read(fd, text + length, sizeof text - 1 - length);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        length += static_cast<size_t>(n);
+        text[length] = '\0';
+        if (strchr(text, '\n')) {
+            char* end = nullptr;
+            const long value = strtol(text, &end, 10);
+            if (end == text || value < 0 || value > 65535) return false;
+            number = static_cast<int>(value);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool ensureDisplayForFigures(int width, int height, char* problem, size_t capacity) {
+    const char* display = getenv("DISPLAY");
+    if ((display && *display) || privateDisplay > 0) return true;
+    char xvfb[4096];
+    if (!findProgram("Xvfb", xvfb, sizeof xvfb)) {
+        snprintf(problem, capacity,
+                 "no display to draw on: DISPLAY is not set and Xvfb is not installed "
+                 "(apt install xvfb)");
+        return false;
+    }
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) {
+        snprintf(problem, capacity, "no display to draw on: %s", strerror(errno));
+        return false;
+    }
+    // The screen holds the whole window: pixels outside it are not drawn.
+    char screen[64], fd[16];
+    snprintf(screen, sizeof screen, "%dx%dx24", width > 1280 ? width : 1280,
+             height > 1024 ? height : 1024);
+    snprintf(fd, sizeof fd, "%d", ends[1]);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // The server ends with us, whichever way we end (SIGTERM: it removes
+        // its lock file).
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(127);
+        const int quiet = open("/dev/null", O_RDWR);
+        if (quiet >= 0) {
+            dup2(quiet, 0);
+            dup2(quiet, 1);
+            dup2(quiet, 2); // its notices are not ours to print
+        }
+        fcntl(ends[1], F_SETFD, 0);
+        // -noreset: a server that resets when its last client leaves turns
+        // away the batch's next run while it does.
+        execl(xvfb, "Xvfb", "-displayfd", fd, "-screen", "0", screen, "-nolisten", "tcp",
+              "-noreset", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(ends[1]);
+    int number = -1;
+    const bool started = pid > 0 && readDisplayNumber(ends[0], number);
+    close(ends[0]);
+    if (pid > 0) privateDisplay = pid;
+    if (!started) {
+        releaseDisplayForFigures(2);
+        snprintf(problem, capacity,
+                 "no display to draw on: DISPLAY is not set and %s could not "
+                 "start a display",
+                 xvfb);
+        return false;
+    }
+    char name[32];
+    snprintf(name, sizeof name, ":%d", number);
+    setenv("DISPLAY", name, 1);
+    return true;
+}
+
+namespace {
+
+int statusAtEnd;
+
+// The private server is stopped before the process ends, and the GL
+// library's clean-up may still write to it: that is no failure of ours.
+int endQuietly(Display*) {
+    fflush(nullptr);
+    _exit(statusAtEnd);
+}
+
+} // namespace
+
+void releaseDisplayForFigures(int status) {
+    const pid_t pid = privateDisplay;
+    if (pid <= 0) return;
+    privateDisplay = 0;
+    statusAtEnd = status;
+    XSetIOErrorHandler(endQuietly);
+    kill(pid, SIGTERM);
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
 }
 
 bool executableDirectory(char* out, size_t capacity) {

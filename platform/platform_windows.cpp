@@ -290,6 +290,131 @@ bool finishChildProcess(ChildProcess& child) {
     return ended && status == 0;
 }
 
+bool executablePath(char* out, size_t capacity) {
+    std::vector<wchar_t> exe(32768);
+    const DWORD n = GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size()));
+    return n > 0 && n < exe.size() && copyInto(out, capacity, narrow(exe.data()));
+}
+
+int processorsAvailable() {
+    DWORD_PTR process = 0, system = 0;
+    int count = 0;
+    if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system))
+        for (; process; process &= process - 1)
+            count++;
+    return count > 0 ? count : 1;
+}
+
+bool startWorkerProcess(const char* const* arguments, WorkerProcess& worker) {
+    std::wstring line;
+    for (const char* const* a = arguments; *a; a++) {
+        if (!line.empty()) line += L' ';
+        appendQuoted(line, widen(*a));
+    }
+    wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
+    if (!GetTempPathW(MAX_PATH + 1, folder) || !GetTempFileNameW(folder, L"qvl", 0, name))
+        return false;
+    // Removed by the system when the last handle closes, whatever happens.
+    HANDLE log = CreateFileW(
+        name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (log == INVALID_HANDLE_VALUE) return false;
+    // Inheritable only while this worker starts: the others must not hold it.
+    SetHandleInformation(log, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    STARTUPINFOW start = {};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = nullptr;
+    start.hStdOutput = log;
+    start.hStdError = log;
+    PROCESS_INFORMATION process = {};
+    const std::wstring program = widen(arguments[0]);
+    const BOOL started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &start, &process);
+    SetHandleInformation(log, HANDLE_FLAG_INHERIT, 0);
+    if (!started) {
+        CloseHandle(log);
+        return false;
+    }
+    CloseHandle(process.hThread);
+    worker.id = reinterpret_cast<long long>(process.hProcess);
+    worker.log = reinterpret_cast<long long>(log);
+    return true;
+}
+
+int waitForAnyWorker(const WorkerProcess* workers, int count, bool& succeeded) {
+    std::vector<HANDLE> handles(count);
+    for (int i = 0; i < count; i++)
+        handles[i] = reinterpret_cast<HANDLE>(workers[i].id);
+    // One wait takes at most MAXIMUM_WAIT_OBJECTS handles; more are asked
+    // in groups, each briefly, in turn.
+    for (;;) {
+        const bool oneGroup = count <= MAXIMUM_WAIT_OBJECTS;
+        for (int first = 0; first < count; first += MAXIMUM_WAIT_OBJECTS) {
+            const int group =
+                count - first < MAXIMUM_WAIT_OBJECTS ? count - first : MAXIMUM_WAIT_OBJECTS;
+            const DWORD result = WaitForMultipleObjects(
+                static_cast<DWORD>(group), handles.data() + first, FALSE, oneGroup ? INFINITE : 20);
+            if (result < WAIT_OBJECT_0 + group) {
+                const int index = first + static_cast<int>(result - WAIT_OBJECT_0);
+                DWORD status = 1;
+                succeeded = GetExitCodeProcess(handles[index], &status) && status == 0;
+                CloseHandle(handles[index]);
+                return index;
+            }
+            if (result == WAIT_FAILED) {
+                // A handle that cannot be waited on counts as a failed worker.
+                succeeded = false;
+                CloseHandle(handles[first]);
+                return first;
+            }
+        }
+    }
+}
+
+void finishWorker(WorkerProcess& worker, char* lastLine, size_t capacity) {
+    HANDLE log = reinterpret_cast<HANDLE>(worker.log);
+    char tail[4096];
+    DWORD n = 0;
+    LARGE_INTEGER size = {};
+    if (GetFileSizeEx(log, &size)) {
+        LARGE_INTEGER start;
+        start.QuadPart = size.QuadPart > static_cast<LONGLONG>(sizeof tail - 1)
+                             ? size.QuadPart - (sizeof tail - 1)
+                             : 0;
+        if (!SetFilePointerEx(log, start, nullptr, FILE_BEGIN) ||
+            !ReadFile(log, tail, sizeof tail - 1, &n, nullptr))
+            n = 0;
+    }
+    tail[n] = '\0';
+    CloseHandle(log);
+    worker.log = 0;
+    char* end = tail + strlen(tail);
+    while (end > tail && (end[-1] == '\n' || end[-1] == '\r' || end[-1] == ' '))
+        *--end = '\0';
+    char* begin = end;
+    while (begin > tail && begin[-1] != '\n' && begin[-1] != '\r')
+        begin--;
+    snprintf(lastLine, capacity, "%s", begin);
+}
+
+bool ensureDisplayForFigures(int, int, char* problem, size_t capacity) {
+    // A service or a task run while nobody is logged on has a window
+    // station of its own that nobody sees; GL would wait there forever.
+    USEROBJECTFLAGS flags = {};
+    HWINSTA station = GetProcessWindowStation();
+    if (station && GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr) &&
+        !(flags.dwFlags & WSF_VISIBLE)) {
+        snprintf(problem, capacity,
+                 "no desktop to draw on: this session has no visible desktop (a service, or a "
+                 "task run whether the user is logged on or not); run it in the user's session");
+        return false;
+    }
+    return true;
+}
+
+void releaseDisplayForFigures(int) {}
+
 bool executableDirectory(char* out, size_t capacity) {
     std::vector<wchar_t> exe(32768);
     DWORD n = GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size()));

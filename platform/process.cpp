@@ -43,5 +43,6 @@ void traceExit(int status) {
 
 void endProcess(int status) {
     traceExit(status);
+    releaseDisplayForFigures(status);
     exit(status);
 }

@@ -1,6 +1,8 @@
 // Command, key, menu-label and timer logic, without a window.
 #include "interaction/interaction.h"
 
+#include "app/app.h"
+
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
@@ -399,4 +401,69 @@ TEST(IdleCursor, ShowsWhileTheMouseIsInUse) {
     EXPECT_FALSE(cursorShows(10, 8, false)) << "2 s after the mouse was last used";
     EXPECT_TRUE(cursorShows(10, 1, true)) << "a button down or the menu open";
     EXPECT_FALSE(cursorShows(0, -IDLE_CURSOR_SECONDS, false)) << "at start";
+}
+
+TEST(Batch, OutputNamesFilledPerRecording) {
+    struct Case {
+        const char* pattern;
+        const char* recording;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"figures/{name}.png", "rec1.txt", "figures/rec1.png"},
+        {"{name}.png", "a.b.txt", "a.b.png"}, // only the last ending goes
+        {"{name}.png", "noending", "noending.png"},
+        {"{dir}/{name}.png", "study.v2/rec", "study.v2/rec.png"}, // a dot in the folder stays
+        {"{dir}/{name}.png", "rec.txt", "./rec.png"},
+        {"{dir}/{name}.png", "/data/s1/rec.txt", "/data/s1/rec.png"},
+        {"{dir}/{name}.png", "/rec.txt", "//rec.png"},
+        {"{dir}\\{name}.png", "C:\\study\\s 1\\rec.2.txt", "C:\\study\\s 1\\rec.2.png"},
+        {"out/{name}.png", "../s.1/.hidden", "out/.hidden.png"},
+        {"{name}-{name}.mp4", "x.txt", "x-x.mp4"},
+        {"plain.png", "rec.txt", "plain.png"},
+        {"{nam}{dir", "a/b.txt", "{nam}{dir"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.expected, fillOutputName(c.pattern, c.recording))
+            << c.pattern << " with " << c.recording;
+}
+
+TEST(Batch, SeveralRecordingsOnlyForFiguresWithTheirName) {
+    struct Case {
+        std::vector<const char*> args;
+        const char* problem; // part of the message, or null
+    };
+    const Case cases[] = {
+        {{"q", "--snapshot", "f/{name}.png", "a.txt", "b.txt"}, nullptr},
+        {{"q", "--movie={name}.mp4", "--jobs", "3", "a.txt", "b.txt"}, nullptr},
+        {{"q", "--snapshot", "f.png", "a.txt", "b.txt"}, "must contain {name}"},
+        {{"q", "a.txt", "b.txt"}, "only one RECORDING can be given; b.txt"},
+        {{"q", "--report", "a.txt", "b.txt"}, "only one RECORDING"},
+        {{"q", "--jobs", "2", "a.txt"}, "--jobs goes with --snapshot or --movie"},
+        {{"q", "--snapshot", "{name}.png", "--jobs", "0", "a.txt"}, "--jobs takes"},
+        {{"q", "--snapshot", "{name}.png", "--jobs=257", "a.txt"}, "--jobs takes"},
+        {{"q", "--snapshot", "{name}.png", "--jobs", "1.5", "a.txt"}, "--jobs takes"},
+    };
+    for (const Case& c : cases) {
+        std::vector<char*> argv;
+        for (const char* a : c.args)
+            argv.push_back(const_cast<char*>(a));
+        const StartOptions options = parseArguments(static_cast<int>(argv.size()), argv.data());
+        if (!c.problem)
+            EXPECT_EQ(nullptr, options.problem) << c.args[1];
+        else
+            EXPECT_TRUE(options.problem && strstr(options.problem, c.problem))
+                << c.args[1] << ": " << (options.problem ? options.problem : "no problem");
+    }
+}
+
+TEST(Batch, EachRunRepeatsTheOptionsWithoutRecordingsAndJobs) {
+    const char* args[] = {"q", "--snapshot", "f/{name}.png", "a.txt", "--jobs",
+                          "2", "--size",     "64x48",        "--",    "-b.txt"};
+    const StartOptions options = parseArguments(10, const_cast<char**>(args));
+    ASSERT_EQ(nullptr, options.problem);
+    const std::vector<std::string> run(options.runArguments.begin(), options.runArguments.end());
+    EXPECT_EQ((std::vector<std::string>{"--snapshot", "f/{name}.png", "--size", "64x48"}), run);
+    const std::vector<std::string> recordings(options.recordings.begin(), options.recordings.end());
+    EXPECT_EQ((std::vector<std::string>{"a.txt", "-b.txt"}), recordings);
 }
