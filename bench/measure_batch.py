@@ -6,7 +6,7 @@
 1. The private Xvfb's cost: a --snapshot run with DISPLAY unset (a private
    Xvfb is started and stopped) against the same run on a running Xvfb,
    10 runs each, alternating.
-2. A study of 100 recordings of 30000 samples to PNG, with --jobs 1 and
+2. A study of 100 recordings of 30000 samples to PNG and to PDF, with --jobs 1 and
    --jobs 2, and with --jobs 2 and DISPLAY unset (one private Xvfb for
    all the runs) (the recordings are made once, in /tmp/quelvist-bench-batch)."""
 import os
@@ -72,8 +72,9 @@ for _ in range(10):
 print(f"  Xvfb alone, started and stopped: {statistics.median(alone) * 1000:.0f} ms"
       f"  ({min(alone) * 1000:.0f}-{max(alone) * 1000:.0f})")
 
-for jobs, env, label in ((1, shown, ""), (2, shown, ""), (2, headless, ", DISPLAY unset")):
-    seconds = timed([BINARY, "--snapshot", "figures/{name}.png", "--size", "640x480",
-                     "--jobs", str(jobs), *paths], env)
-    print(f"{COUNT} recordings to PNG, --jobs {jobs}{label}: {seconds:.1f} s "
-          f"({seconds / COUNT * 1000:.0f} ms a recording)")
+for ending in ("png", "pdf"):
+    for jobs, env, label in ((1, shown, ""), (2, shown, ""), (2, headless, ", DISPLAY unset")):
+        seconds = timed([BINARY, "--snapshot", f"figures/{{name}}.{ending}", "--size", "640x480",
+                         "--jobs", str(jobs), *paths], env)
+        print(f"{COUNT} recordings to {ending.upper()}, --jobs {jobs}{label}: {seconds:.1f} s "
+              f"({seconds / COUNT * 1000:.0f} ms a recording)")
