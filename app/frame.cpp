@@ -158,8 +158,17 @@ void drawPicture() {
     glEnable(GL_TEXTURE_2D);
 }
 
+static FramePace framePace;
+static double lastFullFrameSeconds;
+
 void onDisplay() {
+    // The timer asks for a frame at every tick (the drum turns); one is
+    // drawn when due. A request that comes early is met by a later tick.
+    const double start = secondsNow();
+    if (!snapshotRequested && !frameDue(framePace, start)) return;
     useViewerWindow();
+    lightFrame =
+        !snapshotRequested && lightFrameWanted(view, start - viewMovedAt, lastFullFrameSeconds);
     if (snapshotRequested) {
         snapshotRequested = false;
         saveViewToNewFile(); // draws the picture it writes
@@ -167,6 +176,17 @@ void onDisplay() {
         drawPicture();
     }
     glutSwapBuffers();
+    const double took = secondsNow() - start;
+    if (lightFrame) {
+        traceEvent("light frame %d", lightFrameStride);
+        lightFrameStride = nextLightFrameStride(lightFrameStride, took);
+    } else {
+        lastFullFrameSeconds = took;
+        // Unsmoothed lines draw about three times as fast: the first light
+        // frame starts from there.
+        lightFrameStride = nextLightFrameStride(1, took / 3);
+    }
+    lightFrame = false; // snapshots and movies draw full frames
     framesShown++;
     if (framesShown == 1) {
         buildMenus(); // see initScene

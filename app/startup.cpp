@@ -226,7 +226,6 @@ int runViewer(int argc, char** argv) {
     glClearColor(0.7f, 0.7f, 0.7f, 1.0f);
 
     glutDisplayFunc(onDisplay);
-    glutIdleFunc(onDisplay);
     glutReshapeFunc(onReshape);
     glutKeyboardFunc(onKey);
     glutKeyboardUpFunc(onKeyUp);

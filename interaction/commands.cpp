@@ -115,6 +115,7 @@ void onMenuPick(int value) {
 void onSpecialKey(int key, int, int) {
     endStartViewNotice();
     pressKey(snapshotKey, 0, key);
+    if (key == GLUT_KEY_F9 || key == GLUT_KEY_F10) viewMovedAt = secondsNow();
     if (int command = replayCommandForSpecialKey(key)) {
         const bool shift = glutGetModifiers() & GLUT_ACTIVE_SHIFT;
         applyReplayCommand(command, shift ? REPLAY_BIG_STEP : 1);

@@ -58,6 +58,10 @@ extern ReplayPace replayPace;
 // the menu (which then shows black).
 void useViewerWindow();
 
+// When the view last moved by hand (a drag that turned it, the wheel, F9 or
+// F10), in secondsNow() time; the frame draws lighter while it moves.
+extern double viewMovedAt;
+
 // (Re)creates the pop-up menus from the view's switches and attaches the
 // main menu to the right button, destroying the previous build.
 void buildMenus();

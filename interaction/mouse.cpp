@@ -97,6 +97,7 @@ void onMouse(int button, int state, int x, int y) {
     if ((button == WHEEL_AWAY || button == WHEEL_TOWARD) && state == GLUT_DOWN) {
         useViewerWindow();
         zoomByWheel(view, button == WHEEL_AWAY ? 1 : -1);
+        viewMovedAt = secondsNow();
         traceEvent("wheel %s", button == WHEEL_AWAY ? "away" : "toward");
         glutPostRedisplay();
     }
@@ -116,6 +117,7 @@ void onMotion(int x, int y) {
     }
     const int dx = x - drag.x, dy = y - drag.y;
     turnByDrag(view, dx, dy);
+    viewMovedAt = secondsNow();
     drag.x = x;
     drag.y = y;
     traceEvent("drag %d %d", dx, dy);

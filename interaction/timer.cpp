@@ -31,6 +31,7 @@ void useViewerWindow() {
 }
 
 ReplayPace replayPace;
+double viewMovedAt = -1e9;
 
 // The recording time from the newest sample drawn at count before to the one
 // at after; a start again from the first sample advances nothing.
@@ -52,5 +53,7 @@ void onTimer(int value) {
     updateIdleCursor(now);
     rebuildPendingMenus();
     passOnWaitingSnapshot();
+    // The drum turns every tick: there is always a new picture to show.
+    glutPostRedisplay();
     glutTimerFunc(TIMER_PERIOD_MS, onTimer, TIMER_TAG);
 }

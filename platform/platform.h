@@ -22,7 +22,9 @@ std::u16string utf16FromWtf8(const char* text);
 // becomes the count of the strings returned.
 char** programArguments(int& argc, char** argv);
 
-// Shows the file-open dialog with path preset as the proposed file. On OK the
+// Shows the file-open dialog with path preset as the proposed file (on
+// Windows it opens in the user's Documents instead, nothing proposed), with
+// the filters "Textdateien (*.TXT)" and "All files (*.*)". On OK the
 // chosen file's path replaces path (capacity bytes, terminator included) and
 // true is returned; on Cancel path is left as it was.
 bool chooseRecordingFile(char* path, size_t capacity);

@@ -105,6 +105,10 @@ gboolean matchesTxt(const GtkFileFilterInfo* info, gpointer) {
     return length >= 4 && strcasecmp(name + length - 4, ".txt") == 0;
 }
 
+gboolean matchesAny(const GtkFileFilterInfo*, gpointer) {
+    return TRUE;
+}
+
 // GTK's checked casts would need GObject linked; the widgets are known.
 template <typename T> T* as(GtkWidget* widget) {
     return reinterpret_cast<T*>(widget);
@@ -123,6 +127,11 @@ bool chooseRecordingFile(char* path, size_t capacity) {
     gtk.gtk_file_filter_add_custom(filter, GTK_FILE_FILTER_DISPLAY_NAME, matchesTxt, nullptr,
                                    nullptr);
     gtk.gtk_file_chooser_add_filter(chooser, filter);
+    // Exports are not always named .txt.
+    GtkFileFilter* all = gtk.gtk_file_filter_new();
+    gtk.gtk_file_filter_set_name(all, "All files (*.*)");
+    gtk.gtk_file_filter_add_custom(all, GTK_FILE_FILTER_DISPLAY_NAME, matchesAny, nullptr, nullptr);
+    gtk.gtk_file_chooser_add_filter(chooser, all);
     // The proposed file is selected in the working directory, so that Open
     // (or Return) takes it at once.
     gchar* cwd = gtk.g_get_current_dir();

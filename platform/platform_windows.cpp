@@ -76,10 +76,14 @@ char** programArguments(int& argc, char** argv) {
 
 bool chooseRecordingFile(char* path, size_t capacity) {
     // The buffer holds as many characters as the program's path buffer.
+    // It starts empty: a proposed name would open the dialog in the working
+    // folder, which for a program started from the Start menu is Program
+    // Files. The user's recordings are under Documents; Cancel still reads
+    // the sample from the working folder.
     std::vector<wchar_t> file(capacity, L'\0');
-    std::wstring preset = widen(path);
-    if (preset.size() < capacity)
-        memcpy(file.data(), preset.c_str(), preset.size() * sizeof(wchar_t));
+    PWSTR documents = nullptr;
+    if (FAILED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &documents)))
+        documents = nullptr;
 
     OPENFILENAMEW ofn;
     memset(&ofn, 0, sizeof ofn);
@@ -88,19 +92,21 @@ bool chooseRecordingFile(char* path, size_t capacity) {
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = nullptr;
     ofn.hInstance = nullptr;
-    ofn.lpstrFilter = L"Textdateien (*.TXT)\0*.txt\0";
+    // Exports are not always named .txt.
+    ofn.lpstrFilter = L"Textdateien (*.TXT)\0*.txt\0All files (*.*)\0*.*\0";
     ofn.lpstrCustomFilter = nullptr;
-    ofn.nFilterIndex = 0;
+    ofn.nFilterIndex = 1;
     ofn.lpstrFile = file.data();
     ofn.nMaxFile = static_cast<DWORD>(capacity);
     ofn.lpstrFileTitle = nullptr;
     ofn.nMaxFileTitle = 260;
-    ofn.lpstrInitialDir = nullptr;
+    ofn.lpstrInitialDir = documents;
     ofn.lpstrTitle = nullptr;
     ofn.Flags = 0;
     ofn.lpstrDefExt = L"txt";
-    if (!GetOpenFileNameW(&ofn)) return false;
-    return copyInto(path, capacity, narrow(file.data()));
+    const bool chosen = GetOpenFileNameW(&ofn);
+    CoTaskMemFree(documents);
+    return chosen && copyInto(path, capacity, narrow(file.data()));
 }
 
 bool askFullScreen() {

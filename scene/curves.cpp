@@ -32,6 +32,10 @@ struct BlockCache {
 };
 BlockCache cache;
 
+// Every how many rows a light frame draws one (see drawCurvesThinned); the
+// lists are always compiled from every row.
+int emitStride = 1;
+
 unsigned blockList(int block, Part part) {
     return cache.firstList + block * PARTS + part;
 }
@@ -49,7 +53,8 @@ void eyeStrip(const RecordingRow* rows, int first, int end, float s, bool gaps, 
               bool left) {
     bool begun = false;  // a vertex was given since the strip began
     bool broken = false; // a missing sample came after it
-    for (int i = first; i < end; i++) {
+    for (int i = first; i < end;
+         i = i + emitStride < end || i == end - 1 ? i + emitStride : end - 1) {
         const float* c = rows[i].col;
         if (gaps) {
             if (missing(i, column)) {
@@ -85,7 +90,7 @@ void rightStrip(const RecordingRow* rows, int first, int end, float s, bool gaps
 }
 
 void differenceLines(const RecordingRow* rows, int first, int end, float s, bool gaps) {
-    for (int i = first; i < end; i++) {
+    for (int i = first; i < end; i += emitStride) {
         const float* c = rows[i].col;
         if (gaps && (missing(i, 3) || missing(i, 10))) continue;
         glVertex3f(c[3], s * c[5], c[4]);
@@ -305,6 +310,20 @@ bool drawCurveRows(int keptCount, int count, int box[4]) {
     }
     glDepthRange(0, 1);
     return boxed;
+}
+
+void drawCurvesThinned(int stride) {
+    const CurveContent& c = curveContent; // as the list was built
+    const int count = std::min(c.count, recording.rowCount);
+    emitStride = std::max(1, stride);
+    if (c.showLeftEye) emitRows(GL_LINE_STRIP, leftStrip, c.first, count, c.torsionScale);
+    if (c.showRightEye) emitRows(GL_LINE_STRIP, rightStrip, c.first, count, c.torsionScale);
+    if (c.showDifference) {
+        glColor3f(0.3f, 0.3f, 0.3f);
+        setLineWidth(0.5f);
+        emitRows(GL_LINES, differenceLines, c.first, count, c.torsionScale);
+    }
+    emitStride = 1;
 }
 
 void buildCurveList() {

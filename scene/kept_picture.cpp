@@ -174,6 +174,9 @@ bool hasDepthBuffer() {
 
 } // namespace
 
+bool lightFrame;
+int lightFrameStride = 1;
+
 bool pictureKeeping = true;
 
 void forgetKeptPicture() {
@@ -186,9 +189,9 @@ void drawEdgesAndCurves() {
     // reference the pictures are compared with: both draw everything.
     // While the view turns by itself no picture could be used again.
     const bool turning = view.rotateX || view.rotateY || view.rotateZ;
-    const bool keeping = pictureKeeping && curveBlocksPerFlush > 0 && hasDepthBuffer() &&
-                         curveContent.first == 0 && !turning && windowWidth > 0 &&
-                         windowHeight > 0 && textureFitsWindow();
+    const bool keeping = !lightFrame && pictureKeeping && curveBlocksPerFlush > 0 &&
+                         hasDepthBuffer() && curveContent.first == 0 && !turning &&
+                         windowWidth > 0 && windowHeight > 0 && textureFitsWindow();
     const bool growing = keeping && drawnAsNow();
     if (growing) {
         restore();
@@ -199,7 +202,7 @@ void drawEdgesAndCurves() {
         glColor3f(0.5f, 1.0f, 0.5f);
         if (view.showEdges) glCallList(LIST_EDGES);
     }
-    glEnable(GL_LINE_SMOOTH);
+    if (!lightFrame) glEnable(GL_LINE_SMOOTH);
     setLineWidth(1.1f);
     glColor3f(1, 1, 1);
     if (keeping) {
@@ -208,7 +211,10 @@ void drawEdgesAndCurves() {
     }
     int box[4];
     const bool boxed = growing && drawCurveRows(kept.count, count, box);
-    if (!growing) drawCurves();
+    if (lightFrame)
+        drawCurvesThinned(lightFrameStride);
+    else if (!growing)
+        drawCurves();
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_LINE_SMOOTH);
     if (keeping && (!growing || count > kept.count)) keep(count, boxed ? box : nullptr);

@@ -152,6 +152,15 @@ void addVectorText(const char* text, void* font);
 void setLineWidth(float width);
 void restoreVectorLineWidth();
 
+// Set by the frame while the view moves on a slow renderer: the paths are
+// drawn without smoothing from every lightFrameStride-th row, and the
+// picture is not kept.
+extern bool lightFrame;
+extern int lightFrameStride;
+// The curves' rows (as the list holds them) drawn at once, every stride-th
+// row and the last of each strip.
+void drawCurvesThinned(int stride);
+
 // Compiles LIST_CROSS: black axes 20 units long with labels at their ends;
 // drawCross draws the same at once (for vector figures).
 void buildCrossList();

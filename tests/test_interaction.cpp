@@ -467,3 +467,40 @@ TEST(Batch, EachRunRepeatsTheOptionsWithoutRecordingsAndJobs) {
     const std::vector<std::string> recordings(options.recordings.begin(), options.recordings.end());
     EXPECT_EQ((std::vector<std::string>{"a.txt", "-b.txt"}), recordings);
 }
+
+TEST(FramePace, SixtyFramesASecondFromFiveMillisecondTicks) {
+    FramePace pace = {};
+    int frames = 0;
+    for (int tick = 0; tick < 1000; tick++) // 5 s of ticks
+        frames += frameDue(pace, tick * 0.005);
+    EXPECT_NEAR(frames, 300, 1);
+    // A frame that fell far behind is followed by one interval, not a burst.
+    FramePace late = {10.0};
+    EXPECT_TRUE(frameDue(late, 12.0));
+    EXPECT_FALSE(frameDue(late, 12.005));
+    EXPECT_TRUE(frameDue(late, 12.0 + 1 / FRAME_RATE_LIMIT));
+}
+
+TEST(LightFrames, OnlyWhileTheViewMovesOnASlowRenderer) {
+    ViewState still = {}, turning = {};
+    turning.rotateY = 1;
+    struct Case {
+        const ViewState* state;
+        double sinceMoved, lastFull;
+        bool light;
+    } cases[] = {
+        {&turning, 10, 0.070, true}, {&turning, 10, 0.020, false}, // fast renderers: always full
+        {&still, 0.10, 0.070, true}, {&still, 0.16, 0.070, false}, // 150 ms still: full again
+        {&still, 10, 0.500, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(lightFrameWanted(*c.state, c.sinceMoved, c.lastFull), c.light)
+            << c.sinceMoved << " " << c.lastFull;
+    // Fewer rows as the light frame is slower than 1/60 s, at most fourfold
+    // at a time, within 1 .. 64.
+    EXPECT_EQ(nextLightFrameStride(1, 0.070 / 3), 2);
+    EXPECT_EQ(nextLightFrameStride(2, 0.030), 4);
+    EXPECT_EQ(nextLightFrameStride(4, 0.005), 2);
+    EXPECT_EQ(nextLightFrameStride(1, 1.0), 4);
+    EXPECT_EQ(nextLightFrameStride(32, 0.1), 64);
+}

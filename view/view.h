@@ -183,6 +183,31 @@ struct ViewChoice {
 // Applies choice over the state's start values.
 void applyViewChoice(ViewState& state, const ViewChoice& choice);
 
+// Frames are drawn at most FRAME_RATE_LIMIT a second by the clock: more
+// than a screen shows would only heat the machine. next is the time
+// (secondsNow()) from which the next frame may be drawn; frameDue says
+// whether one may be drawn at now and, when it may, moves next on by one
+// interval (from now where frames fell behind, so no burst follows), so
+// that the 5 ms ticks
+// give 60 frames a second on average rather than one every 20 ms.
+constexpr double FRAME_RATE_LIMIT = 60;
+struct FramePace {
+    double next;
+};
+bool frameDue(FramePace& pace, double now);
+
+// While the view moves (turning by itself, a drag, the wheel or the zoom
+// keys within the last VIEW_STILL_SECONDS) a renderer whose last full frame
+// took longer than LIGHT_FRAME_ABOVE_SECONDS gets lighter frames: the paths
+// without line smoothing. Once the view is still the full frame follows.
+constexpr double VIEW_STILL_SECONDS = 0.15;
+constexpr double LIGHT_FRAME_ABOVE_SECONDS = 1.0 / 30;
+bool lightFrameWanted(const ViewState& state, double sinceViewMoved, double lastFullFrameSeconds);
+// The stride of the next light frame, from this one's and the time it took:
+// as many times fewer rows as it was slower than a frame at FRAME_RATE_LIMIT
+// (within 1 .. 64, growing at most fourfold at a time).
+int nextLightFrameStride(int stride, double seconds);
+
 // The time plot's height in a window of that height: its bottom third, or 0
 // while it is hidden.
 int timePlotHeight(int windowHeight, bool shown);

@@ -105,6 +105,26 @@ void applyViewChoice(ViewState& state, const ViewChoice& choice) {
     if (choice.hidden & HIDE_HELP) state.showHelpLines = 0;
 }
 
+bool lightFrameWanted(const ViewState& state, double sinceViewMoved, double lastFullFrameSeconds) {
+    const bool moving =
+        state.rotateX || state.rotateY || state.rotateZ || sinceViewMoved < VIEW_STILL_SECONDS;
+    return moving && lastFullFrameSeconds > LIGHT_FRAME_ABOVE_SECONDS;
+}
+
+int nextLightFrameStride(int stride, double seconds) {
+    const double wanted = stride * seconds * FRAME_RATE_LIMIT;
+    const double bounded = wanted < 1 ? 1 : wanted > 4.0 * stride ? 4.0 * stride : wanted;
+    const int next = static_cast<int>(bounded + 0.999);
+    return next > 64 ? 64 : next;
+}
+
+bool frameDue(FramePace& pace, double now) {
+    if (now < pace.next) return false;
+    const double interval = 1 / FRAME_RATE_LIMIT;
+    pace.next = pace.next + interval > now ? pace.next + interval : now + interval;
+    return true;
+}
+
 int timePlotHeight(int height, bool shown) {
     return shown && height > 0 ? height / 3 : 0;
 }

@@ -326,10 +326,18 @@ class Viewer:
 
     def wait_frames_after(self, index, frames=2):
         """Waits for frames shown after trace line index: the second one
-        was begun after the first had been handed to the X server."""
-        if index is not None:
-            return self.trace.wait("frame", index + 1, frames)
-        return None
+        was begun after the first had been handed to the X server. On a
+        slow renderer the frames while the view moves are lighter ("light
+        frame" before their "frame" line): then for a full one after them."""
+        if index is None:
+            return None
+        found = self.trace.wait("frame", index + 1, frames)
+        while found is not None and any(line.startswith("light frame")
+                                        for line in self.trace.lines[index + 1:found]):
+            index = max(i for i in range(index + 1, found)
+                        if self.trace.lines[i].startswith("light frame"))
+            found = self.trace.wait("frame", index + 1, frames)
+        return found
 
     def key(self, *keys):
         """Presses keys in the viewer's window and returns once it has

@@ -4,11 +4,12 @@ view; the PDF and SVG rendered back and compared with the PNG; a movie with
 its clock and trail."""
 import math
 import os
+import struct
 import subprocess
 import tempfile
 
 from harness import (BINARY, DATA, Viewer, check, child_env, differing, finish, read_png,
-                     write_recording)
+                     write_recording, xdo)
 
 work = tempfile.mkdtemp(prefix="quelvist-figures-")
 BACKGROUND = (178, 178, 178)
@@ -89,7 +90,11 @@ for options in (["--view", "back"], ["--angles", "1,2"], ["--angles", "1,2,x"],
 # The same view in the viewer, and the keys that give it: side view, left
 # eye hidden, torsion raised twice (F11); --clean in both, as the viewer
 # says at first that the recording reaches past the view.
-recording = os.path.join(DATA, "test.txt")
+# 50000 samples: enough for llvmpipe's full frames to be slower than 1/30 s.
+recording = os.path.join(work, "long.txt")
+subprocess.run(["python3", os.path.join(os.path.dirname(DATA), "tools", "make_recording.py"),
+                "--rows", "50000", "--seed", "5", "-o", recording], check=True,
+               stdout=subprocess.DEVNULL)
 asked = os.path.join(work, "asked.png")
 options = ["--clean", "--view", "side", "--hide", "left", "--torsion-scale", "2"]
 run("--snapshot", asked, *options, recording)
@@ -105,11 +110,28 @@ if v.start_windowed():
     v.key("3", "F1", "F11", "F11")
     check(differing(read_png(asked), v.shot("figures-viewer-side")) == 0,
           "keys 3, F1 and F11 twice give the view the options ask for")
+    # Two notches of the wheel: on a slow renderer the frames while it turns
+    # are lighter (fewer rows, unsmoothed); the full frame follows, the same
+    # as a snapshot at the distance the notches give (rounded to single
+    # precision after each, as the viewer keeps it).
+    mark = v.trace.mark()
+    for _ in range(2):
+        xdo("mousemove", "--window", str(v.window), "150", "150", "click", "4")
+    v.wait_frames_after(v.trace.wait("wheel", mark, 2))
+    distance = 30.0
+    for _ in range(2):
+        distance = struct.unpack("f", struct.pack("f", distance / 1.15))[0]
+    nearer = os.path.join(work, "nearer.png")
+    run("--snapshot", nearer, *options, "--distance", repr(distance), recording)
+    lights = sum(line.startswith("light frame") for line in v.trace.read()[mark:])
+    check(differing(read_png(nearer), v.shot("figures-viewer-wheel")) == 0,
+          f"after the wheel ({lights} light frames) the full frame is the snapshot's")
     v.key("Escape")
     v.wait_exit()
 v.stop()
 
 # --clean leaves out the help lines; --hide drum the drum; nothing else changes.
+recording = os.path.join(DATA, "test.txt")
 plain, clean = os.path.join(work, "plain.png"), os.path.join(work, "clean.png")
 run("--snapshot", plain, recording)
 run("--snapshot", clean, "--clean", "--hide", "drum", recording)

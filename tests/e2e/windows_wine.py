@@ -395,6 +395,13 @@ with open(setup, "rb") as f:
     installer = f.read()
 check("Quelvist installer".encode("utf-16-le") in installer and all(i in installer for i in images),
       f"the installer says who made it and shows the program's icon ({len(images)} images)")
+# The Start-menu entry is every user's; uninstalling leaves none behind.
+programs = os.path.join(install_env["WINEPREFIX"], "drive_c", "ProgramData", "Microsoft", "Windows",
+                        "Start Menu", "Programs", "Quelvist")
+own = glob.glob(os.path.join(install_env["WINEPREFIX"], "drive_c", "users", "*", "AppData", "Roaming",
+                             "Microsoft", "Windows", "Start Menu", "Programs", "Quelvist"))
+check(os.path.exists(os.path.join(programs, "Quelvist.lnk")) and not own,
+      f"the Start-menu entry is in every user's menu ({own})")
 elsewhere = os.path.join(work, "elsewhere")
 os.mkdir(elsewhere)
 out = os.path.join(elsewhere, "installed.png")
@@ -404,5 +411,11 @@ r = subprocess.run([WINE, os.path.join(installed, "quelvist.exe"), "--snapshot",
 linux_png = os.path.join(work, "linux-300x300.png")
 check(r.returncode == 0 and os.path.exists(out) and read_png(out).data == read_png(linux_png).data,
       f"the installed program shows the drum from its images.dat ({errors_of(r.stderr)})")
+# The uninstaller copies itself away and runs on: its end is the folders gone.
+subprocess.run([WINE, os.path.join(installed, "uninstall.exe"), "/S"], env=install_env,
+               capture_output=True, timeout=300)
+gone = wait_until(lambda: not os.path.exists(programs) and not os.path.exists(installed), 120)
+check(gone, f"uninstalling removes the program and its Start-menu entry "
+            f"({os.path.exists(programs)}, {os.path.exists(installed)})")
 shutil.rmtree(work, ignore_errors=True)
 finish()

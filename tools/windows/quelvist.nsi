@@ -35,6 +35,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Quelvist developers"
 
 Section "Quelvist"
   SetRegView 64
+  ; Installed for the machine: the Start-menu entry for every user of it.
+  SetShellVarContext all
   SetOutPath "$INSTDIR"
   File "${STAGE}\quelvist.exe"
   File "${STAGE}\images.dat"
@@ -65,12 +67,18 @@ SectionEnd
 
 Section "Uninstall"
   SetRegView 64
+  SetShellVarContext all
   Delete "$INSTDIR\quelvist.exe"
   Delete "$INSTDIR\images.dat"
   Delete "$INSTDIR\test.txt"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
+  Delete "$SMPROGRAMS\Quelvist\Quelvist.lnk"
+  Delete "$SMPROGRAMS\Quelvist\Uninstall Quelvist.lnk"
+  RMDir "$SMPROGRAMS\Quelvist"
+  ; Entries an earlier version put into the installing user's own menu.
+  SetShellVarContext current
   Delete "$SMPROGRAMS\Quelvist\Quelvist.lnk"
   Delete "$SMPROGRAMS\Quelvist\Uninstall Quelvist.lnk"
   RMDir "$SMPROGRAMS\Quelvist"
