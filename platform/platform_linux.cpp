@@ -410,6 +410,13 @@ bool ensureDisplayForFigures(int width, int height, char* problem, size_t capaci
     snprintf(screen, sizeof screen, "%dx%dx24", width > 1280 ? width : 1280,
              height > 1024 ? height : 1024);
     snprintf(fd, sizeof fd, "%d", ends[1]);
+    // Our environment without LD_PRELOAD: a library preloaded into us (a
+    // sanitizer's runtime, a debugging hook) is meant for this program, not
+    // for the display server. Made before the fork, which allows no malloc.
+    std::vector<char*> serverEnvironment;
+    for (char** variable = environ; *variable; variable++)
+        if (strncmp(*variable, "LD_PRELOAD=", 11) != 0) serverEnvironment.push_back(*variable);
+    serverEnvironment.push_back(nullptr);
     const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid == 0) {
@@ -426,8 +433,9 @@ bool ensureDisplayForFigures(int width, int height, char* problem, size_t capaci
         fcntl(ends[1], F_SETFD, 0);
         // -noreset: a server that resets when its last client leaves turns
         // away the batch's next run while it does.
-        execl(xvfb, "Xvfb", "-displayfd", fd, "-screen", "0", screen, "-nolisten", "tcp",
-              "-noreset", static_cast<char*>(nullptr));
+        const char* const arguments[] = {"Xvfb", "-displayfd", fd,    "-screen",  "0",
+                                         screen, "-nolisten",  "tcp", "-noreset", nullptr};
+        execve(xvfb, const_cast<char* const*>(arguments), serverEnvironment.data());
         _exit(127);
     }
     close(ends[1]);

@@ -190,7 +190,11 @@ dialog = v.wait_dialog(120)
 check(dialog is not None and name_of(dialog) == "Open", "the file dialog opens")
 if dialog:
     words = ocr_until(dialog, "wine-file-dialog", "Textdateien")
-    check("Textdateien" in words, f"it offers Textdateien (*.TXT) ({words[-80:]!r})")
+    check("Textdateien" in words and "Documents" in words,
+          f"it offers Textdateien (*.TXT), in Documents ({words[-80:]!r})")
+    v.answer(dialog, "alt+t", "Down")  # the next file type
+    words = ocr_until(dialog, "wine-file-dialog-all", "All files")
+    check("All files (*.*)" in words, f"and All files (*.*) ({words[-80:]!r})")
     v.answer_until_gone(dialog, "Escape")
     question = v.wait_dialog(60)
     check(question is not None and name_of(question) == "", "the full-screen question follows")

@@ -1,0 +1,62 @@
+#!/usr/bin/env python3
+"""The viewer's frames in GLUT's own loop: the CPU a still view uses (the
+drum turning) over 20 s, and the frames a second while the view turns
+(F8), both with 50000 samples, in a 300x300 window and full screen.
+The screen's size is the full-screen size (1920x1080 wants such an Xvfb).
+
+    Xvfb :78 -screen 0 1920x1080x24 -nolisten tcp -noreset &
+    DISPLAY=:78 bench/measure_frames.py build/quelvist [seconds]
+"""
+import os
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 20
+sys.argv = [sys.argv[0], sys.argv[1] if len(sys.argv) > 1 else "build/quelvist",
+            os.path.join(HERE, "..", "data")]
+from harness import Viewer  # noqa: E402
+
+big = "/tmp/quelvist-bench-50000.txt"
+if not os.path.exists(big):
+    subprocess.run([sys.executable, os.path.join(HERE, "..", "tools", "make_recording.py"),
+                    "--rows", "50000", "-o", big], check=True)
+
+
+def cpu_seconds(pid):
+    fields = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def frames(v):
+    return sum(line.startswith("frame") for line in v.trace.read())
+
+
+def measure(v, span):
+    f0, c0, t0 = frames(v), cpu_seconds(v.proc.pid), time.perf_counter()
+    time.sleep(span)  # the span measured, not a wait for the program
+    f1, c1, t1 = frames(v), cpu_seconds(v.proc.pid), time.perf_counter()
+    return (f1 - f0) / (t1 - t0), 100 * (c1 - c0) / (t1 - t0)
+
+
+for full in (False, True):
+    v = Viewer([big])
+    question = v.wait_dialog()
+    v.answer_until_gone(question, "Return" if full else "Escape")
+    window = v.wait_window(120)
+    size = "full screen" if full else "300x300"
+    time.sleep(2)  # past the first frames and the menus
+    rate, cpu = measure(v, seconds)
+    print(f"{size}, 50000 samples, still (drum turning): {cpu:.1f} % of a core, "
+          f"{rate:.1f} frames/s over {seconds:.0f} s", flush=True)
+    v.key("F8")
+    time.sleep(1)
+    rate, cpu = measure(v, min(seconds, 10))
+    lights = sum(line.startswith("light frame") for line in v.trace.read())
+    print(f"{size}, 50000 samples, turning (F8): {rate:.1f} frames/s, {cpu:.0f} % of a core "
+          f"({lights} light frames in all)", flush=True)
+    v.key("Escape")
+    v.wait_exit(30)
+    v.stop()
