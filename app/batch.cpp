@@ -101,6 +101,17 @@ int runBatch(const StartOptions& options) {
                 batch.outputs[shared].c_str());
         return 2;
     }
+    // With --force a figure named after a recording of the batch
+    // ("{name}" of a.txt.txt is a.txt) would be written over it.
+    for (int i = 0; i < total; i++)
+        for (int j = 0; j < total; j++)
+            if (sameFile(batch.outputs[i].c_str(), options.recordings[j])) {
+                fprintf(stderr,
+                        "quelvist: the figure of %s would be written over the recording %s; "
+                        "choose another output name\n",
+                        options.recordings[i], options.recordings[j]);
+                return 2;
+            }
     char program[4096];
     if (!executablePath(program, sizeof program)) {
         fprintf(stderr, "quelvist: cannot start the runs: this program's own path is not known\n");

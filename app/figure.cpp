@@ -10,6 +10,7 @@
 #include <GL/freeglut.h>
 #include <gl2ps.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -89,6 +90,19 @@ void captureDrum(int width, int height) {
     }
 }
 
+// The recording's file name for the figure's title, in the characters every
+// format takes as they stand (gl2ps writes the title unescaped): others, and
+// anything past 80 characters, become '_'.
+std::string titleOf(const char* path) {
+    const char* name = path;
+    for (const char* p = path; *p; p++)
+        if (*p == '/' || *p == '\\') name = p + 1;
+    std::string title;
+    for (const char* p = name; *p && title.size() < 80; p++)
+        title += isalnum(static_cast<unsigned char>(*p)) || strchr(" ._+-", *p) ? *p : '_';
+    return title;
+}
+
 } // namespace
 
 bool isVectorFigureName(const char* path) {
@@ -135,16 +149,20 @@ bool saveVectorFigure(const char* path, const char** problem) {
     drumImage.format = format;
 
     const std::string partial = temporaryNameBeside(path);
+    removeOnInterrupt(partial.c_str());
     FILE* file = openFile(partial.c_str(), "wb");
     if (!file) {
         *problem = strerror(errno);
+        removeOnInterrupt(nullptr);
         return false;
     }
     GLint viewport[4] = {0, 0, width, height};
     // Room for every segment's feedback at once; doubled while it overflows.
     GLint buffer = std::max(1 << 22, recording.rowCount * 64);
     GLint state = GL2PS_OVERFLOW;
-    const std::string title = "Quelvist: " + std::string(recordingPath);
+    const std::string title = "Quelvist: " + titleOf(recordingPath);
+    errno = 0;
+    int writeError = 0;
     while (state == GL2PS_OVERFLOW && buffer < (1 << 30)) {
         // In drawing order, as the picture is painted (no depth test).
         gl2psBeginPage(title.c_str(), "Quelvist", viewport, format->gl2ps, GL2PS_NO_SORT,
@@ -157,17 +175,21 @@ bool saveVectorFigure(const char* path, const char** problem) {
         drawPicture();
         vectorFigureText = VectorText::None;
         state = gl2psEndPage();
+        if (ferror(file) && !writeError) writeError = errno ? errno : EIO;
         buffer *= 2;
     }
     drumImage = {};
     const bool drawn = state == GL2PS_SUCCESS || state == GL2PS_NO_FEEDBACK;
-    errno = 0;
-    bool written = drawn && fflush(file) == 0 && !ferror(file);
-    const int error = errno;
-    if (fclose(file) != 0) written = false;
+    // gl2ps does not say why a write failed; the first failing write left
+    // its reason in errno ("No space left on device").
+    int error = ferror(file) ? writeError : 0;
+    if (fflush(file) != 0 && !error) error = errno;
+    if (fclose(file) != 0 && !error) error = errno;
+    const bool written = drawn && !error;
     if (!written) {
         *problem = !drawn ? "the figure could not be laid out" : strerror(error ? error : EIO);
         removeFile(partial.c_str());
+        removeOnInterrupt(nullptr);
         return false;
     }
     return giveItsName(partial.c_str(), path, problem);

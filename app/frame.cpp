@@ -93,7 +93,14 @@ static void drawStatusLines() {
     if (const char* message = snapshotMessage(secondsNow())) drawStatusText(message, y);
 }
 
+// The drum's end caps take the texture coordinate and normal current when
+// drawn; the drum drawn alone (for a figure's image) starts from those the
+// frame's drum started from.
+static float drumTexCoord[4], drumNormal[3];
+
 static void drawDrum() {
+    glGetFloatv(GL_CURRENT_TEXTURE_COORDS, drumTexCoord);
+    glGetFloatv(GL_CURRENT_NORMAL, drumNormal);
     glPushMatrix();
     glTranslatef(12, -15, -32);
     glRotatef(view.drumAngle, 1, 0, 0);
@@ -110,6 +117,8 @@ void drawDrumAlone() {
     glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
     setProjection(viewport[2], viewport[3]);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glTexCoord4fv(drumTexCoord);
+    glNormal3fv(drumNormal);
     drawDrum();
     glViewport(0, 0, windowWidth, windowHeight);
 }

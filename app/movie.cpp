@@ -108,6 +108,7 @@ bool writeMovie(const MovieSettings& movie, const char** problem) {
     }
 
     const std::string partial = temporaryNameBeside(movie.path);
+    removeOnInterrupt(partial.c_str());
     // "file:" keeps a name such as "take2:final.mp4" or "-x.mp4" a file name.
     const std::string output = "file:" + partial;
     char size[32], fps[16];
@@ -165,8 +166,10 @@ bool writeMovie(const MovieSettings& movie, const char** problem) {
     }
     fputc('\n', stderr);
     const bool encoded = finishChildProcess(encoder) && fed && pageRead;
-    if (!encoded || !replaceFile(partial.c_str(), movie.path)) {
-        removeFile(partial.c_str());
+    const bool named = encoded && replaceFile(partial.c_str(), movie.path);
+    if (!named) removeFile(partial.c_str());
+    removeOnInterrupt(nullptr);
+    if (!named) {
         *problem = !pageRead ? "the recording could not be read again for its next page"
                    : encoded ? "the movie could not be given its name"
                              : "ffmpeg could not write the movie (its message is above)";

@@ -13,6 +13,8 @@
 
 namespace {
 
+char problemText[600]; // a problem's text made from the argument
+
 // Takes an option's value (null for an option without one) into options;
 // returns what is wrong with it, or null.
 using TakeValue = const char* (*)(StartOptions& options, const char* value);
@@ -122,9 +124,17 @@ const char* takeView(StartOptions& options, const char* value) {
     return "--view takes front, top or side";
 }
 
+// An item of a comma-separated list, without the spaces around it.
+std::string trimmed(const std::string& text) {
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 // "AX,AY,AZ": three numbers with a point as their decimal mark.
 const char* takeAngles(StartOptions& options, const char* value) {
-    const char* wrong = "--angles takes three angles in degrees, such as -90,180,30";
+    const char* wrong = "--angles takes three angles in degrees (within +-1000000), such as "
+                        "-90,180,30";
     std::string text = value;
     float* angles = options.viewChoice.angles;
     size_t start = 0;
@@ -132,7 +142,7 @@ const char* takeAngles(StartOptions& options, const char* value) {
         const size_t comma = text.find(',', start);
         if ((comma == std::string::npos) != (i == 2)) return wrong;
         double number = 0;
-        if (!readNumber(text.substr(start, comma - start).c_str(), number) ||
+        if (!readNumber(trimmed(text.substr(start, comma - start)).c_str(), number) ||
             std::fabs(number) > 1e6)
             return wrong;
         angles[i] = static_cast<float>(number);
@@ -174,13 +184,17 @@ const char* takeHide(StartOptions& options, const char* value) {
     size_t start = 0;
     do {
         const size_t comma = text.find(',', start);
-        const std::string name = text.substr(start, comma - start);
+        const std::string name = trimmed(text.substr(start, comma - start));
         unsigned bit = 0;
         for (const auto& part : parts)
             if (name == part.name) bit = part.bit;
-        if (!bit)
-            return "--hide takes a list of left, right, difference, edges, cross, drum, help, "
-                   "such as left,drum";
+        if (!bit) {
+            snprintf(problemText, sizeof problemText,
+                     "--hide knows no part \"%.100s\": it takes a list of left, right, difference, "
+                     "edges, cross, drum, help, such as left,drum",
+                     name.c_str());
+            return problemText;
+        }
         options.viewChoice.hidden |= bit;
         start = comma == std::string::npos ? comma : comma + 1;
     } while (start != std::string::npos);
@@ -358,13 +372,17 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
-char problemText[600];
-
 const char* unknownOption(const char* arg) {
     std::string name = arg;
     if (name.rfind("--", 0) == 0) name = name.substr(0, name.find('='));
     const OptionRow* nearest = nullptr;
     size_t nearestDistance = 3; // further than two edits is no suggestion
+    // The start of a longer name ("--torsion" for --torsion-scale).
+    for (const OptionRow& row : optionTable)
+        if (name.size() >= 4 && strncmp(row.name, name.c_str(), name.size()) == 0) {
+            nearest = &row;
+            nearestDistance = 0;
+        }
     for (const OptionRow& row : optionTable) {
         const size_t distance = editDistance(lowerCase(name), row.name);
         // Half a name changed is another name ("-x" is not "-f").
@@ -510,7 +528,7 @@ StartOptions parseArguments(int argc, char** argv) {
 void printUsage() {
     fputs("Usage: quelvist [-f] [--fit] [--gaps] [--plot] [--scale] [--listing]\n"
           "                [--convention C] [--signs -h-v-t] [--from SECONDS]\n"
-          "                [--to SECONDS] [RECORDING]\n"
+          "                [--to SECONDS] [VIEW] [RECORDING]\n"
           "       quelvist --snapshot FILE.png|.pdf|.svg|.eps [--size WIDTHxHEIGHT]\n"
           "                [--force] [VIEW] [--fit] [--gaps] [--plot] [--scale]\n"
           "                [--listing] [--convention C] [--signs -h-v-t] [--jobs N]\n"

@@ -17,12 +17,16 @@ bool startsWith(const unsigned char* bytes, size_t count, const char* magic, siz
 }
 
 // What the file's first bytes say it is.
-// A snapshot's kinds: PNG, and the vector figures' PDF, SVG and EPS.
+// A snapshot's kinds: any PNG, and the vector figures' PDF, SVG and EPS as
+// this program writes them (their first lines name gl2ps and Quelvist): a
+// manuscript's PDF or a drawing's SVG is somebody's work.
 bool looksLikePicture(const unsigned char* b, size_t n) {
-    return startsWith(b, n, "\x89PNG\r\n\x1a\n", 8) || startsWith(b, n, "%PDF-", 5) ||
-           startsWith(b, n, "%!PS", 4) ||
-           // An SVG names its root in its first lines; other XML is someone's data.
-           std::string(reinterpret_cast<const char*>(b), n).find("<svg") != std::string::npos;
+    if (startsWith(b, n, "\x89PNG\r\n\x1a\n", 8)) return true;
+    const std::string start(reinterpret_cast<const char*>(b), n);
+    const bool vector = startsWith(b, n, "%PDF-", 5) || startsWith(b, n, "%!PS", 4) ||
+                        start.find("<svg") != std::string::npos;
+    return vector && start.find("GL2PS") != std::string::npos &&
+           start.find("Quelvist") != std::string::npos;
 }
 
 bool looksLikeVideo(const unsigned char* b, size_t n) {
@@ -44,7 +48,7 @@ const char* outputFileProblem(const char* path, OutputKind kind, bool force,
     if (isDirectory(path)) return "it is a folder";
     FILE* file = openFile(path, "rb");
     if (!file) return nullptr; // nothing there to lose
-    unsigned char start[200];
+    unsigned char start[1024];
     const size_t count = fread(start, 1, sizeof start, file);
     fclose(file);
     const bool sameKind =
@@ -57,7 +61,9 @@ const char* outputFileProblem(const char* path, OutputKind kind, bool force,
 }
 
 bool giveItsName(const char* partial, const char* path, const char** problem) {
-    if (replaceFile(partial, path)) return true;
+    const bool named = replaceFile(partial, path);
+    removeOnInterrupt(nullptr);
+    if (named) return true;
     *problem = "the picture could not be given its name";
     removeFile(partial);
     return false;

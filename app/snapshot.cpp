@@ -123,8 +123,10 @@ bool saveSnapshot(const char* path, const char** problem) {
     std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
     readBackBuffer(width, height, rgb.data());
     const std::string partial = temporaryNameBeside(path);
+    removeOnInterrupt(partial.c_str());
     if (!writePng(partial.c_str(), width, height, rgb.data(), problem)) {
         removeFile(partial.c_str());
+        removeOnInterrupt(nullptr);
         return false;
     }
     return giveItsName(partial.c_str(), path, problem);

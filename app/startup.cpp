@@ -112,6 +112,14 @@ static void onSnapshotDisplay() {
         fprintf(stderr, "quelvist: could not write %s: %s\n", snapshotTarget, problem);
         endProcess(2);
     }
+    // The figure carries no notices: that it shows only the first page of a
+    // long recording is said on the terminal.
+    char page[400];
+    if (describeRecordingPage(page, sizeof page, recordingExtent, recording)) {
+        if (char* keys = strstr(page, "  PgDn")) *keys = '\0';
+        fprintf(stderr, "quelvist: %s: the figure shows only %s; --from and --to choose others\n",
+                recordingPath, page);
+    }
     endProcess(0);
 }
 

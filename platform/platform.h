@@ -134,6 +134,12 @@ void reportKeyRepeatsAsPresses();
 void* keyboardWindow();
 void giveKeyboardBack(void* window);
 
+// A file written under its temporary name until it is complete: removed
+// when the process is interrupted (Ctrl-C, its terminal closed, a kill), so
+// that no partial file stays behind; null once the file has its name or is
+// gone. The runs of a batch that are still going are stopped then too.
+void removeOnInterrupt(const char* path);
+
 // The event trace: when the environment variable QUELVIST_TRACE names a
 // file, one line per finished event is appended to it and flushed at once
 // (ready, key, menu, frame, exit); otherwise nothing is written.

@@ -284,7 +284,48 @@ int processorsAvailable() {
     return online > 0 ? static_cast<int>(online) : 1;
 }
 
+namespace {
+
+// What an interrupt must clean up: read by the signal handler, so kept in
+// fixed storage and written before the handler can see it.
+char interruptedFile[8192];
+volatile sig_atomic_t interruptedFileSet;
+constexpr int MOST_WORKERS = 256;
+volatile pid_t runningWorkers[MOST_WORKERS];
+
+void onInterrupt(int signal) {
+    if (interruptedFileSet) unlink(interruptedFile);
+    for (volatile pid_t& pid : runningWorkers)
+        if (pid > 0) kill(pid, SIGTERM);
+    // Ended as the signal would have ended us.
+    ::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+void handleInterrupts() {
+    static bool installed;
+    if (installed) return;
+    installed = true;
+    struct sigaction action = {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+}
+
+} // namespace
+
+void removeOnInterrupt(const char* path) {
+    handleInterrupts();
+    interruptedFileSet = 0;
+    if (path && strlen(path) < sizeof interruptedFile) {
+        strcpy(interruptedFile, path);
+        interruptedFileSet = 1;
+    }
+}
+
 bool startWorkerProcess(const char* const* arguments, WorkerProcess& worker) {
+    handleInterrupts();
     FILE* log = tmpfile();
     if (!log) return false;
     const int fd = dup(fileno(log));
@@ -308,6 +349,11 @@ bool startWorkerProcess(const char* const* arguments, WorkerProcess& worker) {
     }
     worker.id = pid;
     worker.log = fd;
+    for (volatile pid_t& slot : runningWorkers)
+        if (slot <= 0) {
+            slot = pid;
+            break;
+        }
     return true;
 }
 
@@ -340,6 +386,8 @@ int waitForAnyWorker(const WorkerProcess* workers, int count, bool& succeeded) {
 }
 
 void finishWorker(WorkerProcess& worker, char* lastLine, size_t capacity) {
+    for (volatile pid_t& slot : runningWorkers)
+        if (slot == static_cast<pid_t>(worker.id)) slot = 0;
     const int fd = static_cast<int>(worker.log);
     char tail[4096];
     const off_t size = lseek(fd, 0, SEEK_END);
@@ -392,7 +440,20 @@ bool readDisplayNumber(int fd, int& number) {
 
 bool ensureDisplayForFigures(int width, int height, char* problem, size_t capacity) {
     const char* display = getenv("DISPLAY");
-    if ((display && *display) || privateDisplay > 0) return true;
+    if (privateDisplay > 0) return true;
+    if (display && *display) {
+        // One that is gone (an ssh session's, a finished job's) is said
+        // here, with what to do, rather than by freeglut with status 1.
+        Display* connection = XOpenDisplay(display);
+        if (connection) {
+            XCloseDisplay(connection);
+            return true;
+        }
+        snprintf(problem, capacity,
+                 "cannot open the display %.200s; unset DISPLAY to draw on a private Xvfb",
+                 display);
+        return false;
+    }
     char xvfb[4096];
     if (!findProgram("Xvfb", xvfb, sizeof xvfb)) {
         snprintf(problem, capacity,

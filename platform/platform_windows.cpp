@@ -311,6 +311,24 @@ int processorsAvailable() {
     return count > 0 ? count : 1;
 }
 
+// The runs of a batch belong to a job that ends them when this process ends,
+// however it ends (Ctrl-C, the window closed, the task manager).
+static HANDLE workerJob() {
+    static HANDLE job = nullptr;
+    if (job) return job;
+    job = CreateJobObjectW(nullptr, nullptr);
+    if (!job) return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    return job;
+}
+
+// Windows ends a console program on Ctrl-C from a thread of its own, with
+// the file still open, and an open file cannot be deleted there: the name
+// is kept so that the next run's temporaryNameBeside passes it by.
+void removeOnInterrupt(const char*) {}
+
 bool startWorkerProcess(const char* const* arguments, WorkerProcess& worker) {
     std::wstring line;
     for (const char* const* a = arguments; *a; a++) {
@@ -343,6 +361,7 @@ bool startWorkerProcess(const char* const* arguments, WorkerProcess& worker) {
         return false;
     }
     CloseHandle(process.hThread);
+    if (HANDLE job = workerJob()) AssignProcessToJobObject(job, process.hProcess);
     worker.id = reinterpret_cast<long long>(process.hProcess);
     worker.log = reinterpret_cast<long long>(log);
     return true;

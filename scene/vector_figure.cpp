@@ -42,15 +42,21 @@ const FontName* fontNamed(void* font) {
     return &fonts[5];
 }
 
-// The program's texts are Latin-1 (as the bitmap fonts draw them). SVG is
-// XML in UTF-8; gl2ps writes the string as it stands, so it is escaped
-// here. PDF's standard fonts are set in Mac Roman, where the degree sign
-// has another code.
+// The program's texts are Latin-1 (as the bitmap fonts draw them). gl2ps
+// writes the string as it stands, so it is made safe here: SVG is XML in
+// UTF-8; PDF and PostScript strings end at an unpaired parenthesis. PDF's
+// standard fonts are set in Mac Roman, where the degree sign has another
+// code; PostScript's standard encoding has none.
 std::string encodedFor(const char* text, VectorText format) {
     std::string out;
     for (const char* p = text; *p; p++) {
         const auto c = static_cast<unsigned char>(*p);
-        if (format == VectorText::Svg) {
+        if (format != VectorText::Svg && (c == '(' || c == ')' || c == '\\')) {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (format == VectorText::PostScript && c == 0xB0) {
+            out += " deg";
+        } else if (format == VectorText::Svg) {
             if (c == '<')
                 out += "&lt;";
             else if (c == '>')

@@ -328,12 +328,16 @@ class Viewer:
         """Waits for frames shown after trace line index: the second one
         was begun after the first had been handed to the X server. On a
         slow renderer the frames while the view moves are lighter ("light
-        frame" before their "frame" line): then for a full one after them."""
+        frame" before their "frame" line): then for full ones after them."""
         if index is None:
             return None
         found = self.trace.wait("frame", index + 1, frames)
-        while found is not None and any(line.startswith("light frame")
+        # While the view turns by itself every frame is light: then the
+        # latest after a few dozen.
+        for _ in range(40):
+            if found is None or not any(line.startswith("light frame")
                                         for line in self.trace.lines[index + 1:found]):
+                break
             index = max(i for i in range(index + 1, found)
                         if self.trace.lines[i].startswith("light frame"))
             found = self.trace.wait("frame", index + 1, frames)

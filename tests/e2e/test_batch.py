@@ -2,6 +2,7 @@
 recordings in one command (--snapshot 'OUT/{name}.png' --jobs N), and
 snapshots on a machine without a display (a private Xvfb)."""
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -89,5 +90,20 @@ r = run("--snapshot", "none.png", "s1.txt", env=dict(headless_env, PATH=empty))
 check(r.returncode == 2 and "DISPLAY is not set and Xvfb is not installed (apt install xvfb)" in r.stderr,
       f"without Xvfb: status 2 and what to install ({r.returncode}, {r.stderr!r})")
 check(not os.path.exists(os.path.join(work, "none.png")), "and no file")
+
+# A display that is gone (an old ssh session's): status 2 and what to do.
+r = run("--snapshot", "gone.png", "s1.txt", env=dict(child_env(), DISPLAY=":1999"))
+check(r.returncode == 2 and "unset DISPLAY" in r.stderr,
+      f"a display that is gone: status 2 and what to do ({r.returncode}, {r.stderr!r})")
+
+# With --force, a figure named like another recording of the batch would be
+# written over it: refused, the recording kept.
+shutil.copy(os.path.join(work, "s1.txt"), os.path.join(work, "a.txt.txt"))
+shutil.copy(os.path.join(work, "s2.txt"), os.path.join(work, "a.txt"))
+before_bytes = open(os.path.join(work, "a.txt"), "rb").read()
+r = run("--snapshot", "{name}", "--force", "a.txt.txt", "a.txt")
+check(r.returncode == 2 and "written over the recording a.txt" in r.stderr
+      and open(os.path.join(work, "a.txt"), "rb").read() == before_bytes,
+      f"--force never writes a figure over a recording of the batch ({r.returncode}, {r.stderr!r})")
 
 finish()

@@ -185,6 +185,28 @@ for extra in ([], ["--plot", "--scale", "--fit", "--view", "top"]):
               f"{ending.upper()} {' '.join(extra)}: rendered back it matches the PNG ({apart} "
               f"pixels apart), its labels are text ({r.stderr.strip()[-120:]})")
 
+# Names and texts that PDF, PostScript and XML would take as their own
+# syntax: a recording named with them, the Listing lines' parentheses.
+odd = os.path.join(work, "p(q) & <r>\\.txt")
+subprocess.run(["cp", os.path.join(DATA, "test.txt"), odd], check=True)
+for ending in ("pdf", "svg", "eps"):
+    figure = os.path.join(work, f"odd.{ending}")
+    r = run("--snapshot", figure, "--size", "640x480", "--listing", "--fit", odd)
+    if ending == "pdf":
+        read = subprocess.run(["pdftotext", figure, "-"], capture_output=True, text=True)
+        ok = read.returncode == 0 and read.stderr == "" and "fixation samples)" in read.stdout
+    elif ending == "svg":
+        import xml.dom.minidom  # noqa: E402
+        try:
+            ok = "fixation samples)" in xml.dom.minidom.parse(figure).toxml()
+        except Exception as error:  # a broken file
+            ok, read = False, error
+    else:
+        text = open(figure, encoding="latin-1").read() if r.returncode == 0 else ""
+        ok = "samples\\)" in text and "(p(q" not in text
+    check(r.returncode == 0 and ok, f"{ending.upper()}: a name and texts with ( ) & < > \\ "
+                                    f"make a valid file ({r.stderr.strip()[-120:]})")
+
 # A movie for a talk: the clock on every frame, the trail, nothing else.
 # The left eye spends its first second far left, then two seconds right.
 talk = os.path.join(work, "talk.txt")
