@@ -172,7 +172,10 @@ extern ViewChoice viewChoiceAtStart;
 extern bool cleanView;
 extern bool movieClockShown;
 
-// Draws the whole picture into the back buffer; onDisplay then shows it.
+// Draws the whole picture into the back buffer; showFrameWhenDue, called
+// by the timer, draws and shows it when a frame is due (onDisplay, GLUT's
+// display callback, leaves drawing to it).
 void drawPicture();
 void onDisplay();
+void showFrameWhenDue();
 void onReshape(int width, int height);

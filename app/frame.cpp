@@ -21,7 +21,10 @@ static void setProjection(int width, int height) {
     glMatrixMode(GL_MODELVIEW);
 }
 
+static double reshapedAt = -1e9;
+
 void onReshape(int width, int height) {
+    reshapedAt = secondsNow();
     windowWidth = width;
     windowHeight = height;
     glViewport(0, 0, width, height);
@@ -170,14 +173,21 @@ void drawPicture() {
 static FramePace framePace;
 static double lastFullFrameSeconds;
 
-void onDisplay() {
-    // The timer asks for a frame at every tick (the drum turns); one is
-    // drawn when due. A request that comes early is met by a later tick.
+// GLUT's display callback draws nothing: every frame is drawn by the
+// timer (showFrameWhenDue), which runs every 5 ms and always has something
+// new to show (the drum turns). A frame drawn while Windows paints the
+// window (WM_PAINT, where GLUT calls this) read its own picture back as
+// black under Wine, and a request is met by the next tick anyway.
+void onDisplay() {}
+
+void showFrameWhenDue() {
+    // One frame at most when due; a handler's change is shown by the next.
     const double start = secondsNow();
     if (!snapshotRequested && !frameDue(framePace, start)) return;
     useViewerWindow();
     lightFrame =
         !snapshotRequested && lightFrameWanted(view, start - viewMovedAt, lastFullFrameSeconds);
+    keepingHeld = start - reshapedAt < KEEPING_HELD_AFTER_RESHAPE_SECONDS;
     if (snapshotRequested) {
         snapshotRequested = false;
         saveViewToNewFile(); // draws the picture it writes
@@ -196,6 +206,7 @@ void onDisplay() {
         lightFrameStride = nextLightFrameStride(1, took / 3);
     }
     lightFrame = false; // snapshots and movies draw full frames
+    keepingHeld = false;
     framesShown++;
     if (framesShown == 1) {
         buildMenus(); // see initScene

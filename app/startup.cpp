@@ -234,6 +234,7 @@ int runViewer(int argc, char** argv) {
     glClearColor(0.7f, 0.7f, 0.7f, 1.0f);
 
     glutDisplayFunc(onDisplay);
+    frameOfTick = showFrameWhenDue;
     glutReshapeFunc(onReshape);
     glutKeyboardFunc(onKey);
     glutKeyboardUpFunc(onKeyUp);

@@ -58,6 +58,10 @@ extern ReplayPace replayPace;
 // the menu (which then shows black).
 void useViewerWindow();
 
+// Called by the timer at the end of every tick: the application's frame
+// (it draws one when due); null until set.
+extern void (*frameOfTick)();
+
 // When the view last moved by hand (a drag that turned it, the wheel, F9 or
 // F10), in secondsNow() time; the frame draws lighter while it moves.
 extern double viewMovedAt;

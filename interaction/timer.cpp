@@ -32,6 +32,7 @@ void useViewerWindow() {
 
 ReplayPace replayPace;
 double viewMovedAt = -1e9;
+void (*frameOfTick)();
 
 // The recording time from the newest sample drawn at count before to the one
 // at after; a start again from the first sample advances nothing.
@@ -53,7 +54,8 @@ void onTimer(int value) {
     updateIdleCursor(now);
     rebuildPendingMenus();
     passOnWaitingSnapshot();
-    // The drum turns every tick: there is always a new picture to show.
-    glutPostRedisplay();
+    // The next tick is counted from now, not from the end of the frame.
     glutTimerFunc(TIMER_PERIOD_MS, onTimer, TIMER_TAG);
+    // The drum turns every tick: there is always a new picture to show.
+    if (frameOfTick) frameOfTick();
 }

@@ -175,6 +175,7 @@ bool hasDepthBuffer() {
 } // namespace
 
 bool lightFrame;
+bool keepingHeld;
 int lightFrameStride = 1;
 
 bool pictureKeeping = true;
@@ -189,7 +190,7 @@ void drawEdgesAndCurves() {
     // reference the pictures are compared with: both draw everything.
     // While the view turns by itself no picture could be used again.
     const bool turning = view.rotateX || view.rotateY || view.rotateZ;
-    const bool keeping = !lightFrame && pictureKeeping && curveBlocksPerFlush > 0 &&
+    const bool keeping = !lightFrame && !keepingHeld && pictureKeeping && curveBlocksPerFlush > 0 &&
                          hasDepthBuffer() && curveContent.first == 0 && !turning &&
                          windowWidth > 0 && windowHeight > 0 && textureFitsWindow();
     const bool growing = keeping && drawnAsNow();

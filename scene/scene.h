@@ -157,6 +157,11 @@ void restoreVectorLineWidth();
 // picture is not kept.
 extern bool lightFrame;
 extern int lightFrameStride;
+// Set by the frame for a while after the window changed size: the picture
+// is drawn whole and not kept. A window just made full screen may not have
+// its new size yet (Wine resizes the drawable later), and a picture read
+// back then would be kept black.
+extern bool keepingHeld;
 // The curves' rows (as the list holds them) drawn at once, every stride-th
 // row and the last of each strip.
 void drawCurvesThinned(int stride);

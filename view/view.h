@@ -201,6 +201,7 @@ bool frameDue(FramePace& pace, double now);
 // took longer than LIGHT_FRAME_ABOVE_SECONDS gets lighter frames: the paths
 // without line smoothing. Once the view is still the full frame follows.
 constexpr double VIEW_STILL_SECONDS = 0.15;
+constexpr double KEEPING_HELD_AFTER_RESHAPE_SECONDS = 0.5;
 constexpr double LIGHT_FRAME_ABOVE_SECONDS = 1.0 / 30;
 bool lightFrameWanted(const ViewState& state, double sinceViewMoved, double lastFullFrameSeconds);
 // The stride of the next light frame, from this one's and the time it took:

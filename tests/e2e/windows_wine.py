@@ -194,7 +194,7 @@ if dialog:
           f"it offers Textdateien (*.TXT), in Documents ({words[-80:]!r})")
     v.answer(dialog, "alt+t", "Down")  # the next file type
     words = ocr_until(dialog, "wine-file-dialog-all", "All files")
-    check("All files (*.*)" in words, f"and All files (*.*) ({words[-80:]!r})")
+    check("all files (*.*)" in words.lower(), f"and All files (*.*) ({words[-80:]!r})")
     v.answer_until_gone(dialog, "Escape")
     question = v.wait_dialog(60)
     check(question is not None and name_of(question) == "", "the full-screen question follows")
