@@ -102,7 +102,9 @@ bool chooseRecordingFile(char* path, size_t capacity) {
     ofn.nMaxFileTitle = 260;
     ofn.lpstrInitialDir = documents;
     ofn.lpstrTitle = nullptr;
-    ofn.Flags = 0;
+    // The dialog would otherwise make the folder it opened in (Documents) the
+    // working folder, where Cancel's test.txt is not.
+    ofn.Flags = OFN_NOCHANGEDIR;
     ofn.lpstrDefExt = L"txt";
     const bool chosen = GetOpenFileNameW(&ofn);
     CoTaskMemFree(documents);
