@@ -99,6 +99,8 @@ int waitForAnyWorker(const WorkerProcess* workers, int count, bool& succeeded);
 // The last line the ended worker wrote (empty when none), then its log is
 // closed.
 void finishWorker(WorkerProcess& worker, char* lastLine, size_t capacity);
+// The last line of text that has something on it (text is cut there).
+void lastLineOf(char* text, char* out, size_t capacity);
 
 // Snapshots and movies draw through freeglut, whose fonts need a window
 // system. On Linux with DISPLAY unset or empty (ssh, a container, a cluster

@@ -396,14 +396,7 @@ void finishWorker(WorkerProcess& worker, char* lastLine, size_t capacity) {
     tail[n > 0 ? n : 0] = '\0';
     close(fd);
     worker.log = -1;
-    // The last line with something on it; a movie's progress ends in "\r".
-    char* end = tail + strlen(tail);
-    while (end > tail && (end[-1] == '\n' || end[-1] == '\r' || end[-1] == ' '))
-        *--end = '\0';
-    char* begin = end;
-    while (begin > tail && begin[-1] != '\n' && begin[-1] != '\r')
-        begin--;
-    snprintf(lastLine, capacity, "%s", begin);
+    lastLineOf(tail, lastLine, capacity);
 }
 
 namespace {

@@ -416,13 +416,7 @@ void finishWorker(WorkerProcess& worker, char* lastLine, size_t capacity) {
     tail[n] = '\0';
     CloseHandle(log);
     worker.log = 0;
-    char* end = tail + strlen(tail);
-    while (end > tail && (end[-1] == '\n' || end[-1] == '\r' || end[-1] == ' '))
-        *--end = '\0';
-    char* begin = end;
-    while (begin > tail && begin[-1] != '\n' && begin[-1] != '\r')
-        begin--;
-    snprintf(lastLine, capacity, "%s", begin);
+    lastLineOf(tail, lastLine, capacity);
 }
 
 bool ensureDisplayForFigures(int, int, char* problem, size_t capacity) {

@@ -1,10 +1,11 @@
-// What is the same on every system: the event trace, the clock and the end
-// of the process.
+// What is the same on every system: the event trace, the clock, the end
+// of the process and the last line of a run's output.
 #include "platform/platform.h"
 
 #include <chrono>
 #include <cstdarg>
 #include <cstdlib>
+#include <cstring>
 
 bool messagesOnTerminal = false;
 
@@ -45,4 +46,15 @@ void endProcess(int status) {
     traceExit(status);
     releaseDisplayForFigures(status);
     exit(status);
+}
+
+void lastLineOf(char* text, char* out, size_t capacity) {
+    // A movie's progress ends its lines in "\r".
+    char* end = text + strlen(text);
+    while (end > text && (end[-1] == '\n' || end[-1] == '\r' || end[-1] == ' '))
+        *--end = '\0';
+    char* begin = end;
+    while (begin > text && begin[-1] != '\n' && begin[-1] != '\r')
+        begin--;
+    snprintf(out, capacity, "%s", begin);
 }
