@@ -250,23 +250,26 @@ const OptionRow optionTable[] = {
          o.listing = true;
          return nullptr;
      }},
-    {"--view", "front|top|side", "start with the front, top or side view, as keys 1, 2, 3",
-     takeView},
+    {"--view", "front|top|side",
+     "start with the front, top or side view, as keys 1, 2, 3\n(--view top)", takeView},
     {"--angles", "AX,AY,AZ",
      "start with the plot turned by these angles in degrees\nabout x, y and z (the front view "
      "is -90,180,0)",
      takeAngles},
-    {"--distance", "D", "start with the eye this far from the view's centre\n(30 by default)",
+    {"--distance", "D",
+     "start with the eye this far from the view's centre\n(30 by default; --distance 45)",
      takeDistance},
     {"--torsion-scale", "S",
-     "start with torsion drawn S times larger (1 by default;\nF11/F12 change it by 0.5)",
+     "start with torsion drawn S times larger (1 by default;\nF11/F12 change it by 0.5; "
+     "--torsion-scale 2.5)",
      takeTorsionScale},
     {"--hide", "LIST",
      "start without these parts: left, right, difference,\nedges, cross, drum, help "
      "(e.g. --hide left,drum)",
      takeHide},
     {"--clean", nullptr,
-     "leave out the help lines and every notice: only the\ndata and its frame, for figures",
+     "leave out the help lines and every notice: only the\ndata and its frame, for figures "
+     "(--clean --hide drum)",
      [](StartOptions& o, const char*) -> const char* {
          o.clean = true;
          return nullptr;
@@ -302,7 +305,7 @@ const OptionRow optionTable[] = {
      }},
     {"--jobs", "N",
      "with several recordings, draw N at a time, each in a\nprocess of its own (default: one per "
-     "core)",
+     "core; --jobs 4)",
      takeJobs},
     {"--fps", "N", "the movie's frames per second (default 30)", takeFps},
     {"--speed", "X", "the movie's speed as a multiple of real time\n(default 1)", takeSpeed},
@@ -315,7 +318,8 @@ const OptionRow optionTable[] = {
          return nullptr;
      }},
     {"--trail", nullptr,
-     "replay the movie with the trail: only the last 2\nseconds drawn, as key t",
+     "replay the movie with the trail: only the last 2\nseconds drawn, as key t (--movie talk.mp4 "
+     "--trail)",
      [](StartOptions& o, const char*) -> const char* {
          o.trail = true;
          o.movieOptionGiven = true;
