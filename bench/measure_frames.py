@@ -8,21 +8,12 @@ The screen's size is the full-screen size (1920x1080 wants such an Xvfb).
     DISPLAY=:78 bench/measure_frames.py build/quelvist [seconds]
 """
 import os
-import subprocess
-import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
-seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 20
-sys.argv = [sys.argv[0], sys.argv[1] if len(sys.argv) > 1 else "build/quelvist",
-            os.path.join(HERE, "..", "data")]
-from harness import Viewer  # noqa: E402
+from viewer_setup import EXTRA_ARGUMENTS, LARGE as big
+from harness import Viewer
 
-big = "/tmp/quelvist-bench-50000.txt"
-if not os.path.exists(big):
-    subprocess.run([sys.executable, os.path.join(HERE, "..", "tools", "make_recording.py"),
-                    "--rows", "50000", "-o", big], check=True)
+seconds = float(EXTRA_ARGUMENTS[0]) if EXTRA_ARGUMENTS else 20
 
 
 def cpu_seconds(pid):

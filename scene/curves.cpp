@@ -36,6 +36,12 @@ BlockCache cache;
 // lists are always compiled from every row.
 int emitStride = 1;
 
+// The row after i that a strip of rows .. end-1 draws: every emitStride-th,
+// and always the last.
+int nextStripRow(int i, int end) {
+    return i + emitStride < end || i == end - 1 ? i + emitStride : end - 1;
+}
+
 unsigned blockList(int block, Part part) {
     return cache.firstList + block * PARTS + part;
 }
@@ -53,8 +59,7 @@ void eyeStrip(const RecordingRow* rows, int first, int end, float s, bool gaps, 
               bool left) {
     bool begun = false;  // a vertex was given since the strip began
     bool broken = false; // a missing sample came after it
-    for (int i = first; i < end;
-         i = i + emitStride < end || i == end - 1 ? i + emitStride : end - 1) {
+    for (int i = first; i < end; i = nextStripRow(i, end)) {
         const float* c = rows[i].col;
         if (gaps) {
             if (missing(i, column)) {
