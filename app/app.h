@@ -174,8 +174,9 @@ extern bool movieClockShown;
 
 // Draws the whole picture into the back buffer; showFrameWhenDue, called
 // by the timer, draws and shows it when a frame is due (onDisplay, GLUT's
-// display callback, leaves drawing to it).
+// display callback, leaves drawing to it) and returns the seconds until
+// the next one is.
 void drawPicture();
 void onDisplay();
-void showFrameWhenDue();
+double showFrameWhenDue();
 void onReshape(int width, int height);

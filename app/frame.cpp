@@ -141,11 +141,13 @@ void drawPicture() {
     glGetIntegerv(GL_VIEWPORT, framePlotProjection.viewport);
     drawEdgesAndCurves(); // clears the frame first, or draws the kept picture
     // The cross keeps the width the curves left: 0.5 with difference lines.
-    // A figure takes texts as they are drawn, not from a list.
-    if (view.showCross && vectorFigureText != VectorText::None)
+    // Black, so the texture changes nothing; without it the labels are
+    // drawn from the kept glyphs.
+    if (view.showCross) {
+        glDisable(GL_TEXTURE_2D);
         drawCross();
-    else if (view.showCross)
-        glCallList(LIST_CROSS);
+        glEnable(GL_TEXTURE_2D);
+    }
     drawEventMarks();
     drawListingPlanes();
     drawScale();
@@ -174,16 +176,16 @@ static FramePace framePace;
 static double lastFullFrameSeconds;
 
 // GLUT's display callback draws nothing: every frame is drawn by the
-// timer (showFrameWhenDue), which runs every 5 ms and always has something
-// new to show (the drum turns). A frame drawn while Windows paints the
+// timer (showFrameWhenDue), which wakes when a frame is due and always has
+// something new to show (the drum turns). A frame drawn while Windows paints the
 // window (WM_PAINT, where GLUT calls this) read its own picture back as
 // black under Wine, and a request is met by the next tick anyway.
 void onDisplay() {}
 
-void showFrameWhenDue() {
+double showFrameWhenDue() {
     // One frame at most when due; a handler's change is shown by the next.
     const double start = secondsNow();
-    if (!snapshotRequested && !frameDue(framePace, start)) return;
+    if (!snapshotRequested && !frameDue(framePace, start)) return framePace.next - start;
     useViewerWindow();
     lightFrame =
         !snapshotRequested && lightFrameWanted(view, start - viewMovedAt, lastFullFrameSeconds);
@@ -213,4 +215,5 @@ void showFrameWhenDue() {
         traceEvent("ready %d", recording.rowCount);
     }
     traceEvent("frame %u %d", framesShown, curveSampleCount);
+    return framePace.next - secondsNow();
 }

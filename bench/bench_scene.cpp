@@ -15,9 +15,25 @@
 #include <chrono>
 #include <cstring>
 
+#include <sys/resource.h>
+
 namespace {
 
 int loadedRows = -1;
+
+// The whole process's CPU time, the renderer's threads included.
+double processCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+// A frame as the viewer's timer shows it, without its pacing.
+void drawFrame() {
+    drawPicture();
+    glutSwapBuffers();
+}
 
 void loadRows(int rows) {
     if (loadedRows == rows) return;
@@ -113,14 +129,40 @@ void frameRest(benchmark::State& state) {
     setStartView(view);
     view.showLeftEye = view.showRightEye = 0;
     buildCurveList();
+    const double cpu = processCpuSeconds();
     for (auto _ : state) {
-        onDisplay();
+        drawFrame();
         glFinish();
     }
+    state.counters["process_cpu_ms"] = 1e3 * (processCpuSeconds() - cpu) / state.iterations();
     setStartView(view);
     buildCurveList();
 }
 BENCHMARK(frameRest)->Args({300, 300})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+
+// A still frame of 50000 samples at 300x300 as the idle viewer draws it
+// (the kept picture drawn back), without one of its parts: what each part
+// costs (0 all, 1 no cross, 2 no drum, 3 no help lines, 4 none of them).
+void stillFrameParts(benchmark::State& state) {
+    loadRows(50000);
+    resize(300, 300);
+    setStartView(view);
+    const int without = static_cast<int>(state.range(0));
+    view.showCross = without != 1 && without != 4;
+    view.showDrum = without != 2 && without != 4;
+    view.showHelpLines = without != 3 && without != 4;
+    buildCurveList();
+    drawFrame();
+    const double cpu = processCpuSeconds();
+    for (auto _ : state) {
+        view.drumAngle += 1;
+        drawFrame();
+        glFinish();
+    }
+    state.counters["process_cpu_ms"] = 1e3 * (processCpuSeconds() - cpu) / state.iterations();
+    setStartView(view);
+}
+BENCHMARK(stillFrameParts)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 
 // The time plot alone, its traces already reduced to the panel's columns:
 // what it adds to every frame.
@@ -130,7 +172,7 @@ void timePlotPanel(benchmark::State& state) {
     setStartView(view);
     view.showPlot = 1;
     buildCurveList();
-    onDisplay(); // reduces the traces once
+    drawFrame(); // reduces the traces once
     for (auto _ : state) {
         drawTimePlot();
         glFinish();
@@ -145,10 +187,12 @@ void frameWhole(benchmark::State& state) {
     resize(static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
     setStartView(view);
     buildCurveList();
+    const double cpu = processCpuSeconds();
     for (auto _ : state) {
-        onDisplay();
+        drawFrame();
         glFinish();
     }
+    state.counters["process_cpu_ms"] = 1e3 * (processCpuSeconds() - cpu) / state.iterations();
 }
 // The whole frame while the view turns, with a flush after every N blocks
 // of 512 rows (0: the curve list in one go, as before flushing).
@@ -161,7 +205,7 @@ void frameTurning(benchmark::State& state) {
     buildCurveList();
     for (auto _ : state) {
         view.angleZ += ANGLE_STEP;
-        onDisplay();
+        drawFrame();
         glFinish();
     }
     curveBlocksPerFlush = DEFAULT_BLOCKS_PER_FLUSH;
@@ -196,7 +240,7 @@ BENCHMARK(sceneStartUp)->Unit(benchmark::kMillisecond)->Iterations(20);
 // a window of the given size.
 int framesDrawn = 0;
 void countedDisplay() {
-    onDisplay();
+    drawFrame();
     framesDrawn++;
 }
 

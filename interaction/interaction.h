@@ -58,9 +58,11 @@ extern ReplayPace replayPace;
 // the menu (which then shows black).
 void useViewerWindow();
 
-// Called by the timer at the end of every tick: the application's frame
-// (it draws one when due); null until set.
-extern void (*frameOfTick)();
+// Called by the timer at the end of every wake: the application's frame (it
+// draws one when due); returns the seconds until the next frame is due,
+// when the timer wakes again. Null until set (the timer then wakes every
+// step).
+extern double (*frameOfTick)();
 
 // When the view last moved by hand (a drag that turned it, the wheel, F9 or
 // F10), in secondsNow() time; the frame draws lighter while it moves.

@@ -32,7 +32,7 @@ void useViewerWindow() {
 
 ReplayPace replayPace;
 double viewMovedAt = -1e9;
-void (*frameOfTick)();
+double (*frameOfTick)();
 
 // The recording time from the newest sample drawn at count before to the one
 // at after; a start again from the first sample advances nothing.
@@ -42,20 +42,30 @@ static double recordingTimeAdvanced(int32_t before, int32_t after) {
     return advanced > 0 ? advanced : 0;
 }
 
+static StepClock stepClock;
+
 void onTimer(int value) {
     if (value != TIMER_TAG) return;
     useViewerWindow();
-    const int32_t before = view.buildUpCount;
-    if (applyTimerStep(view, recording.rowCount)) buildCurveList();
     const double now = secondsNow();
+    const int32_t before = view.buildUpCount;
+    bool rowsChanged = false;
+    for (int steps = timerStepsDue(stepClock, now); steps > 0; steps--) {
+        rowsChanged |= applyTimerStep(view, recording.rowCount);
+        // The replay's whole picture is shown for one step before it starts
+        // again: the frame shows it, and the steps left are dropped.
+        if (view.buildUpCount == recording.rowCount && before != recording.rowCount) break;
+    }
+    if (rowsChanged) buildCurveList();
     const bool paceKnown = replayPace.figure > 0;
     measureReplayPace(replayPace, view, now, recordingTimeAdvanced(before, view.buildUpCount));
     if (!paceKnown && replayPace.figure > 0) traceEvent("pace %.2f", replayPace.figure);
     updateIdleCursor(now);
     rebuildPendingMenus();
     passOnWaitingSnapshot();
-    // The next tick is counted from now, not from the end of the frame.
-    glutTimerFunc(TIMER_PERIOD_MS, onTimer, TIMER_TAG);
-    // The drum turns every tick: there is always a new picture to show.
-    if (frameOfTick) frameOfTick();
+    // The drum turns every step: there is always a new picture to show. The
+    // timer wakes again when the next frame is due, not every step: waking
+    // 200 times a second cost as much as a tenth of the frames.
+    const double wait = frameOfTick ? frameOfTick() : TIMER_STEP_SECONDS;
+    glutTimerFunc(wait > 0 ? static_cast<unsigned>(std::ceil(wait * 1000)) : 0, onTimer, TIMER_TAG);
 }

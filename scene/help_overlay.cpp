@@ -63,6 +63,7 @@ void drawHelpOverlay() {
     }
     const int columnWidth = keyWidth + 8 + actionWidth + 16;
     const int perColumn = 2 * columnWidth <= windowWidth ? (HELP_COUNT + 1) / 2 : HELP_COUNT;
+    beginTextBatch();
     for (int i = 0; i < HELP_COUNT; i++) {
         const int x = 6 + (i / perColumn) * columnWidth;
         // A column taller than the window closes up its lines.
@@ -73,5 +74,6 @@ void drawHelpOverlay() {
         drawText(static_cast<float>(x + keyWidth + 8), static_cast<float>(y), 0, helpEntries[i][1],
                  font);
     }
+    endTextBatch();
     endWindowPixels();
 }

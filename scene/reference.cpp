@@ -10,15 +10,11 @@
 void drawText(float x, float y, float z, const char* text, void* font) {
     glRasterPos3f(x, y, z);
     addVectorText(text, font); // at the raster position before the letters move it
+    if (drawKeptGlyphs(text, font)) return;
+    drawPendingGlyphs(); // the texts before it stay under it
     size_t length = strlen(text);
     for (size_t i = 0; i < length; i++)
         glutBitmapCharacter(font, static_cast<unsigned char>(text[i])); // Latin-1 too
-}
-
-void buildCrossList() {
-    glNewList(LIST_CROSS, GL_COMPILE);
-    drawCross();
-    glEndList();
 }
 
 void drawCross() {
@@ -31,13 +27,14 @@ void drawCross() {
     glVertex3f(0, 0, -10);
     glVertex3f(0, 0, 10);
     glEnd();
-    // drawText only emits GL commands, so the labels are recorded in the list.
+    beginTextBatch();
     drawText(-10, 0, 0, "-", GLUT_BITMAP_8_BY_13);
     drawText(10, 0, 0, "+ horizontal", GLUT_BITMAP_8_BY_13);
     drawText(0, 10, 0, "+ torsion", GLUT_BITMAP_8_BY_13);
     drawText(0, -10, 0, "-", GLUT_BITMAP_8_BY_13);
     drawText(0, 0, 10, "+ vertical", GLUT_BITMAP_8_BY_13);
     drawText(0, 0, -10, "-", GLUT_BITMAP_8_BY_13);
+    endTextBatch();
 }
 
 // Counter-clockwise seen from +z, so its front faces +z.

@@ -142,6 +142,23 @@ void drawPickMark();
 // figure: see vectorFigureText).
 void drawText(float x, float y, float z, const char* text, void* font);
 
+// Draws the glyphs of the 8 by 13, Times 10 and Helvetica 18 fonts into the
+// back buffer, reads them back and keeps them in textures (once the window
+// exists, before its first frame). drawText then draws a text of such a
+// font as textured quads on the pixels glBitmap would set, where it can
+// (not into a list or a figure, nor textured or depth tested text), and
+// drawKeptGlyphs says whether it did.
+void keepGlyphImages();
+bool glyphImagesKept(void* font);
+bool drawKeptGlyphs(const char* text, void* font);
+// Texts drawn between beginTextBatch and endTextBatch, with nothing else
+// drawn in between, are drawn together at the end: a change of state for
+// each text costs more on software renderers than its letters.
+// drawPendingGlyphs draws what waits (drawText does before a glBitmap).
+void beginTextBatch();
+void endTextBatch();
+void drawPendingGlyphs();
+
 // While a vector figure is written (gl2ps between its page's start and end)
 // this says how its texts are encoded; None otherwise. Texts drawn then are
 // added to the figure as text at the raster position, and setLineWidth gives
@@ -166,9 +183,7 @@ extern bool keepingHeld;
 // row and the last of each strip.
 void drawCurvesThinned(int stride);
 
-// Compiles LIST_CROSS: black axes 20 units long with labels at their ends;
-// drawCross draws the same at once (for vector figures).
-void buildCrossList();
+// Black axes 20 units long with labels at their ends.
 void drawCross();
 
 // Compiles LIST_EDGES: two square rings of small cubes, spacings 9 and 25.

@@ -191,9 +191,11 @@ void drawGatheredStatusText() {
         drawBackdrop(line.x - 2, bottom, line.x + width + 2, top, TEXT_BACKDROP_OPACITY);
     }
     glColor4fv(statusColour);
+    beginTextBatch();
     for (int i = 0; i < n; i++)
         drawText(static_cast<float>(statusLines[i].x), static_cast<float>(statusLines[i].baseline),
                  0, statusLines[i].text, font);
+    endTextBatch();
     endWindowPixels();
 }
 
@@ -217,8 +219,10 @@ static float helpLineStep() {
 
 void drawHelpLines() {
     const float step = helpLineStep();
+    beginTextBatch();
     for (int i = 0; i < 4; i++)
         drawText(-30, HELP_TOP - step * i, -50, HELP_LINES[i], GLUT_BITMAP_TIMES_ROMAN_10);
+    endTextBatch();
 }
 
 void helpLinesWindowBox(double box[4]) {

@@ -120,10 +120,14 @@ void loadOrthoMatrices() {
 }
 
 std::vector<FeedbackItem> feedbackOf(unsigned list, GLenum type) {
+    return feedbackOf([list] { glCallList(list); }, type);
+}
+
+std::vector<FeedbackItem> feedbackOf(const std::function<void()>& draw, GLenum type) {
     static std::vector<GLfloat> buffer(4 << 20);
     glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), type, buffer.data());
     glRenderMode(GL_FEEDBACK);
-    glCallList(list);
+    draw();
     GLint count = glRenderMode(GL_RENDER);
     EXPECT_GE(count, 0) << "feedback buffer overflow";
     std::vector<FeedbackItem> items;

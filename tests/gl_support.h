@@ -8,6 +8,7 @@
 #include <GL/gl.h>
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,10 @@ struct FeedbackItem {
     std::vector<std::array<float, 7>> vertices; // x, y, z, r, g, b, a (or x, y, z, s, t, 0, 0)
 };
 
-// Runs list in feedback mode under the current matrices and returns what it
-// drew. type is GL_3D_COLOR or GL_3D_COLOR_TEXTURE (texture as s, t).
+// Runs list (or draw) in feedback mode under the current matrices and
+// returns what it drew. type is GL_3D_COLOR or GL_3D_COLOR_TEXTURE (texture as s, t).
 std::vector<FeedbackItem> feedbackOf(unsigned list, GLenum type = GL_3D_COLOR);
+std::vector<FeedbackItem> feedbackOf(const std::function<void()>& draw, GLenum type = GL_3D_COLOR);
 
 // Sets the start view's matrices as onDisplay does for the plot.
 void loadPlotMatrices(int width = 300, int height = 300);

@@ -152,7 +152,7 @@ TEST(ReferenceFrame, RingAndLabelsInPixels) {
 TEST(Cross, ThreeAxesAndSixLabels) {
     startSceneWith(zeros);
     loadPlotMatrices();
-    auto items = feedbackOf(LIST_CROSS);
+    auto items = feedbackOf(drawCross);
     std::vector<FeedbackItem> lines, bitmaps;
     for (auto& item : items)
         (item.token == GL_BITMAP_TOKEN ? bitmaps : lines).push_back(item);
@@ -358,4 +358,118 @@ TEST(DrumImage, ShortOrMissingFilesLeaveWhite) {
     EXPECT_EQ(255, image[IMAGE_BYTES - 1]);
     EXPECT_EQ(0u, readImageFile("/nonexistent/images.dat", image));
     EXPECT_EQ(255, image[0]);
+}
+
+// Texts drawn from the kept glyphs set exactly the pixels freeglut's glBitmap
+// letters set: every character of each font, raster positions on and off
+// whole pixels, perspective and eye-space positions, texts running out of
+// the window or out of a viewport that is only part of it, and positions
+// outside the view (nothing drawn).
+TEST(KeptGlyphs, SamePixelsAsBitmapLetters) {
+    startSceneWith(zeros);
+    onReshape(300, 300);
+    std::string every;
+    for (int c = 1; c < 256; c++)
+        every += static_cast<char>(c);
+    struct Case {
+        void* font;
+        const char* text; // nullptr: every character, broken into rows
+        float x, y, z;
+        bool perspective; // the plot's matrices, else window pixels
+        int viewport[4];
+        float colour[3];
+    } cases[] = {
+        {GLUT_BITMAP_8_BY_13, nullptr, 3, 280, 0, false, {0, 0, 300, 300}, {0, 0, 0}},
+        {GLUT_BITMAP_TIMES_ROMAN_10, nullptr, 3.5f, 280.49f, 0, false, {0, 0, 300, 300}, {1, 1, 1}},
+        {GLUT_BITMAP_HELVETICA_18,
+         nullptr,
+         2.99f,
+         270.51f,
+         0,
+         false,
+         {0, 0, 300, 300},
+         {0.9f, 0.8f, 0.3f}},
+        {GLUT_BITMAP_8_BY_13, "+ horizontal", 10, 0, 0, true, {0, 0, 300, 300}, {0, 0, 0}},
+        {GLUT_BITMAP_8_BY_13, "+ vertical", 0, 0, 10, true, {0, 0, 300, 300}, {0, 0, 0}},
+        {GLUT_BITMAP_8_BY_13, "-", 0, -10, 0, true, {0, 0, 300, 300}, {0, 0, 0}},
+        {GLUT_BITMAP_TIMES_ROMAN_10,
+         "runs out of the window on the right side",
+         250.7f,
+         100.2f,
+         0,
+         false,
+         {0, 0, 300, 300},
+         {1, 0, 0}},
+        {GLUT_BITMAP_HELVETICA_18,
+         "out of its viewport",
+         150.25f,
+         102,
+         0,
+         false,
+         {0, 100, 300, 200},
+         {0, 0, 1}},
+        {GLUT_BITMAP_TIMES_ROMAN_10,
+         "left of the view",
+         -0.5f,
+         50,
+         0,
+         false,
+         {0, 0, 300, 300},
+         {0, 0, 0}},
+        {GLUT_BITMAP_8_BY_13, "behind the eye", 0, 0, 200, true, {0, 0, 300, 300}, {0, 0, 0}},
+    };
+    for (void* font : {GLUT_BITMAP_8_BY_13, GLUT_BITMAP_TIMES_ROMAN_10, GLUT_BITMAP_HELVETICA_18})
+        ASSERT_TRUE(glyphImagesKept(font));
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    for (const Case& c : cases) {
+        auto draw = [&](bool kept) {
+            glViewport(0, 0, 300, 300);
+            glClear(GL_COLOR_BUFFER_BIT);
+            glViewport(c.viewport[0], c.viewport[1], c.viewport[2], c.viewport[3]);
+            glMatrixMode(GL_PROJECTION);
+            glLoadIdentity();
+            glMatrixMode(GL_MODELVIEW);
+            glLoadIdentity();
+            if (c.perspective) {
+                onReshape(300, 300);
+                applyPlotTransform();
+            } else {
+                glMatrixMode(GL_PROJECTION);
+                glOrtho(c.viewport[0], c.viewport[0] + c.viewport[2], c.viewport[1],
+                        c.viewport[1] + c.viewport[3], -1, 1);
+                glMatrixMode(GL_MODELVIEW);
+            }
+            glColor3fv(c.colour);
+            std::string text = c.text ? c.text : every;
+            const int perRow = c.font == GLUT_BITMAP_HELVETICA_18 ? 16 : 32;
+            for (size_t at = 0; at < text.size(); at += perRow) {
+                const std::string row = text.substr(at, perRow);
+                const float y = c.y - static_cast<float>(at / perRow) * 20;
+                if (kept) {
+                    drawText(c.x, y, c.z, row.c_str(), c.font);
+                } else {
+                    glRasterPos3f(c.x, y, c.z);
+                    for (unsigned char letter : row)
+                        glutBitmapCharacter(c.font, letter);
+                }
+            }
+            glFinish();
+            std::vector<unsigned char> pixels(300 * 300 * 4);
+            glReadPixels(0, 0, 300, 300, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+            return pixels;
+        };
+        const auto bitmap = draw(false), kept = draw(true);
+        int differ = 0, drawn = 0;
+        for (size_t i = 0; i < bitmap.size(); i += 4) {
+            differ += memcmp(&bitmap[i], &kept[i], 3) != 0;
+            drawn += bitmap[i] != 178 || bitmap[i + 1] != 178;
+        }
+        const std::string what = c.text ? c.text : "every character";
+        EXPECT_EQ(0, differ) << what << " (" << drawn << " pixels drawn)";
+        const bool outside = what == "left of the view" || what == "behind the eye";
+        EXPECT_EQ(!outside, drawn > 0) << what;
+    }
+    glEnable(GL_TEXTURE_2D);
+    onReshape(300, 300);
 }

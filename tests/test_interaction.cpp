@@ -481,6 +481,24 @@ TEST(FramePace, SixtyFramesASecondFromFiveMillisecondTicks) {
     EXPECT_TRUE(frameDue(late, 12.0 + 1 / FRAME_RATE_LIMIT));
 }
 
+// Waking for frames at uneven times, the timer takes 200 steps a second in
+// all, none lost to rounding; after a stall it takes at most 40 and goes on
+// from there.
+TEST(TimerSteps, TwoHundredASecondWhenWokenForFrames) {
+    StepClock clock = {};
+    int steps = timerStepsDue(clock, 100.0);
+    EXPECT_EQ(1, steps);
+    double now = 100.0;
+    for (int wake = 0; wake < 300; wake++) { // 5 s of frames 14 to 20 ms apart
+        now += 0.014 + 0.002 * (wake % 4);
+        steps += timerStepsDue(clock, now);
+    }
+    EXPECT_NEAR(steps, 1 + (now - 100.0) * 200, 1);
+    EXPECT_EQ(0, timerStepsDue(clock, now + 0.001));
+    EXPECT_EQ(MAX_TIMER_STEPS_AT_ONCE, timerStepsDue(clock, now + 3.0));
+    EXPECT_EQ(2, timerStepsDue(clock, now + 3.0 + 0.0101));
+}
+
 TEST(LightFrames, OnlyWhileTheViewMovesOnASlowRenderer) {
     ViewState still = {}, turning = {};
     turning.rotateY = 1;

@@ -93,7 +93,6 @@ extern unsigned framesShown;
 extern bool snapshotRequested;
 
 constexpr unsigned LIST_CURVES = 1;
-constexpr unsigned LIST_CROSS = 2;
 constexpr unsigned LIST_EDGES = 3;
 constexpr unsigned LIST_DRUM = 4;
 
@@ -195,6 +194,20 @@ struct FramePace {
     double next;
 };
 bool frameDue(FramePace& pace, double now);
+
+// The timer's steps (the drum, the turning view and the replay move by one
+// a step): one for every TIMER_STEP_SECONDS of the clock. The timer wakes
+// when a frame is due and takes the steps that passed since it last did,
+// at most MAX_TIMER_STEPS_AT_ONCE (after a stall the picture goes on from
+// where it was rather than racing). reached is the time up to which steps
+// were taken; the first call takes one.
+constexpr double TIMER_STEP_SECONDS = 0.005;
+constexpr int MAX_TIMER_STEPS_AT_ONCE = 40;
+struct StepClock {
+    bool started;
+    double reached;
+};
+int timerStepsDue(StepClock& clock, double now);
 
 // While the view moves (turning by itself, a drag, the wheel or the zoom
 // keys within the last VIEW_STILL_SECONDS) a renderer whose last full frame

@@ -125,6 +125,21 @@ bool frameDue(FramePace& pace, double now) {
     return true;
 }
 
+int timerStepsDue(StepClock& clock, double now) {
+    if (!clock.started) {
+        clock.started = true;
+        clock.reached = now;
+        return 1;
+    }
+    const int steps = static_cast<int>((now - clock.reached) / TIMER_STEP_SECONDS);
+    if (steps > MAX_TIMER_STEPS_AT_ONCE) {
+        clock.reached = now;
+        return MAX_TIMER_STEPS_AT_ONCE;
+    }
+    if (steps > 0) clock.reached += steps * TIMER_STEP_SECONDS;
+    return steps > 0 ? steps : 0;
+}
+
 int timePlotHeight(int height, bool shown) {
     return shown && height > 0 ? height / 3 : 0;
 }
