@@ -231,6 +231,9 @@ int runViewer(int argc, char** argv) {
     openWindow(fullScreen);
     viewerWindow = glutGetWindow();
     reportKeyRepeatsAsPresses(); // one press of s, one file
+    // Never more frames than the display shows; the clock caps them at 60 a
+    // second anyway (frameDue), where the driver cannot wait for the display.
+    traceEvent("swap interval %d", limitFramesToRefresh() ? 1 : 0);
     glClearColor(0.7f, 0.7f, 0.7f, 1.0f);
 
     glutDisplayFunc(onDisplay);

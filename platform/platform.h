@@ -130,6 +130,11 @@ double strtodC(const char* text);
 // from real ones. Called with the viewer's GL context current.
 void reportKeyRepeatsAsPresses();
 
+// Asks the driver to show at most one frame per display refresh (a swap
+// interval of 1: GLX_EXT, _MESA or _SGI_swap_control, WGL_EXT_swap_control),
+// with the viewer's GL context current; false when it offers none.
+bool limitFramesToRefresh();
+
 // The window that has the keyboard (null when none of ours has it), and
 // giving the keyboard back to it: on Windows freeglut activates every menu
 // window it creates, hidden as it is, and keys would then go to that menu.

@@ -582,6 +582,38 @@ void reportKeyRepeatsAsPresses() {
         XkbSetDetectableAutoRepeat(display, True, nullptr);
 }
 
+static bool glxOffers(const char* extensions, const char* name) {
+    const size_t length = strlen(name);
+    for (const char* at = extensions; at && (at = strstr(at, name)); at += length)
+        if ((at == extensions || at[-1] == ' ') && (at[length] == ' ' || at[length] == '\0'))
+            return true;
+    return false;
+}
+
+bool limitFramesToRefresh() {
+    Display* display = glXGetCurrentDisplay();
+    const GLXDrawable drawable = glXGetCurrentDrawable();
+    if (!display || !drawable) return false;
+    const char* extensions = glXQueryExtensionsString(display, DefaultScreen(display));
+    auto address = [](const char* name) {
+        return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name));
+    };
+    if (glxOffers(extensions, "GLX_EXT_swap_control")) {
+        if (auto set = reinterpret_cast<void (*)(Display*, GLXDrawable, int)>(
+                address("glXSwapIntervalEXT"))) {
+            set(display, drawable, 1);
+            return true;
+        }
+    }
+    if (glxOffers(extensions, "GLX_MESA_swap_control"))
+        if (auto set = reinterpret_cast<int (*)(unsigned)>(address("glXSwapIntervalMESA")))
+            return set(1) == 0;
+    if (glxOffers(extensions, "GLX_SGI_swap_control"))
+        if (auto set = reinterpret_cast<int (*)(int)>(address("glXSwapIntervalSGI")))
+            return set(1) == 0;
+    return false;
+}
+
 // freeglut's menus on X11 never take the keyboard.
 void* keyboardWindow() {
     return nullptr;

@@ -465,6 +465,15 @@ double strtodC(const char* text) {
 // flag, and one WM_KEYUP.
 void reportKeyRepeatsAsPresses() {}
 
+bool limitFramesToRefresh() {
+    // Offered by the driver (Wine's included) where it can wait for the
+    // display; Windows' own software OpenGL has none.
+    using SwapInterval = BOOL(WINAPI*)(int);
+    const auto set = reinterpret_cast<SwapInterval>(
+        reinterpret_cast<void*>(wglGetProcAddress("wglSwapIntervalEXT")));
+    return set && set(1);
+}
+
 void* keyboardWindow() {
     return GetFocus();
 }

@@ -2,6 +2,7 @@
 on screenshots of the real window."""
 import os
 import shutil
+import subprocess
 import tempfile
 
 from harness import (DATA, Viewer, bounding_box, check, differing, finish, geometry, is_black, is_blue,
@@ -27,6 +28,14 @@ check(window is not None, "the viewer starts on test.txt")
 if window is None:
     v.stop()
     finish()
+# The swap interval is set where the X server's GLX offers swap control
+# (Xvfb offers none: the clock alone paces the frames there).
+glx = subprocess.run(["glxinfo"], capture_output=True, text=True).stdout
+usable = glx.split("GLX extensions:")[-1].split("OpenGL")[0] if "GLX extensions:" in glx else ""
+offered = any(f"GLX_{kind}_swap_control" in usable.replace(",", " ").split()
+              for kind in ("EXT", "MESA", "SGI"))
+check(f"swap interval {int(offered)}" in v.trace.read(),
+      f"the swap interval is set where the server offers swap control (offered: {offered})")
 
 # The sample recording reaches past the start view, which a line at the
 # bottom says until the first key; A (a key of no effect) ends it, so that

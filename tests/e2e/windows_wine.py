@@ -207,6 +207,9 @@ if dialog:
               "No gives the 300x300 window; Cancel read test.txt")
         if window:
             check(v.trace.lines[v.trace.find("ready")] == "ready 30000", "30000 samples read")
+            said = [line for line in v.trace.lines if line.startswith("swap interval")]
+            check(said in (["swap interval 0"], ["swap interval 1"]),
+                  f"the swap interval is asked of Wine's WGL ({said})")
             v.key("A")  # ends the line saying the recording reaches past the view
             start = v.shot("wine-start")
             check(start.count(is_blue) > 300 and start.count(is_red) > 300, "both paths drawn")
