@@ -187,6 +187,9 @@ double showFrameWhenDue() {
     const double start = secondsNow();
     if (!snapshotRequested && !frameDue(framePace, start)) return framePace.next - start;
     useViewerWindow();
+    // Once the window shows, a font's glyph images a frame; texts are
+    // glBitmap's until then, the same pixels.
+    if (framesShown > 0) keepGlyphImagesOfNextFont();
     lightFrame =
         !snapshotRequested && lightFrameWanted(view, start - viewMovedAt, lastFullFrameSeconds);
     keepingHeld = start - reshapedAt < KEEPING_HELD_AFTER_RESHAPE_SECONDS;

@@ -39,7 +39,6 @@ void initScene() {
     glEnable(GL_TEXTURE_2D);
     glShadeModel(GL_SMOOTH);
     loadDrumTexture();
-    keepGlyphImages(); // before the first frame: it draws into the back buffer
     buildEdgeList();
     buildDrumList();
     readRecording(recordingPath);

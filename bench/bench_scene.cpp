@@ -40,6 +40,7 @@ void loadRows(int rows) {
     std::string path = benchRecording(rows);
     snprintf(recordingPath, sizeof recordingPath, "%s", path.c_str());
     initScene();
+    keepGlyphImages(); // as the viewer's frames after its first ones
     loadedRows = rows;
 }
 

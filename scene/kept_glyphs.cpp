@@ -25,15 +25,15 @@ struct Glyph {
 
 struct GlyphSet {
     void* font;
-    bool usable;
+    bool tried, usable;
     GLuint texture;
     Glyph glyphs[256];
 };
 
 // The fonts the viewer's texts use; any other is drawn with glBitmap.
-GlyphSet glyphSets[] = {{GLUT_BITMAP_8_BY_13, false, 0, {}},
-                        {GLUT_BITMAP_TIMES_ROMAN_10, false, 0, {}},
-                        {GLUT_BITMAP_HELVETICA_18, false, 0, {}}};
+GlyphSet glyphSets[] = {{GLUT_BITMAP_8_BY_13, false, false, 0, {}},
+                        {GLUT_BITMAP_TIMES_ROMAN_10, false, false, 0, {}},
+                        {GLUT_BITMAP_HELVETICA_18, false, false, 0, {}}};
 
 constexpr int PAD = 3; // empty pixels round each glyph's cell
 
@@ -48,8 +48,10 @@ int nextPowerOfTwo(int n) {
 // buffer (16 to a row of cells), the baseline height above each cell's
 // bottom, and reads the cells back into image (one byte per pixel, laid out
 // as in the texture). The raster position moves between cells with empty
-// bitmaps, so a row of cells is one draw of Mesa's cache.
-void drawAndReadCells(void* font, int first, int count, int cellWidth, int cellHeight, int baseline,
+// bitmaps, so a row of cells is one draw of Mesa's cache. False when a
+// pixel came back neither white nor black: the buffer did not hold what was
+// drawn (a window the driver does not let us read yet).
+bool drawAndReadCells(void* font, int first, int count, int cellWidth, int cellHeight, int baseline,
                       int cellsPerRow, std::vector<unsigned char>& image, int imageWidth) {
     glClear(GL_COLOR_BUFFER_BIT);
     glRasterPos2i(0, 0); // the window's corner, exactly
@@ -67,6 +69,10 @@ void drawAndReadCells(void* font, int first, int count, int cellWidth, int cellH
     const int width = cellsPerRow * cellWidth, height = rows * cellHeight;
     std::vector<unsigned char> rgba(static_cast<size_t>(width) * height * 4);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    for (size_t i = 0; i < rgba.size(); i += 4) {
+        const unsigned char r = rgba[i];
+        if ((r != 0 && r != 255) || rgba[i + 1] != r || rgba[i + 2] != r) return false;
+    }
     // The cells go to the texture's rows of 16 cells, character by character.
     for (int i = 0; i < count; i++) {
         const int c = first + i;
@@ -75,8 +81,9 @@ void drawAndReadCells(void* font, int first, int count, int cellWidth, int cellH
         for (int y = 0; y < cellHeight; y++)
             for (int x = 0; x < cellWidth; x++)
                 image[static_cast<size_t>(ty + y) * imageWidth + tx + x] =
-                    rgba[(static_cast<size_t>(sy + y) * width + sx + x) * 4] > 127 ? 255 : 0;
+                    rgba[(static_cast<size_t>(sy + y) * width + sx + x) * 4];
     }
+    return true;
 }
 
 // The set pixels of each cell; false when a glyph touches its cell's edge
@@ -130,8 +137,9 @@ void keepGlyphsOf(GlyphSet& set, int windowW, int windowH) {
     std::vector<unsigned char> image(static_cast<size_t>(imageWidth) * imageHeight);
     const int perRead = cellsPerRow * cellRows;
     for (int first = 1; first < 256; first += perRead)
-        drawAndReadCells(set.font, first, std::min(perRead, 256 - first), cellWidth, cellHeight,
-                         baseline, cellsPerRow, image, imageWidth);
+        if (!drawAndReadCells(set.font, first, std::min(perRead, 256 - first), cellWidth,
+                              cellHeight, baseline, cellsPerRow, image, imageWidth))
+            return;
     if (!measureGlyphs(set, image, imageWidth, imageHeight, cellWidth, cellHeight, baseline))
         return;
     glGenTextures(1, &set.texture);
@@ -151,10 +159,16 @@ const GlyphSet* glyphSetOf(void* font) {
 
 } // namespace
 
-void keepGlyphImages() {
+bool keepGlyphImagesOfNextFont() {
+    GlyphSet* set = nullptr;
+    for (GlyphSet& candidate : glyphSets)
+        if (!candidate.tried && !set) set = &candidate;
+    if (!set) return false;
+    set->tried = true;
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
-    const int width = viewport[0] + viewport[2], height = viewport[1] + viewport[3];
+    const int width = windowWidth > 0 ? windowWidth : viewport[0] + viewport[2];
+    const int height = windowHeight > 0 ? windowHeight : viewport[1] + viewport[3];
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -163,6 +177,7 @@ void keepGlyphImages() {
     glDisable(GL_LIGHTING);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
+    glDisable(GL_SCISSOR_TEST);
     glDrawBuffer(GL_BACK);
     glReadBuffer(GL_BACK);
     glViewport(0, 0, width, height);
@@ -175,8 +190,7 @@ void keepGlyphImages() {
     glLoadIdentity();
     glClearColor(0, 0, 0, 1);
     glColor3f(1, 1, 1);
-    for (GlyphSet& set : glyphSets)
-        if (!set.usable) keepGlyphsOf(set, width, height);
+    keepGlyphsOf(*set, width, height);
     glClear(GL_COLOR_BUFFER_BIT);
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);
@@ -184,6 +198,12 @@ void keepGlyphImages() {
     glMatrixMode(GL_MODELVIEW);
     glPopClientAttrib();
     glPopAttrib();
+    return true;
+}
+
+void keepGlyphImages() {
+    while (keepGlyphImagesOfNextFont()) {
+    }
 }
 
 bool glyphImagesKept(void* font) {

@@ -143,11 +143,14 @@ void drawPickMark();
 void drawText(float x, float y, float z, const char* text, void* font);
 
 // Draws the glyphs of the 8 by 13, Times 10 and Helvetica 18 fonts into the
-// back buffer, reads them back and keeps them in textures (once the window
-// exists, before its first frame). drawText then draws a text of such a
-// font as textured quads on the pixels glBitmap would set, where it can
-// (not into a list or a figure, nor textured or depth tested text), and
-// drawKeptGlyphs says whether it did.
+// back buffer, reads them back and keeps them in textures: the next font
+// not yet tried (false when none is left; a few milliseconds each, so the
+// frame does one a frame once the window shows), or all of them. Between
+// frames only: the back buffer is left cleared. drawText then draws a text
+// of such a font as textured quads on the pixels glBitmap would set, where
+// it can (not into a list or a figure, nor textured or depth tested text),
+// and drawKeptGlyphs says whether it did.
+bool keepGlyphImagesOfNextFont();
 void keepGlyphImages();
 bool glyphImagesKept(void* font);
 bool drawKeptGlyphs(const char* text, void* font);

@@ -368,6 +368,7 @@ TEST(DrumImage, ShortOrMissingFilesLeaveWhite) {
 TEST(KeptGlyphs, SamePixelsAsBitmapLetters) {
     startSceneWith(zeros);
     onReshape(300, 300);
+    keepGlyphImages();
     std::string every;
     for (int c = 1; c < 256; c++)
         every += static_cast<char>(c);
