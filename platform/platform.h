@@ -130,6 +130,19 @@ double strtodC(const char* text);
 // from real ones. Called with the viewer's GL context current.
 void reportKeyRepeatsAsPresses();
 
+// A drawable beside the viewer's window that holds a picture between
+// frames: copying between it and the window's back buffer (glCopyPixels) is
+// a blit, where drawing the picture back from a texture shades every pixel
+// (12 ms a 1920x1080 frame on llvmpipe against 1 ms). openKeptBuffer makes
+// or keeps one of that size for the current context and its window (fresh
+// says it was made now: it holds nothing yet); false where the platform
+// offers none (a GLX pbuffer; none on Windows). While
+// keptBufferAs(Read) or (Draw) holds it is the context's read or draw
+// drawable in place of the window; Off gives the window both again.
+enum class KeptBufferUse { Off, Read, Draw };
+bool openKeptBuffer(int width, int height, bool* fresh);
+void keptBufferAs(KeptBufferUse use);
+
 // Asks the driver to show at most one frame per display refresh (a swap
 // interval of 1: GLX_EXT, _MESA or _SGI_swap_control, WGL_EXT_swap_control),
 // with the viewer's GL context current; false when it offers none.

@@ -582,6 +582,87 @@ void reportKeyRepeatsAsPresses() {
         XkbSetDetectableAutoRepeat(display, True, nullptr);
 }
 
+namespace {
+
+struct KeptBuffer {
+    Display* display;
+    GLXContext context;
+    GLXDrawable window;
+    GLXPbuffer pbuffer;
+    int width, height;
+};
+KeptBuffer keptBuffer;
+
+bool xRequestFailed;
+int noteXError(Display*, XErrorEvent*) {
+    xRequestFailed = true;
+    return 0;
+}
+
+void closeKeptBuffer() {
+    if (keptBuffer.pbuffer) glXDestroyPbuffer(keptBuffer.display, keptBuffer.pbuffer);
+    keptBuffer.pbuffer = 0;
+}
+
+} // namespace
+
+bool openKeptBuffer(int width, int height, bool* fresh) {
+    *fresh = false;
+    Display* display = glXGetCurrentDisplay();
+    const GLXContext context = glXGetCurrentContext();
+    const GLXDrawable window = glXGetCurrentDrawable();
+    if (!display || !context || !window || width < 1 || height < 1) return false;
+    KeptBuffer& k = keptBuffer;
+    if (k.pbuffer && k.display == display && k.context == context && k.window == window &&
+        k.width == width && k.height == height)
+        return true;
+    if (k.display == display) closeKeptBuffer();
+    // The context's own configuration, so that it can draw into both.
+    int id = 0, screen = 0;
+    if (glXQueryContext(display, context, GLX_FBCONFIG_ID, &id) != Success ||
+        glXQueryContext(display, context, GLX_SCREEN, &screen) != Success)
+        return false;
+    const int wanted[] = {GLX_FBCONFIG_ID, id, None};
+    int count = 0;
+    GLXFBConfig* configs = glXChooseFBConfig(display, screen, wanted, &count);
+    if (!configs) return false;
+    int types = 0;
+    if (count > 0) glXGetFBConfigAttrib(display, configs[0], GLX_DRAWABLE_TYPE, &types);
+    // A failed request would end the program through Xlib's default handler.
+    GLXPbuffer pbuffer = 0;
+    if (count > 0 && (types & GLX_PBUFFER_BIT)) {
+        const int size[] = {GLX_PBUFFER_WIDTH,
+                            width,
+                            GLX_PBUFFER_HEIGHT,
+                            height,
+                            GLX_PRESERVED_CONTENTS,
+                            True,
+                            None};
+        XSync(display, False);
+        xRequestFailed = false;
+        int (*previous)(Display*, XErrorEvent*) = XSetErrorHandler(noteXError);
+        pbuffer = glXCreatePbuffer(display, configs[0], size);
+        XSync(display, False);
+        XSetErrorHandler(previous);
+        if (xRequestFailed && pbuffer) {
+            glXDestroyPbuffer(display, pbuffer);
+            pbuffer = 0;
+        }
+    }
+    XFree(configs);
+    k = {display, context, window, pbuffer, width, height};
+    *fresh = pbuffer != 0;
+    return pbuffer != 0;
+}
+
+void keptBufferAs(KeptBufferUse use) {
+    const KeptBuffer& k = keptBuffer;
+    if (!k.pbuffer) return;
+    const GLXDrawable draw = use == KeptBufferUse::Draw ? k.pbuffer : k.window;
+    const GLXDrawable read = use == KeptBufferUse::Read ? k.pbuffer : k.window;
+    glXMakeContextCurrent(k.display, draw, read, k.context);
+}
+
 static bool glxOffers(const char* extensions, const char* name) {
     const size_t length = strlen(name);
     for (const char* at = extensions; at && (at = strstr(at, name)); at += length)

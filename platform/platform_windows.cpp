@@ -465,6 +465,13 @@ double strtodC(const char* text) {
 // flag, and one WM_KEYUP.
 void reportKeyRepeatsAsPresses() {}
 
+// The kept picture stays in a texture on Windows.
+bool openKeptBuffer(int, int, bool*) {
+    return false;
+}
+
+void keptBufferAs(KeptBufferUse) {}
+
 bool limitFramesToRefresh() {
     // Offered by the driver (Wine's included) where it can wait for the
     // display; Windows' own software OpenGL has none.

@@ -295,16 +295,18 @@ bool drawKeptGlyphs(const char* text, void* font) {
     if (colour[3] != 1) return false;
     if (pendingSet != set) drawPendingGlyphs();
     pendingSet = set;
-    // As glBitmap: each letter at the floored raster position, which moves
-    // on by the letter's advance in floating point.
+    // As glBitmap: each letter at the raster position floored (after
+    // Mesa's 0.0001, a raster position a hair under a pixel counts as on
+    // it), which moves on by the letter's advance in floating point.
+    constexpr float NUDGE = 0.0001f;
     float x = raster[0];
-    const float y = std::floor(raster[1]);
+    const float y = std::floor(raster[1] + NUDGE);
     for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); *c; c++) {
         const Glyph& g = set->glyphs[*c];
         if (g.width > 0) {
             if (pendingCount == PENDING_QUADS) drawPendingGlyphs();
             GlyphQuad& q = pendingQuads[pendingCount++];
-            q.left = std::floor(x) + g.x0;
+            q.left = std::floor(x + NUDGE) + g.x0;
             q.bottom = y + g.y0;
             q.right = q.left + g.width;
             q.top = q.bottom + g.height;

@@ -4,6 +4,7 @@
 // and only the new rows are drawn on top.
 #include "scene/scene.h"
 
+#include "platform/platform.h"
 #include "view/view.h"
 
 #include <GL/gl.h>
@@ -23,8 +24,11 @@ struct KeptPicture {
     int viewport[4]; // the part of the window the picture has
     unsigned curveVersion;
     int count; // rows drawn
-    // Kept in a texture: drawing it back stays inside the renderer, where
-    // glDrawPixels would upload the whole picture again every frame.
+    // Kept in a buffer beside the window where the platform has one (a
+    // copy each way is a blit), else in a texture: drawing it back stays
+    // inside the renderer, where glDrawPixels would upload the whole picture
+    // again every frame.
+    bool inBuffer;
     GLuint texture;
     int textureWidth, textureHeight; // powers of two where GL 1.1 wants them
 };
@@ -85,20 +89,52 @@ bool textureFitsWindow() {
     return true;
 }
 
-// Copies the back buffer into the kept picture: all of it, or only the part
-// box (x0, y0, x1, y1) that new rows can have changed.
-void keep(int count, const int* box) {
-    const int margin = 3; // smoothed lines reach past their end points
-    int viewport[4];
-    currentViewport(viewport);
-    int x0 = viewport[0], y0 = viewport[1], x1 = viewport[0] + viewport[2],
-        y1 = viewport[1] + viewport[3];
-    if (box) {
-        x0 = std::max(x0, box[0] - margin);
-        y0 = std::max(y0, box[1] - margin);
-        x1 = std::min(x1, box[2] + margin + 1);
-        y1 = std::min(y1, box[3] + margin + 1);
-    }
+// Where the picture is kept for the window's size: the buffer beside it,
+// else a texture; false when neither can hold it.
+bool storageFitsWindow() {
+    bool fresh = false;
+    const bool inBuffer = openKeptBuffer(windowWidth, windowHeight, &fresh);
+    if (fresh || inBuffer != kept.inBuffer) kept.valid = false;
+    kept.inBuffer = inBuffer;
+    return inBuffer || textureFitsWindow();
+}
+
+// Copies the window's rectangle (x, y, width, height) into the kept buffer
+// (Draw) or back from it (Read), to the same place, as a plain copy.
+void copyWithKeptBuffer(KeptBufferUse use, int x, int y, int width, int height) {
+    glPushAttrib(GL_ENABLE_BIT | GL_VIEWPORT_BIT | GL_CURRENT_BIT | GL_PIXEL_MODE_BIT |
+                 GL_COLOR_BUFFER_BIT);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_FOG);
+    glDisable(GL_SCISSOR_TEST);
+    glViewport(0, 0, windowWidth, windowHeight);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    keptBufferAs(use);
+    glReadBuffer(GL_BACK);
+    glDrawBuffer(GL_BACK);
+    // The window's corner exactly, then moved by whole pixels.
+    glRasterPos2f(-1, -1);
+    glBitmap(0, 0, 0, 0, static_cast<float>(x), static_cast<float>(y), nullptr);
+    glCopyPixels(x, y, width, height, GL_COLOR);
+    keptBufferAs(KeptBufferUse::Off);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopAttrib();
+}
+
+// Copies the rectangle x0..x1, y0..y1 of the back buffer into the texture.
+void keepInTexture(int x0, int y0, int x1, int y1) {
     // Through memory: on llvmpipe glCopyTexSubImage2D is a blit whose
     // shader takes 30 ms to compile on first use; this takes about 1 ms for
     // a whole 300x300 frame, and far less for a box. A band of rows at a
@@ -118,6 +154,27 @@ void keep(int count, const int* box) {
                         band.data());
     }
     glPopAttrib();
+}
+
+// Copies the back buffer into the kept picture: all of it, or only the part
+// box (x0, y0, x1, y1) that new rows can have changed.
+void keep(int count, const int* box) {
+    const int margin = 3; // smoothed lines reach past their end points
+    int viewport[4];
+    currentViewport(viewport);
+    int x0 = viewport[0], y0 = viewport[1], x1 = viewport[0] + viewport[2],
+        y1 = viewport[1] + viewport[3];
+    if (box) {
+        x0 = std::max(x0, box[0] - margin);
+        y0 = std::max(y0, box[1] - margin);
+        x1 = std::min(x1, box[2] + margin + 1);
+        y1 = std::min(y1, box[3] + margin + 1);
+    }
+    if (kept.inBuffer) {
+        copyWithKeptBuffer(KeptBufferUse::Draw, x0, y0, x1 - x0, y1 - y0);
+    } else {
+        keepInTexture(x0, y0, x1, y1);
+    }
     kept.valid = true;
     kept.view = view;
     kept.width = windowWidth;
@@ -127,9 +184,15 @@ void keep(int count, const int* box) {
     kept.count = count;
 }
 
-// Draws the kept picture over the viewport: one quad, each pixel centre on
-// its texel's centre, the texel replacing the colour.
+// Draws the kept picture over the viewport: a copy from the kept buffer, or
+// one quad, each pixel centre on its texel's centre, the texel replacing the
+// colour.
 void restore() {
+    if (kept.inBuffer) {
+        const int* v = kept.viewport;
+        copyWithKeptBuffer(KeptBufferUse::Read, v[0], v[1], v[2], v[3]);
+        return;
+    }
     glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_CURRENT_BIT);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
@@ -192,7 +255,7 @@ void drawEdgesAndCurves() {
     const bool turning = view.rotateX || view.rotateY || view.rotateZ;
     const bool keeping = !lightFrame && !keepingHeld && pictureKeeping && curveBlocksPerFlush > 0 &&
                          hasDepthBuffer() && curveContent.first == 0 && !turning &&
-                         windowWidth > 0 && windowHeight > 0 && textureFitsWindow();
+                         windowWidth > 0 && windowHeight > 0 && storageFitsWindow();
     const bool growing = keeping && drawnAsNow();
     if (growing) {
         restore();
