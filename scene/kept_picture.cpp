@@ -93,7 +93,7 @@ bool textureFitsWindow() {
 // else a texture; false when neither can hold it.
 bool storageFitsWindow() {
     bool fresh = false;
-    const bool inBuffer = openKeptBuffer(windowWidth, windowHeight, &fresh);
+    const bool inBuffer = keptBufferAllowed && openKeptBuffer(windowWidth, windowHeight, &fresh);
     if (fresh || inBuffer != kept.inBuffer) kept.valid = false;
     kept.inBuffer = inBuffer;
     return inBuffer || textureFitsWindow();
@@ -242,6 +242,11 @@ bool keepingHeld;
 int lightFrameStride = 1;
 
 bool pictureKeeping = true;
+bool keptBufferAllowed = true;
+
+bool keptPictureInBuffer() {
+    return kept.valid && kept.inBuffer;
+}
 
 void forgetKeptPicture() {
     kept.valid = false;

@@ -36,6 +36,11 @@ void drawEdgesAndCurves();
 
 // Whether frames keep their picture; off where a single frame is drawn.
 extern bool pictureKeeping;
+// The picture is kept in a buffer beside the window where the platform has
+// one (keptPictureInBuffer says whether the latest frame did), else in a
+// texture; keptBufferAllowed false keeps it in the texture.
+extern bool keptBufferAllowed;
+bool keptPictureInBuffer();
 
 // Drops the kept picture: the next frame draws everything anew.
 void forgetKeptPicture();

@@ -223,12 +223,20 @@ TEST(Replay, TicksGrowThePathsAsAFullBuildWould) {
 }
 
 // With the time plot under it, the 3D picture has the upper two thirds of
-// the window: the kept picture is that part alone, drawn back in place.
+// the window: the kept picture is that part alone, drawn back in place,
+// whether it is kept in the buffer beside the window (here a GLX pbuffer)
+// or in the texture (as on Windows).
 TEST(Replay, GrowingAboveTheTimePlotDrawsAsAFullRedraw) {
     startSceneWith(jumpyRecording(3000));
-    view.showPlot = 1;
-    view.buildUpCount = 1;
-    drawFrame();
-    expectGrowingAsFullRedraw({2, 40, 513, 1100, 3000});
-    view.showPlot = 0;
+    for (bool buffer : {true, false}) {
+        keptBufferAllowed = buffer;
+        for (int plot : {1, 0}) {
+            view.showPlot = plot;
+            view.buildUpCount = 1;
+            drawFrame();
+            expectGrowingAsFullRedraw({2, 40, 513, 1100, 3000});
+            EXPECT_EQ(buffer, keptPictureInBuffer()) << "plot " << plot;
+        }
+    }
+    keptBufferAllowed = true;
 }
