@@ -163,39 +163,22 @@ bool keepGlyphImagesOfNextFont() {
     GlyphSet* set = nullptr;
     for (GlyphSet& candidate : glyphSets)
         if (!candidate.tried && !set) set = &candidate;
-    if (!set) return false;
+    if (!set || windowWidth < 1 || windowHeight < 1) return set != nullptr;
     set->tried = true;
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    const int width = windowWidth > 0 ? windowWidth : viewport[0] + viewport[2];
-    const int height = windowHeight > 0 ? windowHeight : viewport[1] + viewport[3];
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    beginWindowPixels();
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
     glDisable(GL_SCISSOR_TEST);
     glDrawBuffer(GL_BACK);
     glReadBuffer(GL_BACK);
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, width, 0, height, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
     glClearColor(0, 0, 0, 1);
     glColor3f(1, 1, 1);
-    keepGlyphsOf(*set, width, height);
+    keepGlyphsOf(*set, windowWidth, windowHeight);
     glClear(GL_COLOR_BUFFER_BIT);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
+    endWindowPixels();
     glPopClientAttrib();
     glPopAttrib();
     return true;
@@ -228,18 +211,9 @@ int batchDepth;
 
 void drawPendingGlyphs() {
     if (pendingCount == 0) return;
-    glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_VIEWPORT_BIT | GL_CURRENT_BIT |
-                 GL_COLOR_BUFFER_BIT);
     // The whole window: a bitmap is cut by the window, not by the viewport.
-    glViewport(0, 0, windowWidth, windowHeight);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, windowWidth, 0, windowHeight, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    glDisable(GL_LIGHTING);
+    glPushAttrib(GL_TEXTURE_BIT);
+    beginWindowPixels();
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, pendingSet->texture);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
@@ -259,10 +233,7 @@ void drawPendingGlyphs() {
         glVertex2f(q.left, q.top);
     }
     glEnd();
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
+    endWindowPixels();
     glPopAttrib();
     pendingCount = 0;
 }

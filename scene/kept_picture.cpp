@@ -99,6 +99,23 @@ bool storageFitsWindow() {
     return inBuffer || textureFitsWindow();
 }
 
+// Both matrices the identity until popIdentityMatrices.
+void pushIdentityMatrices() {
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+}
+
+void popIdentityMatrices() {
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+}
+
 // Copies the window's rectangle (x, y, width, height) into the kept buffer
 // (Draw) or back from it (Read), to the same place, as a plain copy.
 void copyWithKeptBuffer(KeptBufferUse use, int x, int y, int width, int height) {
@@ -112,12 +129,7 @@ void copyWithKeptBuffer(KeptBufferUse use, int x, int y, int width, int height) 
     glDisable(GL_FOG);
     glDisable(GL_SCISSOR_TEST);
     glViewport(0, 0, windowWidth, windowHeight);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    pushIdentityMatrices();
     keptBufferAs(use);
     glReadBuffer(GL_BACK);
     glDrawBuffer(GL_BACK);
@@ -126,10 +138,7 @@ void copyWithKeptBuffer(KeptBufferUse use, int x, int y, int width, int height) 
     glBitmap(0, 0, 0, 0, static_cast<float>(x), static_cast<float>(y), nullptr);
     glCopyPixels(x, y, width, height, GL_COLOR);
     keptBufferAs(KeptBufferUse::Off);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
+    popIdentityMatrices();
     glPopAttrib();
 }
 
@@ -194,12 +203,7 @@ void restore() {
         return;
     }
     glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_CURRENT_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    pushIdentityMatrices();
     glDisable(GL_LIGHTING);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
@@ -222,10 +226,7 @@ void restore() {
     glTexCoord2f(s0, t1);
     glVertex2f(-1, 1);
     glEnd();
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
+    popIdentityMatrices();
     glPopAttrib();
 }
 
