@@ -25,6 +25,7 @@ static double reshapedAt = -1e9;
 
 void onReshape(int width, int height) {
     reshapedAt = secondsNow();
+    touchPicture();
     windowWidth = width;
     windowHeight = height;
     glViewport(0, 0, width, height);
@@ -180,11 +181,20 @@ static double lastFullFrameSeconds;
 // something new to show (the drum turns). A frame drawn while Windows paints the
 // window (WM_PAINT, where GLUT calls this) read its own picture back as
 // black under Wine, and a request is met by the next tick anyway.
-void onDisplay() {}
+void onDisplay() {
+    touchPicture(); // painted again by the next frame
+}
+
+static bool lastFrameLight;
 
 double showFrameWhenDue() {
     // One frame at most when due; a handler's change is shown by the next.
+    // While nothing moves or changed, none: the timer looks again a frame
+    // later.
     const double start = secondsNow();
+    const bool wanted = snapshotRequested || framesShown == 0 || pictureMoving(view) ||
+                        start - pictureTouchedAt < PICTURE_SETTLE_SECONDS || lastFrameLight;
+    if (!wanted) return 1 / FRAME_RATE_LIMIT;
     if (!snapshotRequested && !frameDue(framePace, start)) return framePace.next - start;
     useViewerWindow();
     // Once the window shows, a font's glyph images a frame; texts are
@@ -199,8 +209,11 @@ double showFrameWhenDue() {
     } else {
         drawPicture();
     }
-    glutSwapBuffers();
+    // The frame's own time, not the wait for the display in the swap.
+    glFinish();
     const double took = secondsNow() - start;
+    glutSwapBuffers();
+    lastFrameLight = lightFrame;
     if (lightFrame) {
         traceEvent("light frame %d", lightFrameStride);
         lightFrameStride = nextLightFrameStride(lightFrameStride, took);

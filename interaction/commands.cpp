@@ -104,6 +104,7 @@ void applyCommand(int command) {
 
 void onMenuPick(int value) {
     useViewerWindow();
+    touchPicture();
     endStartViewNotice();
     if (isReplayCommand(value))
         applyReplayCommand(value);
@@ -113,6 +114,7 @@ void onMenuPick(int value) {
 }
 
 void onSpecialKey(int key, int, int) {
+    touchPicture();
     endStartViewNotice();
     pressKey(snapshotKey, 0, key);
     if (key == GLUT_KEY_F9 || key == GLUT_KEY_F10) viewMovedAt = secondsNow();
@@ -168,6 +170,7 @@ KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
 }
 
 void onKey(unsigned char key, int, int) {
+    touchPicture();
     endStartViewNotice();
     char buffer[8];
     const int replayCommand = replayCommandForKey(key);
@@ -200,6 +203,7 @@ void onKey(unsigned char key, int, int) {
 }
 
 void onKeyUp(unsigned char key, int, int) {
+    touchPicture();
     releaseKey(snapshotKey, key);
 }
 

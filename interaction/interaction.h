@@ -64,6 +64,12 @@ void useViewerWindow();
 // step).
 extern double (*frameOfTick)();
 
+// When something last asked for the picture to be drawn again (a key, the
+// mouse, a menu, the window's new size, GLUT asking for it to be painted),
+// in secondsNow() time: frames go on for PICTURE_SETTLE_SECONDS after.
+extern double pictureTouchedAt;
+void touchPicture();
+
 // When the view last moved by hand (a drag that turned it, the wheel, F9 or
 // F10), in secondsNow() time; the frame draws lighter while it moves.
 extern double viewMovedAt;

@@ -135,6 +135,7 @@ void buildMenus() {
 }
 
 void onMenuStatus(int status, int, int) {
+    touchPicture();
     menuOpen = status == GLUT_MENU_IN_USE;
     holdCursorForMenu(menuOpen);
 }

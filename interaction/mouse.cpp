@@ -72,6 +72,7 @@ void onPassiveMotion(int, int) {
 }
 
 void onMouse(int button, int state, int x, int y) {
+    touchPicture();
     endStartViewNotice();
     if (button == GLUT_LEFT_BUTTON) {
         const bool click =
@@ -105,6 +106,7 @@ void onMouse(int button, int state, int x, int y) {
 }
 
 void onMotion(int x, int y) {
+    touchPicture();
     noteMouseActivity();
     if (!drag.active) return;
     if (drag.inTimePlot) {

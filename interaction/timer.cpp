@@ -32,6 +32,11 @@ void useViewerWindow() {
 
 ReplayPace replayPace;
 double viewMovedAt = -1e9;
+double pictureTouchedAt = -1e9;
+
+void touchPicture() {
+    pictureTouchedAt = secondsNow();
+}
 double (*frameOfTick)();
 
 // The recording time from the newest sample drawn at count before to the one
@@ -48,17 +53,20 @@ void onTimer(int value) {
     if (value != TIMER_TAG) return;
     useViewerWindow();
     const double now = secondsNow();
-    const int32_t before = view.buildUpCount;
     bool rowsChanged = false;
+    double advanced = 0; // recording time, step by step: a start again adds nothing
     for (int steps = timerStepsDue(stepClock, now); steps > 0; steps--) {
+        const int32_t before = view.buildUpCount;
         rowsChanged |= applyTimerStep(view, recording.rowCount);
-        // The replay's whole picture is shown for one step before it starts
-        // again: the frame shows it, and the steps left are dropped.
-        if (view.buildUpCount == recording.rowCount && before != recording.rowCount) break;
+        advanced += recordingTimeAdvanced(before, view.buildUpCount);
+        // The replay's whole picture (recording or range) is shown for one
+        // step before it starts again: the frame shows it, and the steps
+        // left are dropped.
+        if (before != view.buildUpCount && replayAtItsEnd(view, recording.rowCount)) break;
     }
     if (rowsChanged) buildCurveList();
     const bool paceKnown = replayPace.figure > 0;
-    measureReplayPace(replayPace, view, now, recordingTimeAdvanced(before, view.buildUpCount));
+    measureReplayPace(replayPace, view, now, advanced);
     if (!paceKnown && replayPace.figure > 0) traceEvent("pace %.2f", replayPace.figure);
     updateIdleCursor(now);
     rebuildPendingMenus();

@@ -309,22 +309,29 @@ TEST(Replay, TicksAtEachSpeed) {
         int32_t from;
         int ticks;
         int32_t to;
+        bool atEnd;
+        int32_t rangeFirst = -1, rangeEnd = -1;
     };
     const Case cases[] = {
-        {0, 1, 5, 6},         // one sample a tick, as without the controls
-        {-3, 1, 7, 1},        // one sample every 8 ticks
-        {-3, 1, 8, 2},        //
-        {8, 1, 2, 513},       // 256 a tick
-        {8, 49900, 1, 50000}, // the whole recording for one tick...
-        {8, 49900, 2, 1},     // ...then from the start
+        {0, 1, 5, 6, false},               // one sample a tick, as without the controls
+        {-3, 1, 7, 1, false},              // one sample every 8 ticks
+        {-3, 1, 8, 2, false},              //
+        {8, 1, 2, 513, false},             // 256 a tick
+        {8, 49900, 1, 50000, true},        // the whole recording for one tick...
+        {8, 49900, 2, 1, false},           // ...then from the start
+        {2, 810, 1, 814, true, 496, 814},  // a range: its end for one tick...
+        {2, 810, 2, 497, false, 496, 814}, // ...then its first sample
     };
     for (const Case& c : cases) {
         ViewState s = started();
         s.buildUpCount = c.from;
         s.replaySpeed = static_cast<int8_t>(c.speed);
+        s.rangeFirst = c.rangeFirst;
+        s.rangeEnd = c.rangeEnd;
         for (int i = 0; i < c.ticks; i++)
             applyTimerStep(s, 50000);
         EXPECT_EQ(c.to, s.buildUpCount) << "speed " << c.speed << " from " << c.from;
+        EXPECT_EQ(c.atEnd, replayAtItsEnd(s, 50000)) << "speed " << c.speed << " from " << c.from;
     }
     ViewState s = started();
     s.buildUpCount = 5;
@@ -497,6 +504,22 @@ TEST(TimerSteps, TwoHundredASecondWhenWokenForFrames) {
     EXPECT_EQ(0, timerStepsDue(clock, now + 0.001));
     EXPECT_EQ(MAX_TIMER_STEPS_AT_ONCE, timerStepsDue(clock, now + 3.0));
     EXPECT_EQ(2, timerStepsDue(clock, now + 3.0 + 0.0101));
+}
+
+TEST(Frames, OnlyWhileSomethingMoves) {
+    ViewState still = {};
+    still.buildUpCount = -1; // no replay
+    EXPECT_FALSE(pictureMoving(still));
+    ViewState drum = still, turning = still, replay = still, paused = still;
+    drum.showDrum = 1;
+    turning.rotateZ = 1;
+    replay.buildUpCount = 5;
+    paused.buildUpCount = 5;
+    paused.replayPaused = 1;
+    EXPECT_TRUE(pictureMoving(drum));
+    EXPECT_TRUE(pictureMoving(turning));
+    EXPECT_TRUE(pictureMoving(replay));
+    EXPECT_FALSE(pictureMoving(paused));
 }
 
 TEST(LightFrames, OnlyWhileTheViewMovesOnASlowRenderer) {

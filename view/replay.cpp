@@ -66,6 +66,13 @@ bool advanceReplay(ViewState& state, int rowCount) {
     return true;
 }
 
+bool replayAtItsEnd(const ViewState& state, int rowCount) {
+    if (state.buildUpCount == -1) return false;
+    int lowest, highest;
+    replayBounds(state, rowCount, lowest, highest);
+    return state.buildUpCount == highest;
+}
+
 void describeReplaySpeed(char* out, size_t capacity, int speed) {
     if (speed < 0)
         snprintf(out, capacity, "1/%d sample/tick", 1 << -speed);

@@ -116,6 +116,9 @@ void changeReplaySpeed(ViewState& state, int direction);
 // row it shows all of them for one tick, then starts again at 1. Returns
 // true when it took a step (false while paused or waiting at slow speeds).
 bool advanceReplay(ViewState& state, int rowCount);
+// Whether the running replay shows its whole recording (or range): the
+// step it stays there for.
+bool replayAtItsEnd(const ViewState& state, int rowCount);
 
 // "1 sample/tick", "4 samples/tick", "1/8 sample/tick".
 void describeReplaySpeed(char* out, size_t capacity, int speed);
@@ -194,6 +197,13 @@ struct FramePace {
     double next;
 };
 bool frameDue(FramePace& pace, double now);
+
+// A frame is drawn only while something moves (the drum shown, the view
+// turning by itself, the replay running) or for PICTURE_SETTLE_SECONDS
+// after anything asked for the picture again: the frame that shows a
+// change, the full frame after lighter ones, a kept picture after a resize.
+constexpr double PICTURE_SETTLE_SECONDS = 0.5;
+bool pictureMoving(const ViewState& state);
 
 // The timer's steps (the drum, the turning view and the replay move by one
 // a step): one for every TIMER_STEP_SECONDS of the clock. The timer wakes

@@ -125,6 +125,11 @@ bool frameDue(FramePace& pace, double now) {
     return true;
 }
 
+bool pictureMoving(const ViewState& state) {
+    return state.showDrum || state.rotateX || state.rotateY || state.rotateZ ||
+           (state.buildUpCount != -1 && !state.replayPaused);
+}
+
 int timerStepsDue(StepClock& clock, double now) {
     if (!clock.started) {
         clock.started = true;

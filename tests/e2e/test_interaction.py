@@ -3,6 +3,7 @@ on screenshots of the real window."""
 import os
 import shutil
 import subprocess
+import time
 import tempfile
 
 from harness import (DATA, Viewer, bounding_box, check, differing, finish, geometry, is_black, is_blue,
@@ -177,6 +178,24 @@ status = v.wait_exit()
 check(status == 1, f"ESC ends the process with status 1 ({status})")
 err = v.proc.stderr.read()
 check(err == "", f"nothing on stderr ({err!r})")
+v.stop()
+
+# With the drum hidden nothing moves on its own: once the picture has
+# settled (half a second after the last change) no frame is drawn until a
+# key changes something, and that key's frame follows.
+v = Viewer(["--hide", "drum", os.path.join(DATA, "test.txt")], cwd=work)
+if v.start_windowed():
+    v.key("A")
+    settled = v.trace.mark()
+    time.sleep(1.5)  # the settling time and more; frames would show in the trace
+    idle = sum(line.startswith("frame") for line in v.trace.read()[settled:])
+    v.key("F1")
+    shown = v.shot("idle-F1")
+    check(idle <= 31 and plot_count(shown, is_blue) < 5,
+          f"a still picture without the drum draws no frames ({idle} in 1.5 s), "
+          "and F1 still hides the left path at once")
+    v.key("Escape")
+    v.wait_exit()
 v.stop()
 shutil.rmtree(work, ignore_errors=True)
 finish()
