@@ -147,6 +147,8 @@ void keptBufferAs(KeptBufferUse use);
 // interval of 1: GLX_EXT, _MESA or _SGI_swap_control, WGL_EXT_swap_control),
 // with the viewer's GL context current; false when it offers none.
 bool limitFramesToRefresh();
+// Whether a space-separated extension list names name as a whole word.
+bool extensionListed(const char* list, const char* name);
 
 // The window that has the keyboard (null when none of ours has it), and
 // giving the keyboard back to it: on Windows freeglut activates every menu

@@ -663,14 +663,6 @@ void keptBufferAs(KeptBufferUse use) {
     glXMakeContextCurrent(k.display, draw, read, k.context);
 }
 
-static bool glxOffers(const char* extensions, const char* name) {
-    const size_t length = strlen(name);
-    for (const char* at = extensions; at && (at = strstr(at, name)); at += length)
-        if ((at == extensions || at[-1] == ' ') && (at[length] == ' ' || at[length] == '\0'))
-            return true;
-    return false;
-}
-
 bool limitFramesToRefresh() {
     Display* display = glXGetCurrentDisplay();
     const GLXDrawable drawable = glXGetCurrentDrawable();
@@ -679,17 +671,17 @@ bool limitFramesToRefresh() {
     auto address = [](const char* name) {
         return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name));
     };
-    if (glxOffers(extensions, "GLX_EXT_swap_control")) {
+    if (extensionListed(extensions, "GLX_EXT_swap_control")) {
         if (auto set = reinterpret_cast<void (*)(Display*, GLXDrawable, int)>(
                 address("glXSwapIntervalEXT"))) {
             set(display, drawable, 1);
             return true;
         }
     }
-    if (glxOffers(extensions, "GLX_MESA_swap_control"))
+    if (extensionListed(extensions, "GLX_MESA_swap_control"))
         if (auto set = reinterpret_cast<int (*)(unsigned)>(address("glXSwapIntervalMESA")))
             return set(1) == 0;
-    if (glxOffers(extensions, "GLX_SGI_swap_control"))
+    if (extensionListed(extensions, "GLX_SGI_swap_control"))
         if (auto set = reinterpret_cast<int (*)(int)>(address("glXSwapIntervalSGI")))
             return set(1) == 0;
     return false;

@@ -474,7 +474,18 @@ void keptBufferAs(KeptBufferUse) {}
 
 bool limitFramesToRefresh() {
     // Offered by the driver (Wine's included) where it can wait for the
-    // display; Windows' own software OpenGL has none.
+    // display; Windows' own software OpenGL has none. A driver may hand out
+    // the function without offering it: the extension list says.
+    using ExtensionsOfDc = const char*(WINAPI*)(HDC);
+    using Extensions = const char*(WINAPI*)();
+    const char* extensions = nullptr;
+    if (const auto ofDc = reinterpret_cast<ExtensionsOfDc>(
+            reinterpret_cast<void*>(wglGetProcAddress("wglGetExtensionsStringARB"))))
+        extensions = ofDc(wglGetCurrentDC());
+    else if (const auto plain = reinterpret_cast<Extensions>(
+                 reinterpret_cast<void*>(wglGetProcAddress("wglGetExtensionsStringEXT"))))
+        extensions = plain();
+    if (!extensionListed(extensions, "WGL_EXT_swap_control")) return false;
     using SwapInterval = BOOL(WINAPI*)(int);
     const auto set = reinterpret_cast<SwapInterval>(
         reinterpret_cast<void*>(wglGetProcAddress("wglSwapIntervalEXT")));

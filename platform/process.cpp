@@ -30,6 +30,13 @@ void traceEvent(const char* format, ...) {
     fflush(traceFile);
 }
 
+bool extensionListed(const char* list, const char* name) {
+    const size_t length = strlen(name);
+    for (const char* at = list; at && (at = strstr(at, name)); at += length)
+        if ((at == list || at[-1] == ' ') && (at[length] == ' ' || at[length] == '\0')) return true;
+    return false;
+}
+
 double secondsNow() {
     using Clock = std::chrono::steady_clock;
     return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();

@@ -117,30 +117,43 @@ bool measureGlyphs(GlyphSet& set, const std::vector<unsigned char>& image, int i
     return set.glyphs['M'].width > 0 && set.glyphs['0'].width > 0;
 }
 
-void keepGlyphsOf(GlyphSet& set, int windowW, int windowH) {
+// The cells a font's glyphs are drawn in: a glyph may reach below its
+// baseline and past its advance by up to its height; the cell holds that
+// much either way.
+struct GlyphCells {
+    int width, height, baseline, perRow, rows;
+};
+GlyphCells cellsOf(void* font, int windowW, int windowH) {
     int widest = 0;
     for (int c = 1; c < 256; c++)
-        widest = std::max(widest, glutBitmapWidth(set.font, c));
-    // A glyph may reach below its baseline and past its advance by up to
-    // its height; the cell holds that much either way.
-    const int height = glutBitmapHeight(set.font);
-    const int cellWidth = widest + height + 2 * PAD, cellHeight = 2 * height + 2 * PAD;
-    const int baseline = height + PAD;
-    const int cellsPerRow = std::min(16, windowW / cellWidth);
-    const int cellRows = windowH / cellHeight;
-    if (cellsPerRow < 1 || cellRows < 1) return;
-    const int imageWidth = nextPowerOfTwo(16 * cellWidth);
-    const int imageHeight = nextPowerOfTwo(16 * cellHeight);
+        widest = std::max(widest, glutBitmapWidth(font, c));
+    const int height = glutBitmapHeight(font);
+    GlyphCells cells;
+    cells.width = widest + height + 2 * PAD;
+    cells.height = 2 * height + 2 * PAD;
+    cells.baseline = height + PAD;
+    cells.perRow = std::min(16, windowW / cells.width);
+    cells.rows = windowH / cells.height;
+    return cells;
+}
+
+// Draws, reads back and keeps the font's glyphs in cells of the back buffer
+// (window pixels, white on black, left cleared); unusable when the read-back
+// does not show them or no texture can hold them.
+void keepGlyphsOf(GlyphSet& set, const GlyphCells& cells) {
+    const int imageWidth = nextPowerOfTwo(16 * cells.width);
+    const int imageHeight = nextPowerOfTwo(16 * cells.height);
     GLint largest = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
     if (imageWidth > largest || imageHeight > largest) return;
     std::vector<unsigned char> image(static_cast<size_t>(imageWidth) * imageHeight);
-    const int perRead = cellsPerRow * cellRows;
+    const int perRead = cells.perRow * cells.rows;
     for (int first = 1; first < 256; first += perRead)
-        if (!drawAndReadCells(set.font, first, std::min(perRead, 256 - first), cellWidth,
-                              cellHeight, baseline, cellsPerRow, image, imageWidth))
+        if (!drawAndReadCells(set.font, first, std::min(perRead, 256 - first), cells.width,
+                              cells.height, cells.baseline, cells.perRow, image, imageWidth))
             return;
-    if (!measureGlyphs(set, image, imageWidth, imageHeight, cellWidth, cellHeight, baseline))
+    if (!measureGlyphs(set, image, imageWidth, imageHeight, cells.width, cells.height,
+                       cells.baseline))
         return;
     glGenTextures(1, &set.texture);
     glBindTexture(GL_TEXTURE_2D, set.texture);
@@ -160,10 +173,15 @@ const GlyphSet* glyphSetOf(void* font) {
 } // namespace
 
 bool keepGlyphImagesOfNextFont() {
+    // A font whose cell the window cannot hold yet is tried again later.
     GlyphSet* set = nullptr;
-    for (GlyphSet& candidate : glyphSets)
-        if (!candidate.tried && !set) set = &candidate;
-    if (!set || windowWidth < 1 || windowHeight < 1) return set != nullptr;
+    GlyphCells cells = {};
+    for (GlyphSet& candidate : glyphSets) {
+        if (candidate.tried || set) continue;
+        cells = cellsOf(candidate.font, windowWidth, windowHeight);
+        if (cells.perRow > 0 && cells.rows > 0) set = &candidate;
+    }
+    if (!set) return false;
     set->tried = true;
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
@@ -176,7 +194,7 @@ bool keepGlyphImagesOfNextFont() {
     glReadBuffer(GL_BACK);
     glClearColor(0, 0, 0, 1);
     glColor3f(1, 1, 1);
-    keepGlyphsOf(*set, windowWidth, windowHeight);
+    keepGlyphsOf(*set, cells);
     glClear(GL_COLOR_BUFFER_BIT);
     endWindowPixels();
     glPopClientAttrib();
@@ -212,8 +230,10 @@ int batchDepth;
 void drawPendingGlyphs() {
     if (pendingCount == 0) return;
     // The whole window: a bitmap is cut by the window, not by the viewport.
-    glPushAttrib(GL_TEXTURE_BIT);
+    glPushAttrib(GL_TEXTURE_BIT | GL_POLYGON_BIT);
     beginWindowPixels();
+    glDisable(GL_CULL_FACE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, pendingSet->texture);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);

@@ -43,3 +43,20 @@ TEST(Wtf8, BrokenBytesReadAsReplacementCharacters) {
     for (const Case& c : cases)
         EXPECT_EQ(utf16FromWtf8(c.bytes), c.units) << c.bytes;
 }
+
+TEST(Extensions, WholeWordsOnly) {
+    struct Case {
+        const char* list;
+        bool listed;
+    } cases[] = {
+        {"GLX_EXT_swap_control", true},
+        {"GLX_ARB_a GLX_EXT_swap_control GLX_ARB_b", true},
+        {"GLX_EXT_swap_control_tear GLX_MESA_swap_control", false}, // a longer name
+        {"XGLX_EXT_swap_control", false},
+        {"", false},
+        {nullptr, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.listed, extensionListed(c.list, "GLX_EXT_swap_control"))
+            << (c.list ? c.list : "null");
+}
