@@ -437,11 +437,12 @@ bool ensureDisplayForFigures(int width, int height, char* problem, size_t capaci
     if (display && *display) {
         // One that is gone (an ssh session's, a finished job's) is said
         // here, with what to do, rather than by freeglut with status 1.
-        Display* connection = XOpenDisplay(display);
-        if (connection) {
-            XCloseDisplay(connection);
-            return true;
-        }
+        // The connection stays open: closing the server's only client makes
+        // a server without -noreset (as xvfb-run starts it) reset, and turn
+        // away freeglut's connection a moment later.
+        static Display* probe = nullptr;
+        if (!probe) probe = XOpenDisplay(display);
+        if (probe) return true;
         snprintf(problem, capacity,
                  "cannot open the display %.200s; unset DISPLAY to draw on a private Xvfb",
                  display);

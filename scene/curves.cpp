@@ -278,10 +278,12 @@ static bool boxOfRows(int first, int end, float s, int box[4]) {
             if (clip[3] < 1e-6) return false;
             // Kept within a little of the window: a point near the eye's
             // plane lands far outside it.
+            // The viewport may start above the time plot, so the clamp is
+            // to its own rectangle, not to the window's origin.
             const double x = std::clamp(viewport[0] + (clip[0] / clip[3] + 1) * viewport[2] / 2,
-                                        -16.0, viewport[2] + 16.0);
+                                        viewport[0] - 16.0, viewport[0] + viewport[2] + 16.0);
             const double y = std::clamp(viewport[1] + (clip[1] / clip[3] + 1) * viewport[3] / 2,
-                                        -16.0, viewport[3] + 16.0);
+                                        viewport[1] - 16.0, viewport[1] + viewport[3] + 16.0);
             if (x < box[0]) box[0] = static_cast<int>(std::floor(x));
             if (y < box[1]) box[1] = static_cast<int>(std::floor(y));
             if (x > box[2]) box[2] = static_cast<int>(std::ceil(x));

@@ -96,6 +96,21 @@ r = run("--snapshot", "gone.png", "s1.txt", env=dict(child_env(), DISPLAY=":1999
 check(r.returncode == 2 and "unset DISPLAY" in r.stderr,
       f"a display that is gone: status 2 and what to do ({r.returncode}, {r.stderr!r})")
 
+# A display server that resets when its last client leaves, as xvfb-run
+# starts one: every run of a loop draws on it, none is turned away.
+read_end, write_end = os.pipe()
+server = subprocess.Popen(["Xvfb", "-screen", "0", "640x480x24", "-nolisten", "tcp",
+                           "-displayfd", str(write_end)], pass_fds=[write_end],
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+os.close(write_end)
+with os.fdopen(read_end) as number:
+    resetting = dict(child_env(), DISPLAY=":" + number.readline().strip())
+failures = [r.stderr for r in (run("--snapshot", "reset.png", "--force", "s1.txt", env=resetting)
+                               for _ in range(12)) if r.returncode != 0]
+server.terminate()
+server.wait()
+check(not failures, f"twelve snapshots in a row on a server that resets ({failures[:1]})")
+
 # With --force, a figure named like another recording of the batch would be
 # written over it: refused, the recording kept.
 shutil.copy(os.path.join(work, "s1.txt"), os.path.join(work, "a.txt.txt"))
