@@ -276,10 +276,9 @@ static bool boxOfRows(int first, int end, float s, int box[4]) {
                 clip[r] =
                     p[r] * eye[0] + p[4 + r] * eye[1] + p[8 + r] * eye[2] + p[12 + r] * eye[3];
             if (clip[3] < 1e-6) return false;
-            // Kept within a little of the window: a point near the eye's
-            // plane lands far outside it.
-            // The viewport may start above the time plot, so the clamp is
-            // to its own rectangle, not to the window's origin.
+            // Kept within a little of the viewport (which starts above the
+            // time plot when it shows): a point near the eye's plane lands
+            // far outside it.
             const double x = std::clamp(viewport[0] + (clip[0] / clip[3] + 1) * viewport[2] / 2,
                                         viewport[0] - 16.0, viewport[0] + viewport[2] + 16.0);
             const double y = std::clamp(viewport[1] + (clip[1] / clip[3] + 1) * viewport[3] / 2,
