@@ -41,6 +41,11 @@ void initScene() {
     loadDrumTexture();
     buildEdgeList();
     buildDrumList();
+    // The texture coordinate and normal the drum's list leaves, which every
+    // later frame starts from (its end caps take them): the first frame, the
+    // one a snapshot writes, is drawn as the settled viewer draws.
+    glTexCoord2f(0, 1);
+    glNormal3f(1, 1, 1);
     readRecording(recordingPath);
     applyListingView();
     forgetCurveBlocks();

@@ -81,6 +81,10 @@ void loadDrumTexture() {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 }
 
+void bindDrumTexture() {
+    glBindTexture(GL_TEXTURE_2D, drumTexture[0]);
+}
+
 void buildDrumList() {
     glNewList(LIST_DRUM, GL_COMPILE);
     // End caps take the normal and texture coordinate current when drawn.

@@ -161,6 +161,7 @@ void keepGlyphsOf(GlyphSet& set, const GlyphCells& cells) {
                  GL_UNSIGNED_BYTE, image.data());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    bindDrumTexture();
     set.usable = true;
 }
 
@@ -230,7 +231,9 @@ int batchDepth;
 void drawPendingGlyphs() {
     if (pendingCount == 0) return;
     // The whole window: a bitmap is cut by the window, not by the viewport.
-    glPushAttrib(GL_TEXTURE_BIT | GL_POLYGON_BIT);
+    // The current colour and texture coordinate are the frame's: the drum's end caps
+    // and everything tinted after it take them.
+    glPushAttrib(GL_TEXTURE_BIT | GL_POLYGON_BIT | GL_CURRENT_BIT);
     beginWindowPixels();
     glDisable(GL_CULL_FACE);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
@@ -255,6 +258,7 @@ void drawPendingGlyphs() {
     glEnd();
     endWindowPixels();
     glPopAttrib();
+    bindDrumTexture();
     pendingCount = 0;
 }
 

@@ -76,7 +76,7 @@ bool textureFitsWindow() {
     if (w > largest || h > largest) return false;
     if (kept.texture == 0) glGenTextures(1, &kept.texture);
     if (w == kept.textureWidth && h == kept.textureHeight) return true;
-    glPushAttrib(GL_TEXTURE_BIT); // the drum's texture stays bound
+    glPushAttrib(GL_TEXTURE_BIT);
     glBindTexture(GL_TEXTURE_2D, kept.texture);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, BGRA, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -84,6 +84,7 @@ bool textureFitsWindow() {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
     glPopAttrib();
+    bindDrumTexture();
     kept.textureWidth = w;
     kept.textureHeight = h;
     return true;
@@ -154,7 +155,7 @@ void keepInTexture(int x0, int y0, int x1, int y1) {
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glReadBuffer(GL_BACK);
-    glPushAttrib(GL_TEXTURE_BIT); // the drum's texture stays bound
+    glPushAttrib(GL_TEXTURE_BIT);
     glBindTexture(GL_TEXTURE_2D, kept.texture);
     for (int y = y0; y < y1 && x0 < x1; y += bandRows) {
         const int rows = std::min(bandRows, y1 - y);
@@ -163,6 +164,7 @@ void keepInTexture(int x0, int y0, int x1, int y1) {
                         band.data());
     }
     glPopAttrib();
+    bindDrumTexture();
 }
 
 // Copies the back buffer into the kept picture: all of it, or only the part
@@ -228,6 +230,7 @@ void restore() {
     glEnd();
     popIdentityMatrices();
     glPopAttrib();
+    bindDrumTexture();
 }
 
 bool hasDepthBuffer() {

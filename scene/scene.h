@@ -230,3 +230,9 @@ void setTextTint(const unsigned char* image);
 
 // The texture name that stays bound for the whole run.
 extern unsigned drumTexture[2];
+// Binds the bar's texture again. Whatever binds a texture of its own (kept
+// glyphs, the kept picture) calls this when done: the frame's drawing, the
+// bar and everything tinted by the current texture coordinate, relies on it.
+// Restoring the binding through glPopAttrib is not enough: Mesa's llvmpipe
+// was seen to leave the last bound texture in place.
+void bindDrumTexture();

@@ -8,7 +8,7 @@ import struct
 import subprocess
 import tempfile
 
-from harness import (BINARY, DATA, Viewer, check, child_env, differing, finish, read_png,
+from harness import (BINARY, DATA, DRUM_BOX, Viewer, check, child_env, differing, finish, read_png,
                      write_recording, xdo)
 
 work = tempfile.mkdtemp(prefix="quelvist-figures-")
@@ -104,6 +104,17 @@ v = Viewer([*options, recording], cwd=work)
 if v.start_windowed():
     check(differing(read_png(asked), v.shot("figures-viewer-options")) == 0,
           "the viewer starts with the view the options ask for")
+    # Once every font's glyphs are kept (one font a frame), the label bar
+    # still shows its image, wherever it has turned: a bar drawn with
+    # another texture bound comes out white.
+    v.trace.wait("frame 8 ")
+    for n in range(4):
+        bar = v.shot(f"figures-viewer-bar-{n}")
+        drawn = bar.count(lambda r, g, b: abs(r - 178) + abs(g - 178) + abs(b - 178) > 12,
+                          DRUM_BOX)
+        white = bar.count(lambda r, g, b: min(r, g, b) > 225, DRUM_BOX)
+        check(drawn > 500 and white < drawn / 2,
+              f"the settled viewer's bar shows its image ({white} of {drawn} pixels white)")
     v.key("1", "F1", "F12", "F12")
     check(differing(read_png(start), v.shot("figures-viewer-keys")) == 0,
           "keys 1, F1 and F12 twice give the start view back")
