@@ -4,6 +4,7 @@
 // finished well, so a failed export leaves nothing that looks like a movie.
 #include "app/app.h"
 
+#include "interaction/interaction.h"
 #include "platform/platform.h"
 #include "recording/recording.h"
 #include "scene/scene.h"
@@ -151,6 +152,7 @@ bool writeMovie(const MovieSettings& movie, const char** problem) {
             pageRead = readRecordingPage(recordingPath, start);
             forgetCurveBlocks();
             if (!pageRead) break;
+            listingPageRead(); // the Listing view's vectors for this page too
         }
         const int rows = recording.rowCount;
         const long long pageFrames = movieFrameCount(rows, samplesPerFrame);

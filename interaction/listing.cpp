@@ -16,8 +16,7 @@ RecordingTable filePage; // the page as read, while the table holds vectors
 bool converted;
 
 void copyRows(RecordingTable& to, const RecordingTable& from) {
-    memcpy(to.rows, from.rows, sizeof(RecordingRow) * from.rowCount);
-    memcpy(to.missingFields, from.missingFields, sizeof(uint16_t) * from.rowCount);
+    copyRecordingRows(to, from, 0, from.rowCount);
     to.rowCount = from.rowCount;
 }
 

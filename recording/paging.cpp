@@ -49,8 +49,7 @@ bool readRecordingPage(const char* path, long long firstSample) {
     recordingPageNotice[0] = '\0';
     const int writtenEnd =
         recording.rowCount > pageTable.rowCount ? recording.rowCount : pageTable.rowCount;
-    memcpy(recording.rows, pageTable.rows, sizeof(RecordingRow) * writtenEnd);
-    memcpy(recording.missingFields, pageTable.missingFields, sizeof(uint16_t) * writtenEnd);
+    copyRecordingRows(recording, pageTable, 0, writtenEnd);
     recording.rowCount = pageTable.rowCount;
     recordingVersion++;
     recordingSelection = selection;
@@ -110,10 +109,17 @@ bool describeRecordingTrouble(char* out, size_t capacity, const RecordingExtent&
         "No samples: the columns are separated by semicolons, not tabs; export tab-separated "
         "text",
         "No samples: no line follows the Time line",
+        "", // the columns' line is made below
     };
     static_assert(sizeof reasons / sizeof *reasons ==
                   static_cast<size_t>(RecordingTrouble::NoneInRange));
     if (extent.trouble == RecordingTrouble::None) return false;
+    if (extent.trouble == RecordingTrouble::TooFewColumns) {
+        snprintf(out, capacity,
+                 "No samples: the eye columns start at column %d; this file has %d %s",
+                 FIRST_EYE_COLUMN + 1, extent.columns, extent.columns == 1 ? "column" : "columns");
+        return true;
+    }
     if (extent.trouble != RecordingTrouble::NoneInRange) {
         snprintf(out, capacity, "%s", reasons[static_cast<int>(extent.trouble)]);
         return true;

@@ -6,10 +6,9 @@
 // expect. Nothing is allocated per line. UTF-16 text with a byte-order mark
 // is turned into UTF-8 as it is read; a UTF-8 mark is skipped.
 //
-// The header is the first line beginning with "Time" whose next non-empty
-// line begins with a number: exports carry preamble lines such as "Time of
-// recording:" above it. Where no line qualifies, the first "Time" line is
-// the header.
+// Reading has two steps: the header is chosen from the file's first lines
+// (findHeader, the same for every caller), then every line after it is read
+// as a row. Nothing rides from one read to the next.
 //
 // A data line with exactly as many tab-separated fields as the header keeps
 // every field in its column, so an empty cell is a missing value. Other
@@ -174,6 +173,11 @@ bool isBlankLine(const char* line) {
     return true;
 }
 
+// Nothing but the line end (or nothing at all) from here on.
+bool atLineEnd(const char* p) {
+    return p[strspn(p, "\r\n")] == '\0';
+}
+
 // A data line begins with a number, perhaps after tabs or spaces.
 bool beginsWithNumber(const char* line) {
     while (*line == '\t' || *line == ' ')
@@ -183,18 +187,18 @@ bool beginsWithNumber(const char* line) {
     return after != line;
 }
 
-// Fields when split at every tab; the line end belongs to the last field.
-int countFields(const char* line) {
-    int fields = 1;
-    for (const char* p = line; (p = strchr(p, '\t')); p++)
-        fields++;
-    return fields;
-}
-
 // A leading tab or two tabs in a row: columns aligned with repeated tabs (a
 // tab before the line's end is common in exports and is not counted).
 bool hasEmptyField(const char* line) {
     return *line == '\t' || strstr(line, "\t\t") != nullptr;
+}
+
+// The header's column separator when it is not a tab: a CSV export.
+char headerSeparator(const char* line) {
+    if (strchr(line, '\t')) return 0;
+    if (strchr(line, ';')) return ';';
+    if (strchr(line, ',')) return ',';
+    return 0;
 }
 
 // Stores one field, noting a field that holds no number as missing; returns
@@ -207,215 +211,209 @@ double storeField(const char* field, const char** after, RecordingRow& row, uint
     return value;
 }
 
+// Rows from rowCount on are kept zero: they are read in one case (the replay
+// on an empty recording), also when a table is read a second time.
+void clearRowsAfterCount(RecordingTable& table, int writtenEnd) {
+    if (writtenEnd > table.rowCount) {
+        const size_t n = static_cast<size_t>(writtenEnd - table.rowCount);
+        memset(&table.rows[table.rowCount], 0, sizeof(RecordingRow) * n);
+        memset(&table.missingFields[table.rowCount], 0, sizeof(uint16_t) * n);
+        memset(&table.times[table.rowCount], 0, sizeof(double) * n);
+    }
+}
+
+// How a line was split into a row.
+struct Split {
+    bool passedEmpty; // passed over an empty field (where the two ways differ)
+    int columns;      // fields stored or dropped past the fifteenth
+    double time;      // column 0 as written, before rounding
+};
+
 // Splits the line, a C string as fgets would give it, into the row. With
-// columnsKept every tab ends a field and field k goes to column k; without,
-// fields are separated by runs of tabs and leading tabs make no field.
-// Fields past the fifteenth are dropped. Returns whether the split passed
-// over an empty field among those kept (where the two ways differ).
-bool splitRow(const char* line, bool columnsKept, RecordingRow& row, uint16_t& missing,
-              double& time) {
+// columnsKept every tab ends a field and field k goes to column k, except one
+// empty field at the line's very end, which is no column; without, fields are
+// separated by runs of tabs and leading tabs make no field. Fields past the
+// fifteenth are dropped.
+Split splitRow(const char* line, bool columnsKept, RecordingRow& row, uint16_t& missing) {
     memset(&row, 0, sizeof row);
     missing = 0;
-    time = 0;
-    bool passedEmpty = false;
-    int column = 0;
+    Split split = {false, 0, 0};
     const char* p = line;
-    while (column < RECORDING_COLUMNS) {
+    for (;;) {
         if (!columnsKept && *p == '\t') {
-            passedEmpty = true;
+            split.passedEmpty = true;
             while (*p == '\t')
                 p++;
         }
         if (!*p && !columnsKept) {
-            passedEmpty |= column == 0; // an empty line is one empty field
+            split.passedEmpty |= split.columns == 0; // an empty line is one empty field
             break;
         }
-        const char* after;
-        const double value = storeField(p, &after, row, missing, column++);
-        if (column == 1) time = value;
+        const char* after = p;
+        if (split.columns < RECORDING_COLUMNS) {
+            const double value = storeField(p, &after, row, missing, split.columns);
+            if (split.columns == 0) split.time = value;
+        }
+        split.columns++;
         // The rest of the field, usually nothing, is not a number.
         while (*after && *after != '\t')
             after++;
         if (!*after) break;
         p = after + 1;
-        if (!*p && !columnsKept) passedEmpty = true; // a tab ends the line
+        if (columnsKept && atLineEnd(p)) break; // a tab before the line end
+        // A tab before the line end: the two ways differ there too.
+        if (!columnsKept && atLineEnd(p)) split.passedEmpty = true;
     }
-    return passedEmpty;
+    return split;
 }
 
 // A line with as many fields as the header keeps its columns; the count is
 // needed only where a field is empty, where the two ways of splitting differ.
-// Returns the Time as written (column 0, before rounding).
-double storeRow(const char* line, int headerFields, RecordingRow& row, uint16_t& missing) {
-    double time;
-    if (splitRow(line, false, row, missing, time) && countFields(line) == headerFields)
-        splitRow(line, true, row, missing, time);
-    return time;
+Split storeRow(const char* line, int headerFields, RecordingRow& row, uint16_t& missing) {
+    Split split = splitRow(line, false, row, missing);
+    if (split.passedEmpty && countLineFields(line) == headerFields)
+        split = splitRow(line, true, row, missing);
+    return split;
 }
 
 // The first field of a line, all that is needed of samples past the table.
 double firstField(const char* line, int headerFields) {
-    if (*line == '\t' && countFields(line) == headerFields) return 0; // an empty Time cell
+    if (*line == '\t' && countLineFields(line) == headerFields) return 0; // an empty Time cell
     while (*line == '\t')
         line++;
     return parseDecimalPrefix(line);
 }
 
-// What was learned about the file while looking for its header.
-struct HeaderSearch {
-    bool found;
-    bool candidate;     // the last "Time" line, waiting for its next line
-    bool anyTimeLine;   // a line beginning with "Time" was seen
-    bool lowerCaseTime; // a line beginning with "time" in other letter cases
-    int fields;         // the header's fields
-    char separator;     // ',' or ';' between its columns when it has no tab
-    bool dataTabs;      // the first line after it has a tab
+// One piece of the stream as fgets with the 800-character buffer would give
+// it, ended by a NUL in place until put back.
+struct Piece {
+    char* text;
+    size_t length;
+    char saved;
 };
 
-// The header's column separator when it is not a tab: a CSV export.
-char headerSeparator(const char* line) {
-    if (strchr(line, '\t')) return 0;
-    if (strchr(line, ';')) return ';';
-    if (strchr(line, ',')) return ',';
-    return 0;
+bool nextPiece(BlockReader& in, Piece& piece) {
+    if (in.filled - in.start < static_cast<size_t>(PIECE) && moreToRead(in)) refill(in);
+    const size_t available = in.filled - in.start;
+    if (available == 0) return false;
+    char* line = block + in.start;
+    const size_t limit = available < static_cast<size_t>(PIECE) ? available : PIECE;
+    char* newline = static_cast<char*>(memchr(line, '\n', limit));
+    piece.length = newline ? static_cast<size_t>(newline - line) + 1 : limit;
+    piece.text = line;
+    in.start += piece.length;
+    // A NUL inside the line ends it earlier, as it would for strtok.
+    piece.saved = line[piece.length];
+    line[piece.length] = '\0';
+    return true;
 }
 
-} // namespace
-
-bool eyeSampleMissing(const RecordingTable& table, int row, int firstColumn) {
-    const float* c = table.rows[row].col;
-    return (c[firstColumn] == 0 && c[firstColumn + 1] == 0 && c[firstColumn + 2] == 0) ||
-           (table.missingFields[row] >> firstColumn & 7u) != 0;
+void putBack(const Piece& piece) {
+    piece.text[piece.length] = piece.saved;
 }
 
-// Rows from rowCount on are kept zero: they are read in one case (the replay
-// on an empty recording), also when a table is read a second time.
-static void clearRowsAfterCount(RecordingTable& table, int writtenEnd) {
-    if (writtenEnd > table.rowCount) {
-        memset(&table.rows[table.rowCount], 0,
-               sizeof(RecordingRow) * (writtenEnd - table.rowCount));
-        memset(&table.missingFields[table.rowCount], 0,
-               sizeof(uint16_t) * (writtenEnd - table.rowCount));
+// The lines looked through for the header; fixed, as the table is.
+HeaderLine headerLines[HEADER_SEARCH_LINES];
+
+// What the first step learned of the file.
+struct HeaderSearch {
+    HeaderChoice choice;
+    bool readAnything;
+    bool failed;     // a read error
+    bool looksUtf16; // UTF-16 text without a byte-order mark
+};
+
+// The first step: the file's first lines, until the header is chosen.
+HeaderSearch searchHeader(FILE* file) {
+    BlockReader in = {file, 0, 0, false, false, Encoding::Bytes, 0, 0};
+    startReading(in);
+    HeaderSearch search = {{-1, false, -1, 0, false}, false, false, false};
+    search.looksUtf16 = in.encoding == Encoding::Bytes && looksLikeUtf16(block, in.filled);
+    int count = 0;
+    bool afterTimeLine = false;
+    Piece piece;
+    while (count < HEADER_SEARCH_LINES && nextPiece(in, piece)) {
+        const HeaderLine line = describeHeaderLine(piece.text);
+        putBack(piece);
+        headerLines[count++] = line;
+        // Only a line after a "Time" line can settle the choice.
+        if (!line.blank && afterTimeLine) {
+            search.choice = findHeader(headerLines, count, false);
+            if (search.choice.decided) break;
+        }
+        if (!line.blank) afterTimeLine = line.timeLine;
     }
-}
-
-bool loadRecording(const char* path, RecordingTable& table, const RecordingSelection& selection,
-                   RecordingExtent* extent) {
-    // Binary on every system: in text mode Windows ends a file at a Ctrl-Z.
-    FILE* file = openFile(path, "rb");
-    if (!file) {
-        int previousCount = table.rowCount;
-        table.rowCount = 0;
-        clearRowsAfterCount(table, previousCount);
-        if (extent) *extent = {selection.firstSample, 0, 0, 0, 0, 0, 0, RecordingTrouble::None};
-        return false;
-    }
-    bool readable = isReadableFile(file) && readRecordingStream(file, table, selection, extent);
-    fclose(file);
-    return readable;
-}
-
-// An open end of the range keeps every time, infinite ones included. The
-// bounds are compared with the times as written (read as doubles, not the
-// table's floats), so that a time written as 0.7 lies in [0.7, 0.8).
-static bool selects(const RecordingSelection& selection, double time) {
-    return (selection.from == WHOLE_RECORDING.from || time >= selection.from) &&
-           (selection.to == WHOLE_RECORDING.to || time < selection.to);
+    search.readAnything = count > 0;
+    search.failed = in.failed;
+    if (!search.choice.decided) search.choice = findHeader(headerLines, count, true);
+    return search;
 }
 
 // A line asked for by findSampleLine: the sample'th selected sample's.
 struct LineCapture {
-    long long sample; // -1: none asked for
+    long long sample;
     char* out;
     size_t capacity;
     bool found;
 };
-static LineCapture lineCapture = {-1, nullptr, 0, false};
 
-// The running counts of a pass; kept aside while a "Time" line waits to be
-// confirmed as the header, so that the blank lines after it can be rows.
+// The running counts of the second step.
 struct PassCounts {
     int rowCount;
     long long selected, samples;
     float firstTime, lastTime, fileFirst, fileLast;
+    int columns;
+    bool dataTabs; // the first line after the header has a tab
 };
 
-// One pass over the file. With firstTimeLineIsHeader the first "Time" line
-// is the header whatever follows it (the fallback when no line qualifies).
-static bool readPass(FILE* file, RecordingTable& table, const RecordingSelection& selection,
-                     RecordingExtent& found, bool firstTimeLineIsHeader, HeaderSearch& header,
-                     int& writtenEnd, bool& looksUtf16) {
+// An open end of the range keeps every time, infinite ones included. The
+// bounds are compared with the times as written (read as doubles, not the
+// table's floats), so that a time written as 0.7 lies in [0.7, 0.8).
+bool selects(const RecordingSelection& selection, double time) {
+    return (selection.from == WHOLE_RECORDING.from || time >= selection.from) &&
+           (selection.to == WHOLE_RECORDING.to || time < selection.to);
+}
+
+// The second step: every line after the header is a row. Returns false when
+// the file cannot be read from its start again.
+bool readRows(FILE* file, const HeaderChoice& header, RecordingTable& table,
+              const RecordingSelection& selection, LineCapture* capture, PassCounts& n,
+              int& writtenEnd) {
+    if (fseek(file, 0, SEEK_SET) != 0) return false;
+    clearerr(file);
     BlockReader in = {file, 0, 0, false, false, Encoding::Bytes, 0, 0};
     startReading(in);
-    looksUtf16 = in.encoding == Encoding::Bytes && looksLikeUtf16(block, in.filled);
-    header = {};
-    bool readAnything = false;
-    PassCounts n = {}, beforeCandidate = {};
-    for (;;) {
-        if (in.filled - in.start < static_cast<size_t>(PIECE) && moreToRead(in)) refill(in);
-        size_t available = in.filled - in.start;
-        if (available == 0) break;
-        readAnything = true;
-
-        char* line = block + in.start;
-        size_t limit = available < static_cast<size_t>(PIECE) ? available : PIECE;
-        char* newline = static_cast<char*>(memchr(line, '\n', limit));
-        size_t length = newline ? static_cast<size_t>(newline - line) + 1 : limit;
-        in.start += length;
-        // End the piece as fgets would, for a moment; a NUL inside the line
-        // ends it earlier, as it would for strtok.
-        const char after = line[length];
-        line[length] = '\0';
-
-        if (!header.found) {
-            const bool timeLine = length >= 4 && memcmp(line, "Time", 4) == 0;
-            bool skip = true;
-            if (timeLine) {
-                if (header.candidate) n = beforeCandidate; // its blank rows go
-                beforeCandidate = n;
-                header.anyTimeLine = header.candidate = true;
-                // A header aligned with repeated tabs has empty fields of its
-                // own: its lines are read by runs of tabs, as before.
-                header.fields = hasEmptyField(line) ? -1 : countFields(line);
-                header.separator = headerSeparator(line);
-                header.found = firstTimeLineIsHeader;
-            } else if (header.candidate) {
-                header.found = beginsWithNumber(line);
-                skip = !header.found && !isBlankLine(line);
-                if (skip) {
-                    header.candidate = false;
-                    n = beforeCandidate;
-                } else {
-                    skip = false; // a row, taken back if the candidate fails
-                }
-            } else if (beginsWithTimeInAnyCase(line)) {
-                header.lowerCaseTime = true;
-            }
-            if (skip) {
-                line[length] = after;
-                continue;
-            }
-        }
-
+    n = {};
+    n.columns = -1;
+    Piece piece;
+    for (int skipped = 0; skipped <= header.line; skipped++) {
+        if (!nextPiece(in, piece)) return !in.failed;
+        putBack(piece);
+    }
+    while (nextPiece(in, piece)) {
+        const char* line = piece.text;
         // Rows before the page and past the table need only their time.
         double time;
         const bool toTable = n.rowCount < RECORDING_CAPACITY && n.selected >= selection.firstSample;
         if (toTable) {
             // Parsed in place; kept only when the range takes it.
-            time = storeRow(line, header.fields, table.rows[n.rowCount],
-                            table.missingFields[n.rowCount]);
+            const Split split = storeRow(line, header.fields, table.rows[n.rowCount],
+                                         table.missingFields[n.rowCount]);
+            time = split.time;
+            table.times[n.rowCount] = time;
             if (n.rowCount >= writtenEnd) writtenEnd = n.rowCount + 1;
+            if (split.columns > n.columns) n.columns = split.columns;
         } else {
             time = firstField(line, header.fields);
         }
-        if (n.samples == 0) header.dataTabs = strchr(line, '\t') != nullptr;
+        if (n.samples == 0) n.dataTabs = strchr(line, '\t') != nullptr;
         const bool chosen = selects(selection, time);
-        const bool captured = chosen && n.selected == lineCapture.sample;
+        const bool captured = capture && chosen && n.selected == capture->sample;
         if (captured) {
-            snprintf(lineCapture.out, lineCapture.capacity, "%s", line);
-            lineCapture.found = true;
+            snprintf(capture->out, capture->capacity, "%s", line);
+            capture->found = true;
         }
-        line[length] = after;
+        putBack(piece);
         if (captured) break; // all that was wanted
         const float kept = static_cast<float>(time);
         if (n.samples++ == 0) n.fileFirst = kept;
@@ -427,29 +425,40 @@ static bool readPass(FILE* file, RecordingTable& table, const RecordingSelection
             n.selected++;
         }
     }
-    if (!header.found) n = beforeCandidate;
-    table.rowCount = n.rowCount;
-    found = {selection.firstSample, n.selected, n.firstTime,           n.lastTime, n.samples,
-             n.fileFirst,           n.fileLast, RecordingTrouble::None};
-    if (!readAnything) found.trouble = RecordingTrouble::EmptyFile;
-    // A file that opened but could not be read at all (a device error, say)
-    // is as unreadable as one that did not open.
-    return readAnything || !in.failed;
+    // A file that could not be read past its header is as unreadable as one
+    // that did not open.
+    return n.samples > 0 || !in.failed;
 }
 
-bool readRecordingStream(FILE* file, RecordingTable& table, const RecordingSelection& selection,
-                         RecordingExtent* extent) {
+// Both steps over an open stream; capture, where given, receives a line.
+bool readWithHeader(FILE* file, RecordingTable& table, const RecordingSelection& selection,
+                    RecordingExtent* extent, LineCapture* capture) {
     if (&table == &recording) recordingVersion++;
     int writtenEnd = table.rowCount; // rows that may hold data and must end up zero
-    RecordingExtent found;
-    HeaderSearch header;
-    bool looksUtf16 = false;
-    bool readable = readPass(file, table, selection, found, false, header, writtenEnd, looksUtf16);
-    if (readable && !header.found && header.anyTimeLine && fseek(file, 0, SEEK_SET) == 0) {
-        clearerr(file);
-        readable = readPass(file, table, selection, found, true, header, writtenEnd, looksUtf16);
-    }
-    if (header.found && header.separator && !header.dataTabs && found.fileSamples > 0) {
+    const HeaderSearch search = searchHeader(file);
+    const HeaderChoice& header = search.choice;
+    PassCounts n = {};
+    n.columns = -1;
+    bool readable = search.readAnything || !search.failed;
+    if (header.line >= 0)
+        readable = readRows(file, header, table, selection, capture, n, writtenEnd);
+    table.rowCount = n.rowCount;
+    RecordingExtent found = {selection.firstSample,
+                             n.selected,
+                             n.firstTime,
+                             n.lastTime,
+                             n.samples,
+                             n.fileFirst,
+                             n.fileLast,
+                             RecordingTrouble::None,
+                             n.columns};
+    if (!search.readAnything) {
+        found.trouble = RecordingTrouble::EmptyFile;
+    } else if (header.line < 0) {
+        found.trouble = search.looksUtf16      ? RecordingTrouble::Utf16WithoutMark
+                        : header.lowerCaseTime ? RecordingTrouble::LowerCaseHeader
+                                               : RecordingTrouble::NoHeader;
+    } else if (header.separator && !n.dataTabs && n.samples > 0) {
         // Commas or semicolons between the columns: every value would land
         // in column 0. Nothing is shown rather than a wrong picture.
         table.rowCount = 0;
@@ -461,14 +470,13 @@ bool readRecordingStream(FILE* file, RecordingTable& table, const RecordingSelec
                  0,
                  0,
                  header.separator == ';' ? RecordingTrouble::SemicolonSeparated
-                                         : RecordingTrouble::CommaSeparated};
-    } else if (found.trouble == RecordingTrouble::None && !header.found) {
-        found.trouble = looksUtf16             ? RecordingTrouble::Utf16WithoutMark
-                        : header.lowerCaseTime ? RecordingTrouble::LowerCaseHeader
-                                               : RecordingTrouble::NoHeader;
-    } else if (found.trouble == RecordingTrouble::None && found.fileSamples == 0) {
+                                         : RecordingTrouble::CommaSeparated,
+                 n.columns};
+    } else if (n.samples == 0) {
         found.trouble = RecordingTrouble::NothingAfterHeader;
-    } else if (found.trouble == RecordingTrouble::None && found.selectedSamples == 0) {
+    } else if (n.columns >= 0 && n.columns <= FIRST_EYE_COLUMN) {
+        found.trouble = RecordingTrouble::TooFewColumns;
+    } else if (n.selected == 0) {
         found.trouble = RecordingTrouble::NoneInRange;
     }
     clearRowsAfterCount(table, writtenEnd);
@@ -476,19 +484,120 @@ bool readRecordingStream(FILE* file, RecordingTable& table, const RecordingSelec
     return readable;
 }
 
+} // namespace
+
+int countLineFields(const char* line) {
+    int fields = 1;
+    const char* last = nullptr;
+    for (const char* p = line; (p = strchr(p, '\t')); p++) {
+        fields++;
+        last = p;
+    }
+    if (last && atLineEnd(last + 1)) fields--;
+    return fields;
+}
+
+HeaderLine describeHeaderLine(const char* line) {
+    HeaderLine d = {};
+    d.timeLine = strncmp(line, "Time", 4) == 0;
+    d.lowerCaseTime = !d.timeLine && beginsWithTimeInAnyCase(line);
+    d.blank = isBlankLine(line);
+    d.number = beginsWithNumber(line);
+    d.aligned = hasEmptyField(line);
+    d.separator = headerSeparator(line);
+    d.fields = countLineFields(line);
+    return d;
+}
+
+HeaderChoice findHeader(const HeaderLine* lines, int count, bool allLines) {
+    HeaderChoice choice = {-1, false, -1, 0, false};
+    int firstTime = -1, firstBeforeNumber = -1;
+    for (int i = 0; i < count; i++) {
+        choice.lowerCaseTime |= lines[i].lowerCaseTime;
+        if (!lines[i].timeLine) continue;
+        if (firstTime < 0) firstTime = i;
+        int next = i + 1;
+        while (next < count && lines[next].blank)
+            next++;
+        if (next == count) {
+            if (!allLines) return choice; // its next line is still to come
+            continue;
+        }
+        if (!lines[next].number || lines[next].timeLine) continue;
+        if (firstBeforeNumber < 0) firstBeforeNumber = i;
+        const int fields = lines[i].fields;
+        if (fields == lines[next].fields || fields >= RECORDING_COLUMNS - 2) {
+            choice.line = i;
+            break;
+        }
+    }
+    if (choice.line < 0 && !allLines) return choice;
+    if (choice.line < 0) choice.line = firstBeforeNumber >= 0 ? firstBeforeNumber : firstTime;
+    choice.decided = true;
+    if (choice.line >= 0) {
+        const HeaderLine& h = lines[choice.line];
+        // A header aligned with repeated tabs has empty fields of its own:
+        // its lines are read by runs of tabs.
+        choice.fields = h.aligned ? -1 : h.fields;
+        choice.separator = h.separator;
+        choice.lowerCaseTime = false;
+    }
+    return choice;
+}
+
+bool eyeSampleMissing(const RecordingTable& table, int row, int firstColumn) {
+    const float* c = table.rows[row].col;
+    return (c[firstColumn] == 0 && c[firstColumn + 1] == 0 && c[firstColumn + 2] == 0) ||
+           (table.missingFields[row] >> firstColumn & 3u) != 0;
+}
+
+bool eyeTorsionMissing(const RecordingTable& table, int row, int firstColumn) {
+    return (table.missingFields[row] >> (firstColumn + 2) & 1u) != 0;
+}
+
+void copyRecordingRows(RecordingTable& to, const RecordingTable& from, int first, int end) {
+    if (end <= first) return;
+    const size_t n = static_cast<size_t>(end - first);
+    memcpy(&to.rows[first], &from.rows[first], sizeof(RecordingRow) * n);
+    memcpy(&to.missingFields[first], &from.missingFields[first], sizeof(uint16_t) * n);
+    memcpy(&to.times[first], &from.times[first], sizeof(double) * n);
+}
+
+bool loadRecording(const char* path, RecordingTable& table, const RecordingSelection& selection,
+                   RecordingExtent* extent) {
+    // Binary on every system: in text mode Windows ends a file at a Ctrl-Z.
+    FILE* file = openFile(path, "rb");
+    if (!file) {
+        int previousCount = table.rowCount;
+        table.rowCount = 0;
+        clearRowsAfterCount(table, previousCount);
+        if (extent) *extent = {selection.firstSample, 0, 0, 0, 0, 0, 0, RecordingTrouble::None, -1};
+        return false;
+    }
+    bool readable = isReadableFile(file) && readRecordingStream(file, table, selection, extent);
+    fclose(file);
+    return readable;
+}
+
+bool readRecordingStream(FILE* file, RecordingTable& table, const RecordingSelection& selection,
+                         RecordingExtent* extent) {
+    return readWithHeader(file, table, selection, extent, nullptr);
+}
+
 bool findSampleLine(const char* path, const RecordingSelection& selection, long long sample,
                     char* out, size_t capacity) {
     if (capacity == 0) return false;
     out[0] = '\0';
+    FILE* file = openFile(path, "rb");
+    if (!file) return false;
     // Only the wanted sample reaches the table; the pass stops there.
     static RecordingTable scratch;
     RecordingSelection from = selection;
     from.firstSample = sample;
-    lineCapture = {sample, out, capacity, false};
-    loadRecording(path, scratch, from);
-    const bool found = lineCapture.found;
-    lineCapture = {-1, nullptr, 0, false};
+    LineCapture capture = {sample, out, capacity, false};
+    if (isReadableFile(file)) readWithHeader(file, scratch, from, nullptr, &capture);
+    fclose(file);
     // The line as it stands, without its line end.
     out[strcspn(out, "\r\n")] = '\0';
-    return found;
+    return capture.found;
 }

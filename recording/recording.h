@@ -19,16 +19,65 @@ struct RecordingRow {
 
 // missingFields[i] has bit k set when row i's field k was empty or held no
 // number ("NaN", "."): the value reads as 0 but was not measured.
+// times[i] is row i's Time (column 0) as written, in double precision: a
+// float holds a millisecond only to half a millisecond at 5000 s, and the
+// sampling rate and the events are decided from the intervals.
 struct RecordingTable {
     RecordingRow rows[RECORDING_CAPACITY];
     uint16_t missingFields[RECORDING_CAPACITY];
+    double times[RECORDING_CAPACITY];
     int rowCount;
 };
 
 // An eye's sample is missing (a blink, lost tracking) when its horizontal,
 // vertical and torsion positions (columns firstColumn .. firstColumn+2) are
-// all exactly 0, or when any of them was empty or not a number.
+// all exactly 0, or when its horizontal or vertical value was empty or not a
+// number. A missing torsion alone keeps the sample (drawn at torsion 0):
+// many trackers do not measure torsion.
 bool eyeSampleMissing(const RecordingTable& table, int row, int firstColumn);
+// The eye's torsion (column firstColumn+2) was empty or not a number.
+bool eyeTorsionMissing(const RecordingTable& table, int row, int firstColumn);
+
+// Copies rows first .. end-1 of from into the same rows of to, with what
+// is kept beside them.
+void copyRecordingRows(RecordingTable& to, const RecordingTable& from, int first, int end);
+
+// Finding the header. Exports carry preamble lines such as "Time of
+// recording:" above it, so a line beginning with "Time" is the header only
+// when it also looks like one: its next non-blank line begins with a number
+// (and not with "Time"), and it has as many fields as that line or at least
+// the thirteen the program reads. Where no line qualifies, the first "Time"
+// line followed by a number is the header, else the first "Time" line.
+// Fields are counted at every tab; one empty field at the very end of a line
+// (a tab before the line end) is not a column.
+struct HeaderLine {
+    bool timeLine;      // begins with "Time"
+    bool lowerCaseTime; // begins with "time" in other letter cases
+    bool blank;
+    bool number;    // begins with a number, perhaps after tabs or spaces
+    bool aligned;   // a leading tab or two tabs in a row: aligned with repeated tabs
+    char separator; // ',' or ';' between columns when the line has no tab
+    int fields;
+};
+// Describes one line as read (at most 799 characters, its line end kept).
+HeaderLine describeHeaderLine(const char* line);
+
+struct HeaderChoice {
+    int line;           // the header's index among the lines; -1: none
+    bool decided;       // false: lines still to come could change the choice
+    int fields;         // its fields; -1 when aligned with repeated tabs
+    char separator;     // see HeaderLine
+    bool lowerCaseTime; // no header, but a line begins with "time"
+};
+// Chooses the header among the first count lines; allLines says that no
+// more follow. The same choice for every caller: the loader, the sample
+// line lookup and paging.
+HeaderChoice findHeader(const HeaderLine* lines, int count, bool allLines);
+// Preamble lines looked through for the header; a header further down is
+// not looked for.
+constexpr int HEADER_SEARCH_LINES = 20000;
+// Fields in a line at every tab, one trailing empty field not counted.
+int countLineFields(const char* line);
 
 // Long enough for any path the system can open; the chosen or given
 // recording's name lands here ("test.txt" until then).
@@ -62,8 +111,11 @@ enum class RecordingTrouble {
     CommaSeparated,   // a CSV export: commas between the columns, no tabs
     SemicolonSeparated,
     NothingAfterHeader,
-    NoneInRange, // samples, but none in the selection's time range
+    TooFewColumns, // no line reaches the eye columns
+    NoneInRange,   // samples, but none in the selection's time range
 };
+// The first column (0-based) an eye's values are read from.
+constexpr int FIRST_EYE_COLUMN = 3;
 
 // What a read found in the whole file, beyond what the table holds.
 struct RecordingExtent {
@@ -73,6 +125,7 @@ struct RecordingExtent {
     long long fileSamples;     // every sample after the header, in range or not
     float fileFirstTime, fileLastTime;
     RecordingTrouble trouble;
+    int columns; // the most fields a line of the page had
 };
 
 // One line saying why nothing is drawn ("No samples: no line begins with

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <strings.h>
@@ -29,11 +30,26 @@ static bool startsWithNumber(const char* text) {
     return *p >= '0' && *p <= '9';
 }
 
+// Fields at every tab; an empty last field (a tab before the line end, or
+// before nothing) is not counted.
+static int fieldsOf(const char* line) {
+    int fields = 1;
+    const char* last = nullptr;
+    for (const char* p = line; *p; p++)
+        if (*p == '\t') {
+            fields++;
+            last = p;
+        }
+    if (last && last[1 + strspn(last + 1, "\r\n")] == '\0') fields--;
+    return fields;
+}
+
 static void clearAfter(RecordingTable& table, int previousCount) {
     if (previousCount <= table.rowCount) return;
     memset(&table.rows[table.rowCount], 0, sizeof(RecordingRow) * (previousCount - table.rowCount));
     memset(&table.missingFields[table.rowCount], 0,
            sizeof(uint16_t) * (previousCount - table.rowCount));
+    memset(&table.times[table.rowCount], 0, sizeof(double) * (previousCount - table.rowCount));
 }
 
 bool loadRecordingLiterally(const char* path, RecordingTable& table, bool plainAtof) {
@@ -62,20 +78,27 @@ void readRecordingStreamLiterally(FILE* file, RecordingTable& table, bool plainA
             if (c == ',') c = '.';
 
     // The header: the first "Time" line whose next non-blank line starts with
-    // a number; the first "Time" line when there is none.
+    // a number and has as many fields as it (or it has at least 13); else
+    // the first "Time" line followed by a number; else the first "Time" line.
+    // Only the first HEADER_SEARCH_LINES lines are looked through.
     const size_t none = lines.size();
-    size_t header = none, firstTime = none;
-    for (size_t i = 0; i < lines.size() && header == none; i++) {
+    const size_t searched = std::min<size_t>(lines.size(), HEADER_SEARCH_LINES);
+    size_t header = none, firstTime = none, firstBeforeNumber = none;
+    for (size_t i = 0; i < searched && header == none; i++) {
         if (strncmp(lines[i].c_str(), "Time", 4) != 0) continue;
         if (firstTime == none) firstTime = i;
         size_t next = i + 1;
-        while (next < lines.size() &&
+        while (next < searched &&
                lines[next].c_str()[strspn(lines[next].c_str(), " \t\r\n\v\f")] == '\0')
             next++;
-        if (next < lines.size() && strncmp(lines[next].c_str(), "Time", 4) != 0 &&
-            startsWithNumber(lines[next].c_str() + strspn(lines[next].c_str(), "\t ")))
-            header = i;
+        if (next < searched && strncmp(lines[next].c_str(), "Time", 4) != 0 &&
+            startsWithNumber(lines[next].c_str() + strspn(lines[next].c_str(), "\t "))) {
+            if (firstBeforeNumber == none) firstBeforeNumber = i;
+            const int fields = fieldsOf(raw[i].c_str());
+            if (fields == fieldsOf(raw[next].c_str()) || fields >= 13) header = i;
+        }
     }
+    if (header == none) header = firstBeforeNumber;
     if (header == none) header = firstTime;
     if (header == none || header + 1 >= lines.size()) {
         clearAfter(table, previousCount);
@@ -92,9 +115,7 @@ void readRecordingStreamLiterally(FILE* file, RecordingTable& table, bool plainA
     }
 
     // A header aligned with repeated tabs keeps no columns.
-    int headerFields = 1;
-    for (const char* p = head; *p; p++)
-        headerFields += *p == '\t';
+    int headerFields = fieldsOf(head);
     if (head[0] == '\t' || strstr(head, "\t\t")) headerFields = -1;
 
     for (size_t i = header + 1; i < lines.size() && table.rowCount < RECORDING_CAPACITY; i++) {
@@ -102,23 +123,26 @@ void readRecordingStreamLiterally(FILE* file, RecordingTable& table, bool plainA
         uint16_t& missing = table.missingFields[table.rowCount];
         memset(&row, 0, sizeof row);
         missing = 0;
+        double& time = table.times[table.rowCount];
+        time = 0;
         char* line = lines[i].data();
-        int fields = 1;
-        for (const char* p = line; *p; p++)
-            fields += *p == '\t';
+        const int fields = fieldsOf(line);
         auto store = [&](int column, const char* field) {
             if (column >= RECORDING_COLUMNS) return;
-            row.col[column] = static_cast<float>(plainAtof ? atof(field) : decimalAtof(field));
+            const double value = plainAtof ? atof(field) : decimalAtof(field);
+            row.col[column] = static_cast<float>(value);
+            if (column == 0) time = value;
             if (!startsWithNumber(field)) missing |= static_cast<uint16_t>(1u << column);
         };
         int column = 0;
         if (fields == headerFields) {
-            for (char* field = line;; field++) {
-                char* tab = strchr(field, '\t');
+            // Every tab ends a field, but a tab before the line end opens none.
+            for (int k = 0; k < fields; k++) {
+                char* tab = strchr(line, '\t');
                 if (tab) *tab = '\0';
-                store(column++, field);
+                store(column++, line);
                 if (!tab) break;
-                field = tab;
+                line = tab + 1;
             }
         } else {
             for (char* field = strtok(line, "\t"); field; field = strtok(nullptr, "\t"))

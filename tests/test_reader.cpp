@@ -59,6 +59,8 @@ int readBoth(const std::string& content) {
     EXPECT_EQ(
         0, memcmp(table.missingFields, reference.missingFields, sizeof(uint16_t) * table.rowCount))
         << "fast and literal readers find other missing fields";
+    EXPECT_EQ(0, memcmp(table.times, reference.times, sizeof(double) * table.rowCount))
+        << "fast and literal readers read other times";
     return table.rowCount;
 }
 
@@ -82,7 +84,7 @@ TEST(Reader, DecimalCommasAndPointsAndSingleTabs) {
 
 TEST(Reader, TabsAtEitherEndAndEmptyFieldsShiftValuesLeft) {
     // Lines with another number of fields than the header's three.
-    ASSERT_EQ(3, readBoth(header + "\t7\t8\t9\n1\t\t\t2\n5\t\t6\t\n"));
+    ASSERT_EQ(3, readBoth(header + "\t7\t8\t9\n1\t\t\t2\n5\t\t\t6\t\n"));
     EXPECT_EQ(7.0f, table.rows[0].col[0]);
     EXPECT_EQ(8.0f, table.rows[0].col[1]);
     EXPECT_EQ(1.0f, table.rows[1].col[0]);
@@ -439,6 +441,10 @@ TEST(Reader, ExportsAsTrackersWriteThem) {
     const std::string oneEyeNan = exportHeader + exportLine("0,000", nan, eye);
     const std::string preamble = "Time of recording:\t10:42:17\nSubject\tS01\n\n" + exportHeader +
                                  exportLine("0,000", eye, eye) + exportLine("0,004", eye, eye);
+    const char* noTorsion[3] = {"1,5", "-2", "NaN"};
+    const char* noHorizontal[3] = {"", "-2", "0,25"};
+    std::string trailingTab = exportLine("0,000", noHorizontal, eye);
+    trailingTab.insert(trailingTab.size() - 1, "\t");
     struct Case {
         const char* name;
         std::string content;
@@ -452,6 +458,49 @@ TEST(Reader, ExportsAsTrackersWriteThem) {
         {"blink as empty cells", blink, 3, 1.5f, {0, 1, 0}, {0, 1, 0}, ""},
         {"NaN in the left eye only", oneEyeNan, 1, 1.5f, {1}, {0}, ""},
         {"preamble line beginning with Time", preamble, 2, 1.5f, {0, 0}, {0, 0}, ""},
+        {"preamble Time line over a line beginning with a number",
+         "Time of recording:\t10:42:17\n2 eyes, 500 Hz\n" + exportHeader +
+             exportLine("0,000", eye, eye),
+         1,
+         1.5f,
+         {0},
+         {0},
+         ""},
+        {"preamble Time line, a blank line, the header",
+         "Time of recording:\n\n" + exportHeader + exportLine("0,000", eye, eye),
+         1,
+         1.5f,
+         {0},
+         {0},
+         ""},
+        {"torsion not tracked",
+         exportHeader + exportLine("0,000", noTorsion, eye),
+         1,
+         1.5f,
+         {0},
+         {0},
+         ""},
+        {"empty cell and a tab before the line end",
+         exportHeader + trailingTab,
+         1,
+         1.5f,
+         {1},
+         {0},
+         ""},
+        {"header and rows with a tab before the line end",
+         "Time\tc1\tc2\tLH\tLV\tLT\tc6\tLS\tc8\tc9\tRH\tRV\tRT\tc13\tRS\t\n" + trailingTab,
+         1,
+         1.5f,
+         {1},
+         {0},
+         ""},
+        {"too few columns",
+         "Time\tHor\tVer\n0\t1\t2\n0.01\t1\t2\n",
+         2,
+         0,
+         {},
+         {},
+         "No samples: the eye columns start at column 4; this file has 3 columns"},
         {"UTF-8 byte-order mark", "\xef\xbb\xbf" + preamble, 2, 1.5f, {0, 0}, {0, 0}, ""},
         {"UTF-16 little-endian", utf16(preamble, true), 2, 1.5f, {0, 0}, {0, 0}, ""},
         {"UTF-16 big-endian", utf16(preamble, false), 2, 1.5f, {0, 0}, {0, 0}, ""},
@@ -510,7 +559,7 @@ TEST(Reader, ExportsAsTrackersWriteThem) {
         EXPECT_EQ(*c.trouble != 0,
                   describeRecordingTrouble(text, sizeof text, extent, WHOLE_RECORDING));
         EXPECT_STREQ(c.trouble, text);
-        if (!c.rows) continue;
+        if (!c.rows || *c.trouble) continue;
         EXPECT_EQ(c.rightH, table.rows[0].col[10]);
         EXPECT_EQ(-2.0f, table.rows[0].col[11]);
         EXPECT_EQ(0.5f, table.rows[0].col[14]); // the columns after the gap stay put
@@ -521,12 +570,43 @@ TEST(Reader, ExportsAsTrackersWriteThem) {
     }
 }
 
+// Preamble lines above a real header change nothing of what is read, and the
+// line of a picked sample is the line the reader read, whatever lies above.
+TEST(Reader, PreambleAboveTheSampleChangesNothing) {
+    const char* sample = getenv("QUELVIST_SAMPLE");
+    ASSERT_TRUE(sample);
+    FILE* f = fopen(sample, "rb");
+    ASSERT_TRUE(f);
+    std::string text;
+    char buffer[65536];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, f)) > 0;)
+        text.append(buffer, n);
+    fclose(f);
+    static RecordingTable plain;
+    ASSERT_TRUE(loadRecording(sample, plain));
+    const std::string firstRow =
+        text.substr(text.find("\n0,000") + 1,
+                    text.find('\n', text.find("\n0,000") + 1) - text.find("\n0,000") - 1);
+    for (const std::string& above :
+         {std::string("Time of recording:\t10:42:17\n2 eyes, 500 Hz\n"),
+          std::string("Time of recording:\n\n"), std::string("Time\n\n")}) {
+        SCOPED_TRACE(above);
+        const std::string path = writeFile("preamble.txt", above + text);
+        ASSERT_TRUE(loadRecording(path.c_str(), table));
+        ASSERT_EQ(plain.rowCount, table.rowCount);
+        EXPECT_EQ(0, memcmp(plain.rows, table.rows, sizeof(RecordingRow) * plain.rowCount));
+        char line[RECORDING_LINE_BUFFER];
+        ASSERT_TRUE(findSampleLine(path.c_str(), WHOLE_RECORDING, 0, line, sizeof line));
+        EXPECT_EQ(firstRow, line);
+    }
+}
+
 // A range holds exactly the samples whose Time as written lies in it.
 TEST(Paging, RangeBoundsAreTheWrittenTimes) {
     std::string content = header;
     for (int i = 0; i < 1000; i++) { // 500 Hz, three decimals, as exports write it
         char line[40];
-        snprintf(line, sizeof line, "%d.%03d\t%d\n", i * 2 / 1000, i * 2 % 1000, i);
+        snprintf(line, sizeof line, "%d.%03d\t%d\t0\t1\t2\n", i * 2 / 1000, i * 2 % 1000, i);
         content += line;
     }
     const std::string path = writeFile("500hz.txt", content);

@@ -43,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!utf16 && (fast.rowCount != literal.rowCount ||
                    memcmp(fast.rows, literal.rows, sizeof(RecordingRow) * fast.rowCount) != 0 ||
                    memcmp(fast.missingFields, literal.missingFields,
-                          sizeof(uint16_t) * fast.rowCount) != 0)) {
+                          sizeof(uint16_t) * fast.rowCount) != 0 ||
+                   memcmp(fast.times, literal.times, sizeof(double) * fast.rowCount) != 0)) {
         fprintf(stderr, "the readers differ: %d rows against %d\n", fast.rowCount,
                 literal.rowCount);
         abort();
