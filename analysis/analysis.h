@@ -147,6 +147,7 @@ void rotationVectorDegrees(const double r[3], double out[3]);
 constexpr int LISTING_FEWEST_SAMPLES = 50;
 struct ListingPlane {
     bool valid;
+    bool noTorsion; // the eye's torsion is missing or 0 throughout: no plane
     int samples;
     double a, b, c;
     double thicknessDeg;
@@ -164,6 +165,8 @@ ListingPlane fitListingPlane(const double (*vectors)[3], int count, const AxisSi
 struct PlaneSums {
     long long n;
     double x, y, z, yy, zz, yz, xy, xz;
+    long long withoutTorsion; // fixation samples left out: torsion not measured
+    long long torsionNonZero; // vectors whose torsion was not 0
 };
 void addToPlaneSums(PlaneSums& sums, const double r[3]);
 ListingPlane planeFromSums(const PlaneSums& sums, const AxisSigns& signs);
@@ -177,7 +180,12 @@ void vergenceOf(const float* row, const AxisSigns& signs, double out[3]);
 // Events. Saccades after Engbert & Kliegl 2003 (Vision Res. 43): lambda 6,
 // at least 12 ms and 2 samples, runs less than 10 ms apart merged. Runs of
 // missing samples, widened by 10 ms each side, are blinks from 50 to 500 ms
-// and losses otherwise; they and their margins are never saccades.
+// and losses otherwise; they and their margins are never saccades. Both
+// rules are decided in samples at the median interval's rate: a run of k
+// samples lasts k/f, a gap of g samples between two runs (g+1)/f. A step
+// where Time does not increase (a clock that restarts, a blank line) ends
+// every run and margin: nothing is joined across it, and no event starts
+// before the first sample of its stretch or ends after the last.
 constexpr double SACCADE_LAMBDA = 6;
 constexpr double SACCADE_SHORTEST_SECONDS = 0.012;
 constexpr double SACCADE_MERGE_SECONDS = 0.010;
@@ -193,6 +201,7 @@ struct EyeEvent {
     uint8_t eye; // 0 left, 1 right (2 both, once merged)
     bool binocular;
     int firstRow, endRow;              // the rows it covers
+    int spanFirst, spanEnd;            // the same with its margins
     double onset, duration;            // seconds, from the Time column
     double amplitudeDeg, peakVelocity; // NaN where they do not exist
     float start[3], end[3];            // horizontal, vertical, torsion; NaN where none
@@ -208,6 +217,19 @@ void eyeVelocity(const RecordingTable& table, int first, int end, int column, do
 // Both eyes' saccades, blinks and losses over rows first .. end-1, in
 // order of onset; returns how many were written (at most capacity).
 int detectEyeEvents(const RecordingTable& table, int first, int end, EyeEvent* out, int capacity);
+
+// Why an eye of the latest detectEyeEvents got no saccades though it has
+// velocities: one component's velocity never varies, so that Engbert and
+// Kliegl's threshold, by the median and by the mean, would be 0.
+enum class SaccadeTrouble : uint8_t { None, FlatHorizontal, FlatVertical };
+extern SaccadeTrouble saccadeTrouble[2];
+// "its vertical velocity never varies (the saccade threshold would be 0)".
+const char* describeSaccadeTrouble(SaccadeTrouble trouble);
+
+// Engbert & Kliegl's velocity spread of v[first .. end-1] where usable[i]:
+// sqrt(median(v^2) - median(v)^2), or where that is 0, as their own code
+// falls back, sqrt(mean(v^2) - mean(v)^2). NaN when no velocity is usable.
+double velocitySpread(const double* v, const bool* usable, int first, int end);
 
 // Which rows of an eye are fixation samples: present, and outside its
 // saccades, blinks and losses (with their margins).
@@ -231,8 +253,10 @@ extern KinematicsSettings kinematicsSettings;
 // The fixation samples (fixation[i]) of one eye over rows first .. end-1,
 // as rotation vectors under the settings' convention ([0]) and the other
 // ([1]): added to sums in pass 0, their residuals to planes that are valid
-// in pass 1. planeOfFixations is the plane of such sums: not valid below
-// LISTING_FEWEST_SAMPLES, its samples counted either way.
+// in pass 1. A sample whose torsion was not measured is left out of the fit.
+// planeOfFixations is the plane of such sums: not valid below
+// LISTING_FEWEST_SAMPLES, nor where no sample's torsion was measured and
+// other than 0 (noTorsion), its samples counted either way.
 void addFixationVectors(const RecordingTable& table, int first, int end, int eye,
                         const bool* fixation, const KinematicsSettings& settings, int pass,
                         PlaneSums sums[2], ListingPlane planes[2]);
@@ -262,7 +286,8 @@ void convertToRotationDegrees(RecordingTable& table, const KinematicsSettings& s
 
 // "left: primary position 6.0 deg right 10.0 deg up, thickness 0.95 deg
 // (4212 fixation samples)" (with the degree sign of the bitmap fonts'
-// Latin-1), or "left: too few fixation samples (12)".
+// Latin-1), "left: no torsion recorded", or "left: too few fixation
+// samples (12)".
 void describeListingPlane(char* out, size_t capacity, int eye, const ListingPlane& plane);
 // The angle between two planes' normals (1, -b, -c), in degrees.
 double planeAngleDeg(const ListingPlane& a, const ListingPlane& b);

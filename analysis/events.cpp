@@ -4,30 +4,30 @@
 #include <algorithm>
 #include <cmath>
 
+SaccadeTrouble saccadeTrouble[2];
+
 namespace {
 
 // Per-row work space for one eye at a time: fixed, as the table is.
 double velocityH[RECORDING_CAPACITY], velocityV[RECORDING_CAPACITY];
 double sorted[RECORDING_CAPACITY];
 bool excluded[RECORDING_CAPACITY];
+bool usable[RECORDING_CAPACITY];
+
+// Times are written to the microsecond at best: two times that far apart
+// are the same time, and a margin of exactly 10 ms takes its last sample.
+constexpr double TIME_TOLERANCE = 1e-7;
+// Counts of samples compared with a rate's multiple: the rate is a ratio of
+// written times, a little off a whole number of samples.
+constexpr double SAMPLE_TOLERANCE = 1e-6;
 
 double timeOf(const RecordingTable& t, int row) {
-    return t.rows[row].col[0];
+    return t.times[row];
 }
 
-// Engbert & Kliegl 2003: sigma = sqrt(median(v^2) - median(v)^2) over the
-// usable velocities.
-double medianSpread(const double* v, int first, int end) {
-    int n = 0;
-    for (int i = first; i < end; i++)
-        if (!excluded[i] && std::isfinite(v[i])) sorted[n++] = v[i];
-    if (n == 0) return 0;
-    std::nth_element(sorted, sorted + n / 2, sorted + n);
-    const double median = sorted[n / 2];
-    for (int k = 0; k < n; k++)
-        sorted[k] *= sorted[k];
-    std::nth_element(sorted, sorted + n / 2, sorted + n);
-    return std::sqrt(std::max(0.0, sorted[n / 2] - median * median));
+// Whether Time increases from row - 1 to row.
+bool advances(const RecordingTable& t, int row) {
+    return timeOf(t, row) > timeOf(t, row - 1);
 }
 
 bool append(EyeEvent* out, int capacity, int& count, const EyeEvent& event) {
@@ -41,8 +41,14 @@ void positionOf(const RecordingTable& t, int row, int column, float p[3]) {
         p[k] = row >= 0 ? t.rows[row].col[column + k] : NAN;
 }
 
+double median(int n) {
+    std::nth_element(sorted, sorted + n / 2, sorted + n);
+    return sorted[n / 2];
+}
+
 // The missing runs of one eye: events of their own, and the rows they
-// keep from saccade detection (widened by BLINK_MARGIN_SECONDS).
+// keep from saccade detection (widened by BLINK_MARGIN_SECONDS each side,
+// never across a step where Time does not increase).
 void findMissingRuns(const RecordingTable& t, int first, int end, int column, double rate,
                      uint8_t eye, EyeEvent* out, int capacity, int& count) {
     for (int i = first; i < end; i++)
@@ -52,30 +58,48 @@ void findMissingRuns(const RecordingTable& t, int first, int end, int column, do
             a++;
             continue;
         }
-        int b = a;
-        while (b < end && eyeSampleMissing(t, b, column))
+        // A run of missing samples ends where Time stops increasing.
+        int b = a + 1;
+        while (b < end && eyeSampleMissing(t, b, column) && advances(t, b))
             b++;
+        int lo = a;
+        while (lo > first && advances(t, lo) &&
+               timeOf(t, lo - 1) >= timeOf(t, a) - BLINK_MARGIN_SECONDS - TIME_TOLERANCE)
+            lo--;
+        int hi = b; // one past the last row of the margin after
+        while (hi < end && advances(t, hi) &&
+               timeOf(t, hi) <= timeOf(t, b - 1) + BLINK_MARGIN_SECONDS + TIME_TOLERANCE)
+            hi++;
+        for (int i = lo; i < hi; i++)
+            excluded[i] = true;
+        // The run lasts its samples (k / rate) and a margin each side, but no
+        // longer than its stretch of increasing Time: where the rows before
+        // (or after) run out within that, the event starts at the first
+        // sample (ends at the last).
         const double from = timeOf(t, a) - BLINK_MARGIN_SECONDS;
-        const double to = timeOf(t, b - 1) + BLINK_MARGIN_SECONDS;
-        for (int i = a; i >= first && timeOf(t, i) >= from; i--)
-            excluded[i] = true;
-        for (int i = a; i < end && timeOf(t, i) <= to; i++)
-            excluded[i] = true;
+        const double to = timeOf(t, b - 1) + 1 / rate + BLINK_MARGIN_SECONDS;
+        int stretchFirst = a, stretchLast = b - 1;
+        while (stretchFirst > first && advances(t, stretchFirst) &&
+               timeOf(t, stretchFirst) > from + TIME_TOLERANCE)
+            stretchFirst--;
+        while (stretchLast + 1 < end && advances(t, stretchLast + 1) &&
+               timeOf(t, stretchLast) < to - TIME_TOLERANCE)
+            stretchLast++;
         EyeEvent e = {};
         e.eye = eye;
         e.firstRow = a;
         e.endRow = b;
-        e.onset = from;
-        // Counted in samples: Time is kept as a float, and a 30 ms run must
-        // come out as 50 ms exactly.
-        e.duration = (b - a) / rate + 2 * BLINK_MARGIN_SECONDS;
+        e.spanFirst = lo;
+        e.spanEnd = hi;
+        e.onset = std::max(from, timeOf(t, stretchFirst));
+        e.duration = std::min(to, timeOf(t, stretchLast)) - e.onset;
         e.kind = e.duration >= BLINK_SHORTEST_SECONDS - 1e-9 &&
                          e.duration <= BLINK_LONGEST_SECONDS + 1e-9
                      ? EventKind::Blink
                      : EventKind::Loss;
         e.amplitudeDeg = e.peakVelocity = NAN;
-        positionOf(t, a > first ? a - 1 : -1, column, e.start);
-        positionOf(t, b < end ? b : -1, column, e.end);
+        positionOf(t, a > first && advances(t, a) ? a - 1 : -1, column, e.start);
+        positionOf(t, b < end && advances(t, b) ? b : -1, column, e.end);
         append(out, capacity, count, e);
         a = b;
     }
@@ -83,55 +107,98 @@ void findMissingRuns(const RecordingTable& t, int first, int end, int column, do
 
 } // namespace
 
+double velocitySpread(const double* v, const bool* use, int first, int end) {
+    int n = 0;
+    for (int i = first; i < end; i++)
+        if (use[i] && std::isfinite(v[i])) sorted[n++] = v[i];
+    if (n == 0) return NAN;
+    // Engbert & Kliegl 2003, eq. 2: sigma^2 = median(v^2) - median(v)^2.
+    double sum = 0, squares = 0;
+    for (int k = 0; k < n; k++) {
+        sum += sorted[k];
+        squares += sorted[k] * sorted[k];
+    }
+    const double middle = median(n);
+    for (int k = 0; k < n; k++)
+        sorted[k] *= sorted[k];
+    const double byMedian = median(n) - middle * middle;
+    if (byMedian > 0) return std::sqrt(byMedian);
+    // Their code (microsacc.m, vecvel/velthresh) falls back to the mean's.
+    const double mean = sum / n;
+    return std::sqrt(std::max(0.0, squares / n - mean * mean));
+}
+
 double medianSampleRate(const RecordingTable& t, int first, int end) {
+    // The times as written, in double precision: the median interval is
+    // exact where the recorder writes its clock to the sample.
     int n = 0;
     for (int i = first + 1; i < end; i++) {
         const double gap = timeOf(t, i) - timeOf(t, i - 1);
         if (gap > 0) sorted[n++] = gap;
     }
     if (n == 0) return 0;
-    std::nth_element(sorted, sorted + n / 2, sorted + n);
-    const double median = sorted[n / 2];
-    // Times are kept as floats: far from 0 one interval is rounded (at
-    // 5000 s a millisecond reads 0.977 ms). Over the whole span the
-    // rounding is spread thin; that mean stands where sampling is steady.
-    const double mean = (timeOf(t, end - 1) - timeOf(t, first)) / (end - 1 - first);
-    return std::fabs(mean - median) < 0.1 * median ? 1 / mean : 1 / median;
+    return 1 / median(n);
 }
 
 void eyeVelocity(const RecordingTable& t, int first, int end, int column, double rate,
                  double* out) {
     // Engbert & Kliegl 2003, eq. 1: v_n = f (x_{n+2} + x_{n+1} - x_{n-1} - x_{n-2}) / 6;
-    // undefined where a sample it needs is missing or past the ends.
+    // undefined where a sample it needs is missing, past the ends, or across
+    // a step where Time does not increase.
     for (int n = first; n < end; n++) {
         out[n] = NAN;
         if (n - 2 < first || n + 2 >= end) continue;
-        bool usable = true;
-        for (int k = n - 2; k <= n + 2 && usable; k++)
-            usable = !eyeSampleMissing(t, k, column);
-        if (!usable) continue;
+        bool use = true;
+        for (int k = n - 2; k <= n + 2 && use; k++)
+            use = !eyeSampleMissing(t, k, column) && (k == n - 2 || advances(t, k));
+        if (!use) continue;
         const auto x = [&](int row) { return static_cast<double>(t.rows[row].col[column]); };
         out[n] = rate * (x(n + 2) + x(n + 1) - x(n - 1) - x(n - 2)) / 6;
     }
 }
 
+const char* describeSaccadeTrouble(SaccadeTrouble trouble) {
+    switch (trouble) {
+    case SaccadeTrouble::FlatHorizontal:
+        return "its horizontal velocity never varies (the saccade threshold would be 0)";
+    case SaccadeTrouble::FlatVertical:
+        return "its vertical velocity never varies (the saccade threshold would be 0)";
+    case SaccadeTrouble::None:
+        break;
+    }
+    return "";
+}
+
 int detectEyeEvents(const RecordingTable& t, int first, int end, EyeEvent* out, int capacity) {
     int count = 0;
+    saccadeTrouble[0] = saccadeTrouble[1] = SaccadeTrouble::None;
     const double rate = medianSampleRate(t, first, end);
     if (rate <= 0) return 0;
+    // Both rules in samples: a run of k samples lasts k / rate, a gap of g
+    // samples between runs (g + 1) / rate.
+    const double shortestRun = SACCADE_SHORTEST_SECONDS * rate - SAMPLE_TOLERANCE;
+    const double mergedGap = SACCADE_MERGE_SECONDS * rate - SAMPLE_TOLERANCE;
     for (uint8_t eye = 0; eye < 2; eye++) {
         const int column = eye == 0 ? 3 : 10;
         findMissingRuns(t, first, end, column, rate, eye, out, capacity, count);
         eyeVelocity(t, first, end, column, rate, velocityH);
         eyeVelocity(t, first, end, column + 1, rate, velocityV);
-        const double etaH = SACCADE_LAMBDA * medianSpread(velocityH, first, end);
-        const double etaV = SACCADE_LAMBDA * medianSpread(velocityV, first, end);
+        for (int i = first; i < end; i++)
+            usable[i] = !excluded[i];
+        const double sigmaH = velocitySpread(velocityH, usable, first, end);
+        const double sigmaV = velocitySpread(velocityV, usable, first, end);
+        if (!std::isfinite(sigmaH) || !std::isfinite(sigmaV)) continue; // no velocity at all
+        if (sigmaH <= 0 || sigmaV <= 0) {
+            saccadeTrouble[eye] =
+                sigmaH <= 0 ? SaccadeTrouble::FlatHorizontal : SaccadeTrouble::FlatVertical;
+            continue;
+        }
+        const double etaH = SACCADE_LAMBDA * sigmaH, etaV = SACCADE_LAMBDA * sigmaV;
         // A sample is a candidate when (v_H / eta_H)^2 + (v_V / eta_V)^2 > 1.
         auto candidate = [&](int i) {
             if (excluded[i] || !std::isfinite(velocityH[i]) || !std::isfinite(velocityV[i]))
                 return false;
-            const double h = etaH > 0 ? velocityH[i] / etaH : (velocityH[i] != 0 ? INFINITY : 0);
-            const double v = etaV > 0 ? velocityV[i] / etaV : (velocityV[i] != 0 ? INFINITY : 0);
+            const double h = velocityH[i] / etaH, v = velocityV[i] / etaV;
             return h * h + v * v > 1;
         };
         int runFirst = -1, runLast = -1;
@@ -139,12 +206,12 @@ int detectEyeEvents(const RecordingTable& t, int first, int end, EyeEvent* out, 
             if (runFirst < 0) return;
             const int samples = runLast - runFirst + 1;
             // Shorter than 12 ms, or a single sample: noise, not a saccade.
-            if (samples >= 2 && samples / rate >= SACCADE_SHORTEST_SECONDS - 1e-9) {
+            if (samples >= 2 && samples >= shortestRun) {
                 EyeEvent e = {};
                 e.kind = EventKind::Saccade;
                 e.eye = eye;
-                e.firstRow = runFirst;
-                e.endRow = runLast + 1;
+                e.firstRow = e.spanFirst = runFirst;
+                e.endRow = e.spanEnd = runLast + 1;
                 e.onset = timeOf(t, runFirst);
                 e.duration = samples / rate;
                 positionOf(t, runFirst, column, e.start);
@@ -160,14 +227,11 @@ int detectEyeEvents(const RecordingTable& t, int first, int end, EyeEvent* out, 
             runFirst = runLast = -1;
         };
         for (int i = first; i < end; i++) {
-            if (!candidate(i)) {
-                if (excluded[i]) finish(); // a gap is never bridged
-                continue;
-            }
+            // A gap, or a step where Time does not increase, is never bridged.
+            if (excluded[i] || (i > first && !advances(t, i))) finish();
+            if (!candidate(i)) continue;
             // Runs less than 10 ms apart are one saccade.
-            if (runFirst >= 0 &&
-                timeOf(t, i) - timeOf(t, runLast) >= SACCADE_MERGE_SECONDS + 1 / rate - 1e-9)
-                finish();
+            if (runFirst >= 0 && i > runLast + 1 && i - runLast >= mergedGap) finish();
             if (runFirst < 0) runFirst = i;
             runLast = i;
         }
@@ -196,16 +260,11 @@ void markFixationRows(const RecordingTable& t, int first, int end, const EyeEven
     const int column = eye == 0 ? 3 : 10;
     for (int i = first; i < end; i++)
         fixation[i] = !eyeSampleMissing(t, i, column);
+    // A blink's margins reach beyond its rows, as far each side.
     for (int e = 0; e < count; e++) {
         const EyeEvent& ev = events[e];
         if (ev.eye != eye) continue;
-        for (int i = std::max(first, ev.firstRow); i < std::min(end, ev.endRow); i++)
-            fixation[i] = false;
-        if (ev.kind == EventKind::Saccade) continue;
-        // A blink's margins reach beyond its rows: its span in time counts.
-        for (int i = ev.firstRow - 1; i >= first && timeOf(t, i) >= ev.onset; i--)
-            fixation[i] = false;
-        for (int i = ev.endRow; i < end && timeOf(t, i) < ev.onset + ev.duration; i++)
+        for (int i = std::max(first, ev.spanFirst); i < std::min(end, ev.spanEnd); i++)
             fixation[i] = false;
     }
 }
@@ -234,6 +293,8 @@ int mergeBinocularEvents(const EyeEvent* events, int count, EyeEvent* out, int c
             e.duration = endTime - e.onset;
             e.firstRow = std::min(e.firstRow, o.firstRow);
             e.endRow = std::max(e.endRow, o.endRow);
+            e.spanFirst = std::min(e.spanFirst, o.spanFirst);
+            e.spanEnd = std::max(e.spanEnd, o.spanEnd);
             e.amplitudeDeg = (e.amplitudeDeg + o.amplitudeDeg) / 2;
             e.peakVelocity = (e.peakVelocity + o.peakVelocity) / 2;
             for (int k = 0; k < 3; k++) {

@@ -143,6 +143,13 @@ void addFixationVectors(const RecordingTable& t, int first, int end, int eye, co
     for (int i = first; i < end; i++) {
         if (!fixation[i]) continue;
         const float* c = t.rows[i].col + column;
+        const bool measured = !eyeTorsionMissing(t, i, column);
+        if (pass == 0)
+            for (int which = 0; which < 2; which++) {
+                sums[which].withoutTorsion += !measured;
+                sums[which].torsionNonZero += measured && c[2] != 0;
+            }
+        if (!measured) continue;
         for (int which = 0; which < 2; which++) {
             double r[3];
             rotationVectorOf(c[0], c[1], c[2], which ? other : settings.convention, settings.signs,
@@ -156,8 +163,12 @@ void addFixationVectors(const RecordingTable& t, int first, int end, int eye, co
 }
 
 ListingPlane planeOfFixations(const PlaneSums& sums, const AxisSigns& signs) {
-    ListingPlane plane =
-        sums.n >= LISTING_FEWEST_SAMPLES ? planeFromSums(sums, signs) : ListingPlane{};
+    // A torsion of 0 throughout is a tracker that does not measure it: a
+    // plane fitted there would be a saddle fitted to nothing.
+    const bool noTorsion = sums.n + sums.withoutTorsion > 0 && sums.torsionNonZero == 0;
+    ListingPlane plane = sums.n >= LISTING_FEWEST_SAMPLES && !noTorsion ? planeFromSums(sums, signs)
+                                                                        : ListingPlane{};
+    plane.noTorsion = noTorsion;
     plane.samples = static_cast<int>(sums.n);
     return plane;
 }
@@ -213,6 +224,10 @@ void convertToRotationDegrees(RecordingTable& table, const KinematicsSettings& s
 
 void describeListingPlane(char* out, size_t capacity, int eye, const ListingPlane& plane) {
     const char* name = eye ? "right" : "left";
+    if (plane.noTorsion) {
+        snprintf(out, capacity, "%s: no torsion recorded", name);
+        return;
+    }
     if (!plane.valid) {
         snprintf(out, capacity, "%s: too few fixation samples (%d)", name, plane.samples);
         return;

@@ -45,7 +45,9 @@ void decimateTrace(const RecordingTable& table, int first, int end, int eyeColum
                    double t0, double t1, int columns, TraceColumn* out) {
     decimate(table, first, end, t0, t1, columns, out, [&](int i, float& v) {
         v = table.rows[i].col[eyeColumn + field];
-        return !eyeSampleMissing(table, i, eyeColumn);
+        // A torsion that was not measured is a gap in the torsion trace only.
+        return !eyeSampleMissing(table, i, eyeColumn) &&
+               (field != 2 || !eyeTorsionMissing(table, i, eyeColumn));
     });
 }
 
@@ -55,7 +57,9 @@ void decimateVergence(const RecordingTable& table, int first, int end, int compo
         double vergence[3];
         vergenceOf(table.rows[i].col, kinematicsSettings.signs, vergence);
         v = static_cast<float>(vergence[component]);
-        return !eyeSampleMissing(table, i, 3) && !eyeSampleMissing(table, i, 10);
+        return !eyeSampleMissing(table, i, 3) && !eyeSampleMissing(table, i, 10) &&
+               (component != 2 ||
+                (!eyeTorsionMissing(table, i, 3) && !eyeTorsionMissing(table, i, 10)));
     });
 }
 

@@ -107,7 +107,7 @@ void writeReport(const StartOptions& o) {
         const EyeTotals& t = totals[eye];
         const ListingPlane& p = t.planes[0];
         printf("%s\t%lld\t%lld\t%lld\t%lld\t%lld\t%s\t", eye ? "right" : "left", t.samples,
-               t.missing, t.saccades, t.blinks, t.sums[0].n,
+               t.missing, t.saccades, t.blinks, t.sums[0].n + t.sums[0].withoutTorsion,
                conventions[static_cast<int>(o.convention)]);
         const double none = NAN;
         writeNumber(stdout, p.valid ? p.b : none, "%.6f");
@@ -122,7 +122,10 @@ void writeReport(const StartOptions& o) {
         putchar('\t');
         writeNumber(stdout, t.planes[1].valid ? t.planes[1].thicknessDeg : none, "%.3f");
         putchar('\n');
-        if (t.sums[0].n < LISTING_FEWEST_SAMPLES)
+        if (p.noTorsion)
+            fprintf(stderr, "quelvist: %s eye: no torsion recorded, so no Listing's plane\n",
+                    eye ? "right" : "left");
+        else if (t.sums[0].n < LISTING_FEWEST_SAMPLES)
             fprintf(stderr, "quelvist: %s eye: too few fixation samples (%lld) for a plane\n",
                     eye ? "right" : "left", t.sums[0].n);
     }
