@@ -145,12 +145,13 @@ void eyeVelocity(const RecordingTable& t, int first, int end, int column, double
     // Engbert & Kliegl 2003, eq. 1: v_n = f (x_{n+2} + x_{n+1} - x_{n-1} - x_{n-2}) / 6;
     // undefined where a sample it needs is missing, past the ends, or across
     // a step where Time does not increase.
+    const int eyeColumn = column >= 10 ? 10 : 3; // whose sample it is
     for (int n = first; n < end; n++) {
         out[n] = NAN;
         if (n - 2 < first || n + 2 >= end) continue;
         bool use = true;
         for (int k = n - 2; k <= n + 2 && use; k++)
-            use = !eyeSampleMissing(t, k, column) && (k == n - 2 || advances(t, k));
+            use = !eyeSampleMissing(t, k, eyeColumn) && (k == n - 2 || advances(t, k));
         if (!use) continue;
         const auto x = [&](int row) { return static_cast<double>(t.rows[row].col[column]); };
         out[n] = rate * (x(n + 2) + x(n + 1) - x(n - 1) - x(n - 2)) / 6;

@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "recording/recording.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -20,7 +21,7 @@ struct EyeTotals {
 };
 EyeTotals totals[2];
 
-EyeEvent pageEvents[MOST_EVENTS], mergedEvents[MOST_EVENTS];
+EyeEvent pageEvents[MOST_EVENTS], ownedEvents[MOST_EVENTS], mergedEvents[MOST_EVENTS];
 bool fixation[RECORDING_CAPACITY];
 
 // "n/a" where a value does not exist, as BIDS files write it.
@@ -53,18 +54,113 @@ void writeEvents(FILE* out, const EyeEvent* events, int count) {
 // Rows read twice where pages meet, so that an event at a boundary is
 // found whole: each page keeps the events that begin in its own rows.
 constexpr int PAGE_OVERLAP = 2000;
+// An event this near a page's last row may run on past it (velocities
+// need two rows after, margins reach further).
+constexpr int PAGE_END_ROWS = 3;
+
+// A blink or loss longer than a page, carried from page to page until it
+// ends, its rows counted from the file's first sample.
+struct CarriedEvent {
+    bool open;
+    EyeEvent event;
+};
+CarriedEvent carried[2];
+// Pages on which an eye's velocity never varied, and pages in all.
+int flatPages[2];
+SaccadeTrouble flatTrouble[2];
+int pagesRead;
+
+bool reachesPageEnd(const EyeEvent& e, int rows) {
+    return e.spanEnd > rows - PAGE_END_ROWS;
+}
+
+// Where the page's own rows end: before the first of its own events that
+// may run past the page, so that the next page finds it whole; at least
+// PAGE_OVERLAP rows after its own first row, so that reading moves on (an
+// event longer than that is carried instead).
+int ownRowsEnd(const EyeEvent* events, int found, int rows, int ownFirst) {
+    int ownEnd = rows - PAGE_OVERLAP / 2;
+    for (int e = 0; e < found; e++) {
+        const EyeEvent& ev = events[e];
+        if (ev.firstRow < ownFirst || ev.firstRow >= ownEnd || !reachesPageEnd(ev, rows)) continue;
+        if (ev.spanFirst >= ownFirst + PAGE_OVERLAP) ownEnd = std::min(ownEnd, ev.spanFirst);
+    }
+    return ownEnd;
+}
+
+// Joins a page's missing run that began on an earlier page to what was
+// carried of it: the same run, now counted to where it ends here.
+void joinCarried(EyeEvent& carriedEvent, const EyeEvent& here, long long pageStart) {
+    const double endTime = here.onset + here.duration;
+    carriedEvent.endRow = static_cast<int>(pageStart + here.endRow);
+    carriedEvent.spanEnd = static_cast<int>(pageStart + here.spanEnd);
+    carriedEvent.duration = endTime - carriedEvent.onset;
+    for (int k = 0; k < 3; k++)
+        carriedEvent.end[k] = here.end[k];
+    carriedEvent.kind = carriedEvent.duration >= BLINK_SHORTEST_SECONDS - 1e-9 &&
+                                carriedEvent.duration <= BLINK_LONGEST_SECONDS + 1e-9
+                            ? EventKind::Blink
+                            : EventKind::Loss;
+}
+
+// The page's own events into own (rows counted on the page): those that
+// begin in its own rows, and a carried run once it ends; a run that
+// reaches past a page it cannot be moved off is carried on.
+int ownEvents(const EyeEvent* events, int found, int rows, int ownFirst, int ownEnd, bool last,
+              long long pageStart, EyeEvent* own) {
+    int count = 0;
+    for (int e = 0; e < found; e++) {
+        EyeEvent ev = events[e];
+        CarriedEvent& c = carried[ev.eye];
+        const bool missingRun = ev.kind != EventKind::Saccade;
+        if (missingRun && c.open && ev.firstRow <= ownFirst &&
+            pageStart + ev.firstRow <= c.event.endRow) {
+            joinCarried(c.event, ev, pageStart);
+            if (!last && reachesPageEnd(ev, rows)) continue; // still running
+            ev = c.event;
+            ev.firstRow = static_cast<int>(ev.firstRow - pageStart);
+            ev.endRow = static_cast<int>(ev.endRow - pageStart);
+            ev.spanFirst = static_cast<int>(ev.spanFirst - pageStart);
+            ev.spanEnd = static_cast<int>(ev.spanEnd - pageStart);
+            c.open = false;
+            own[count++] = ev;
+            continue;
+        }
+        if (ev.firstRow < ownFirst || ev.firstRow >= ownEnd) continue;
+        if (missingRun && !last && reachesPageEnd(ev, rows)) {
+            c.open = true;
+            c.event = ev;
+            c.event.firstRow = static_cast<int>(pageStart + ev.firstRow);
+            c.event.endRow = static_cast<int>(pageStart + ev.endRow);
+            c.event.spanFirst = static_cast<int>(pageStart + ev.spanFirst);
+            c.event.spanEnd = static_cast<int>(pageStart + ev.spanEnd);
+            continue;
+        }
+        own[count++] = ev;
+    }
+    return count;
+}
 
 // One pass over every page: pass 0 counts, finds events and sums the
 // planes; pass 1 adds each fixation sample's residual for the thickness.
 bool passOverPages(const StartOptions& o, int pass, FILE* events) {
     long long start = 0;
+    carried[0].open = carried[1].open = false;
     for (;;) {
         if (!readRecordingPage(recordingPath, start)) return false;
         const int rows = recording.rowCount;
         const bool last = recordingExtent.firstSample + rows >= recordingExtent.selectedSamples;
         const int ownFirst = start == 0 ? 0 : PAGE_OVERLAP / 2;
-        const int ownEnd = last ? rows : rows - PAGE_OVERLAP / 2;
         const int found = detectEyeEvents(recording, 0, rows, pageEvents, MOST_EVENTS);
+        const int ownEnd = last ? rows : ownRowsEnd(pageEvents, found, rows, ownFirst);
+        if (pass == 0) {
+            pagesRead++;
+            for (int eye = 0; eye < 2; eye++)
+                if (saccadeTrouble[eye] != SaccadeTrouble::None) {
+                    flatPages[eye]++;
+                    flatTrouble[eye] = saccadeTrouble[eye];
+                }
+        }
         for (int eye = 0; eye < 2; eye++) {
             EyeTotals& t = totals[eye];
             const int column = eye ? 10 : 3;
@@ -78,20 +174,17 @@ bool passOverPages(const StartOptions& o, int pass, FILE* events) {
             addFixationVectors(recording, ownFirst, ownEnd, eye, fixation, {o.convention, o.signs},
                                pass, t.sums, t.planes);
         }
-        // The page's own events.
-        int count = 0;
-        for (int e = 0; e < found; e++)
-            if (pageEvents[e].firstRow >= ownFirst && pageEvents[e].firstRow < ownEnd)
-                pageEvents[count++] = pageEvents[e];
+        const int count = ownEvents(pageEvents, found, rows, ownFirst, ownEnd, last,
+                                    recordingExtent.firstSample, ownedEvents);
         if (pass == 0) {
             for (int e = 0; e < count; e++) {
-                EyeTotals& t = totals[pageEvents[e].eye];
-                t.saccades += pageEvents[e].kind == EventKind::Saccade;
-                t.blinks += pageEvents[e].kind == EventKind::Blink;
+                EyeTotals& t = totals[ownedEvents[e].eye];
+                t.saccades += ownedEvents[e].kind == EventKind::Saccade;
+                t.blinks += ownedEvents[e].kind == EventKind::Blink;
             }
             if (events)
                 writeEvents(events, mergedEvents,
-                            mergeBinocularEvents(pageEvents, count, mergedEvents, MOST_EVENTS));
+                            mergeBinocularEvents(ownedEvents, count, mergedEvents, MOST_EVENTS));
         }
         if (last) return true;
         start = recordingExtent.firstSample + ownEnd - PAGE_OVERLAP / 2;
@@ -122,6 +215,13 @@ void writeReport(const StartOptions& o) {
         putchar('\t');
         writeNumber(stdout, t.planes[1].valid ? t.planes[1].thicknessDeg : none, "%.3f");
         putchar('\n');
+        if (flatPages[eye] > 0 && flatPages[eye] == pagesRead)
+            fprintf(stderr, "quelvist: %s eye: no saccades: %s\n", eye ? "right" : "left",
+                    describeSaccadeTrouble(flatTrouble[eye]));
+        else if (flatPages[eye] > 0)
+            fprintf(stderr, "quelvist: %s eye: no saccades on %d of %d pages: %s\n",
+                    eye ? "right" : "left", flatPages[eye], pagesRead,
+                    describeSaccadeTrouble(flatTrouble[eye]));
         if (p.noTorsion)
             fprintf(stderr, "quelvist: %s eye: no torsion recorded, so no Listing's plane\n",
                     eye ? "right" : "left");
