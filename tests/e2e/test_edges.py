@@ -9,7 +9,7 @@ import os
 import subprocess
 import tempfile
 
-from harness import BINARY, DATA, check, child_env, finish
+from harness import BINARY, DATA, check, child_env, finish, read_png
 
 work = tempfile.mkdtemp(prefix="quelvist-edges-")
 env = child_env()
@@ -244,5 +244,44 @@ for first, last in ((96500, 99499), (30000, 99999)):
           and abs(float(losses[0]["duration"]) - seconds) < 1e-3,
           f"a loss of rows {first}-{last} is one loss of {seconds:.2f} s "
           f"({[(e['onset'], e['duration'], e['eye']) for e in losses]})")
+
+# 9. A Listing movie shows every page as rotation vectors: a recording of
+# two pages, the second looking far up and to the side, where Fick angles
+# and rotation vectors part by degrees. The movie's last frame (the second
+# page whole) is the Listing snapshot of that page, not the plain one.
+two = [HEADER]
+for i in range(53000):
+    t = i / 1000
+    if i < 50000:
+        h, v = 2 * math.sin(t), 2 * math.cos(t)
+    else:
+        a = 2 * math.pi * (i - 50000) / 3000
+        h, v = 30 + 10 * math.cos(a), 30 + 10 * math.sin(a)
+    two.append(line(t, (f"{h:.3f}", f"{v:.3f}", "0.5"), (f"{h - 1:.3f}", f"{v:.3f}", "0.5")))
+two_pages = write("two-pages.txt", "".join(two))
+movie = os.path.join(work, "listing.mp4")
+r = run("--movie", movie, "--listing", "--clean", "--hide", "drum", "--distance", "80", "--fps", "1",
+        "--speed", "25", "--size", "320x240", two_pages)
+frames = os.path.join(work, "frames")
+os.makedirs(frames, exist_ok=True)
+if r.returncode == 0:
+    subprocess.run(["ffmpeg", "-v", "error", "-i", movie, os.path.join(frames, "%04d.png")], check=True)
+last = os.path.join(frames, sorted(os.listdir(frames))[-1]) if os.listdir(frames) else None
+shots = {}
+for name, extra in (("listing", ["--listing"]), ("plain", [])):
+    shots[name] = os.path.join(work, f"page2-{name}.png")
+    run("--snapshot", shots[name], *extra, "--clean", "--hide", "drum", "--distance", "80", "--from", "50",
+        "--size", "320x240", two_pages)
+if last:
+    end = read_png(last)
+    apart = {}
+    for name, path in shots.items():
+        shot = read_png(path)
+        apart[name] = sum(1 for y in range(240) for x in range(320)
+                          if max(abs(p - q) for p, q in zip(end.at(x, y), shot.at(x, y))) > 60)
+else:
+    apart = {}
+check(r.returncode == 0 and apart and apart["listing"] * 2 < apart["plain"],
+      f"--listing --movie: the second page in rotation vectors ({apart}, {r.stderr[-200:]!r})")
 
 finish()

@@ -56,15 +56,18 @@ def fick_angles(r, signs=(1, 1, 1)):
 
 
 def write(path, positions, rate=250, hold=0.3, blinks=()):
-    """Each position held for hold seconds; blinks: (eye column, from, to) in
-    seconds, written as empty cells."""
+    """Each position held for hold seconds, with a tremor of a thousandth of
+    a degree (as a tracker's noise: a trace without any makes Engbert and
+    Kliegl's threshold come from the saccades themselves); blinks: (eye
+    column, from, to) in seconds, written as empty cells."""
     with open(path, "w") as out:
         out.write("Time\tc1\tc2\tLH\tLV\tLT\tc6\tLS\tc8\tc9\tRH\tRV\tRT\tc13\tRS\n")
         n = 0
         for h, v, t in positions:
             for _ in range(int(hold * rate)):
                 time = n / rate
-                eye = f"{h:.6f}\t{v:.6f}\t{t:.6f}"
+                tremor = 0.001 * math.sin(n * 2.1)
+                eye = f"{h + tremor:.6f}\t{v - tremor:.6f}\t{t:.6f}"
                 left = right = eye
                 for column, a, b in blinks:
                     if a <= time < b:
