@@ -11,7 +11,7 @@ PACKAGES=(
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0 mesa-utils
   libgtk-3-dev libpng-dev libgl2ps-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils xdotool imagemagick tesseract-ocr tesseract-ocr-eng
+  xvfb xauth x11-utils xdotool xclip imagemagick tesseract-ocr tesseract-ocr-eng
   poppler-utils librsvg2-bin
   locales python3
   desktop-file-utils dpkg-dev file man-db g++-mingw-w64-x86-64

@@ -175,6 +175,27 @@ check(r.returncode == 2 and errors_of(r.stderr) and not os.path.exists(big),
       f"{errors_of(r.stderr)})")
 
 
+def clipboard():
+    """What Wine put on the clipboard (it offers it to X as CLIPBOARD)."""
+    r = subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True, timeout=10)
+    return r.stdout.decode("utf-8", "replace") if r.returncode == 0 else None
+
+
+def type_into_dialog(dialog, text, attempts=4):
+    """Types text into the file dialog's name field, reads the field back
+    (selected and copied) and types it again while it reads otherwise: a
+    busy Wine can drop or swap a letter that xdotool types by remapping a
+    spare key. True once the field holds text."""
+    for _ in range(attempts):
+        xdo("windowfocus", "--sync", str(dialog))
+        xdo("key", "--delay", "100", "End", "shift+Home", "BackSpace")
+        xdo("type", "--delay", "150", text)
+        xdo("key", "--delay", "100", "End", "shift+Home", "ctrl+c")
+        if wait_until(lambda: clipboard() == text or None, 20.0):
+            return True
+    return False
+
+
 def key_unclicked(viewer, key):
     """Presses key without clicking the window first; true once it arrived."""
     mark = viewer.trace.mark()
@@ -311,14 +332,17 @@ for label, args, typed, answer in (("typed Greek path, Yes", [], greek, "y"),
     if typed:
         dialog = v.wait_dialog(120)
         if dialog:
-            xdo("windowfocus", "--sync", str(dialog))
-            # Slowly: xdotool types a letter outside the keymap by remapping
-            # a spare key, which a busy Wine may read after the next remap.
-            xdo("type", "--delay", "150", "Z:" + typed.replace("/", "\\") + "\\Aufnahme.txt")
-            v.answer_until_gone(dialog, "Return")
+            # Slowly, and read back: xdotool types a letter outside the
+            # keymap by remapping a spare key, which a busy Wine may read
+            # after the next remap.
+            path = "Z:" + typed.replace("/", "\\") + "\\Aufnahme.txt"
+            check(type_into_dialog(dialog, path), f"{label}: the path reads back as typed ({clipboard()!r})")
+            v.answer_until_gone(dialog, "Return", timeout=120)
     question = v.wait_dialog(120)
     if question:
-        v.answer_until_gone(question, answer)
+        v.answer_until_gone(question, answer, timeout=120)
+    # Room for a slow Wine: the program says when its first frame is shown.
+    v.trace.wait("ready", timeout=300)
     window = v.wait_window(120)
     check(window is not None, f"{label}: the recording opens ({v.trace.read()[:1]})")
     if window:
