@@ -56,6 +56,34 @@ bool isDirectory(const char* path);
 bool removeFile(const char* path);
 bool replaceFile(const char* from, const char* to);
 
+// Files being written (the output module's part of the system).
+// What a name stands for, links followed: nothing yet, a file, a folder,
+// or something that is no file to replace (a device, a FIFO, a socket).
+// writable is false for a read-only file: one with no write permission for
+// anyone (the read-only attribute on Windows) or none for this user.
+enum class PathKind { Missing, File, Folder, Special, Unknown };
+PathKind pathKind(const char* path, bool* writable);
+// The name a file written to path replaces: path itself, or where its last
+// part leads when it is a link (through further links), so that the link
+// stays and its file is renewed. False when a link on the way belongs to
+// another user than this one or the administrator (planted in a shared
+// folder, as the system's own protection against such links has it).
+bool followOwnLinks(const char* path, std::string& target);
+// Up to capacity bytes from the start of path, when it is a file that can
+// be read (a FIFO put there meanwhile is never waited for); -1 otherwise.
+long readStartOfFile(const char* path, unsigned char* bytes, size_t capacity);
+// A new empty file beside path (in its folder), open for writing, under a
+// name nobody can foresee that still ends as path does
+// ("talk.partial-k3Xz9q.mp4"): created exclusively, never through a link
+// nor over a name that exists (O_CREAT|O_EXCL|O_NOFOLLOW; CREATE_NEW on
+// Windows). Until removeOnInterrupt(nullptr) it is removed should the
+// process be interrupted. Null with errno set when it cannot be made.
+FILE* createPartialFile(const char* path, std::string& partial);
+// What decides whether two names are one file to write: the identity of
+// the folder (its nearest existing folder and the rest of the name when it
+// does not exist yet) and the name, without case on Windows.
+std::string outputIdentity(const char* path);
+
 // A program started with its standard input fed by us through a pipe (the
 // movie's encoder). Its output and errors go where ours go.
 struct ChildProcess {
@@ -69,8 +97,15 @@ struct ChildProcess {
 bool findProgram(const char* name, char* out, size_t capacity);
 
 // Starts arguments[0] (a path from findProgram) with the null-ended arguments.
-// False when it cannot be started (not installed, say).
-bool startChildProcess(const char* const* arguments, ChildProcess& child);
+// False when it cannot be started (not installed, say). output, when given,
+// is a file from createPartialFile the child writes into by the name
+// childOutputName gives.
+bool startChildProcess(const char* const* arguments, ChildProcess& child,
+                       FILE* output = nullptr);
+// The name by which a child started with output reaches that very file:
+// the descriptor it inherits ("/proc/self/fd/3") on Linux, the partial
+// name on Windows (held open meanwhile, so that nobody can replace it).
+std::string childOutputName(const char* partial);
 // Closes the child's input, waits for it to end; true when it exited with 0.
 bool finishChildProcess(ChildProcess& child);
 
