@@ -81,8 +81,7 @@ enum class OutputKind { Picture, Video, Events };
 extern bool outputForced;
 // Why path may not receive a file of kind (before anything is drawn or
 // read), or null when it may.
-const char* outputFileProblem(const char* path, OutputKind kind, bool force,
-                              const char* recording);
+const char* outputFileProblem(const char* path, OutputKind kind, bool force, const char* recording);
 struct OutputFile {
     std::string target;  // the name given its file at the end (a link's file)
     std::string partial; // the file being written, beside the target
@@ -127,8 +126,7 @@ void readBackBuffer(int width, int height, unsigned char* rgb);
 // Writes rgb (width x height, bottom row first, as GL reads) to file as an
 // 8-bit RGB PNG with the top row first, flushed; on failure the problem is
 // the system's reason ("No space left on device"). The file stays open.
-bool writePng(FILE* file, int width, int height, const unsigned char* rgb,
-              const char** problem);
+bool writePng(FILE* file, int width, int height, const unsigned char* rgb, const char** problem);
 
 // The first name quelvist-NNN.png not yet taken in folder (the working
 // directory by default; otherwise ending in a separator), folder included.

@@ -31,10 +31,9 @@ bool equalIgnoringCase(const char* a, const char* b) {
 // other name.
 const char* videoFormatOf(const char* path) {
     static const char* const formats[][2] = {
-        {".mp4", "mp4"},  {".m4v", "mp4"},   {".mov", "mov"},  {".mkv", "matroska"},
-        {".webm", "webm"}, {".avi", "avi"},  {".gif", "gif"},  {".mpg", "mpeg"},
-        {".mpeg", "mpeg"}, {".ts", "mpegts"}, {".ogv", "ogg"}, {".flv", "flv"},
-        {".wmv", "asf"},   {".3gp", "3gp"}};
+        {".mp4", "mp4"}, {".m4v", "mp4"}, {".mov", "mov"},  {".mkv", "matroska"}, {".webm", "webm"},
+        {".avi", "avi"}, {".gif", "gif"}, {".mpg", "mpeg"}, {".mpeg", "mpeg"},    {".ts", "mpegts"},
+        {".ogv", "ogg"}, {".flv", "flv"}, {".wmv", "asf"},  {".3gp", "3gp"}};
     const char* dot = strrchr(path, '.');
     if (!dot || strpbrk(dot, "/\\")) return "mp4";
     for (const auto& format : formats)
@@ -132,12 +131,31 @@ bool writeMovie(const MovieSettings& movie, const char** problem) {
     // -xerror: without it ffmpeg ends with 0 when the trailer cannot be
     // written (a full disk), and a broken movie would be given its name.
     // -y: the file is there already, made empty for it.
-    const char* arguments[] = {ffmpeg,      "-hide_banner", "-loglevel",  "error",   "-nostdin",
-                               "-xerror",   "-y",           "-f",         "rawvideo", "-pix_fmt",
-                               "rgb24",     "-video_size",  size,         "-framerate", fps,
-                               "-i",        "pipe:0",       "-vf",        "vflip",   "-pix_fmt",
-                               "yuv420p",   "-f",           videoFormatOf(movie.path),
-                               output.c_str(), nullptr};
+    const char* arguments[] = {ffmpeg,
+                               "-hide_banner",
+                               "-loglevel",
+                               "error",
+                               "-nostdin",
+                               "-xerror",
+                               "-y",
+                               "-f",
+                               "rawvideo",
+                               "-pix_fmt",
+                               "rgb24",
+                               "-video_size",
+                               size,
+                               "-framerate",
+                               fps,
+                               "-i",
+                               "pipe:0",
+                               "-vf",
+                               "vflip",
+                               "-pix_fmt",
+                               "yuv420p",
+                               "-f",
+                               videoFormatOf(movie.path),
+                               output.c_str(),
+                               nullptr};
     ChildProcess encoder;
     if (!startChildProcess(arguments, encoder, file.stream)) {
         abandonOutputFile(file);

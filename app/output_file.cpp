@@ -61,11 +61,15 @@ const char* outputFileProblem(const char* path, OutputKind kind, bool force,
         return "it is the recording being read; choose another name";
     bool writable = true;
     switch (pathKind(target.c_str(), &writable)) {
-    case PathKind::Missing: return nullptr; // nothing there to lose
-    case PathKind::Folder: return "it is a folder";
-    case PathKind::Special: return "it is a device, a pipe or a socket, not a file; name a file";
+    case PathKind::Missing:
+        return nullptr; // nothing there to lose
+    case PathKind::Folder:
+        return "it is a folder";
+    case PathKind::Special:
+        return "it is a device, a pipe or a socket, not a file; name a file";
     case PathKind::File:
-    case PathKind::Unknown: break;
+    case PathKind::Unknown:
+        break;
     }
     if (!writable) return "it is read-only; make it writable to write over it";
     unsigned char start[1024];
@@ -119,9 +123,9 @@ bool finishOutputFile(OutputFile& file, const char** problem) {
     }
     // What stands at the name now, which may have changed while the file
     // was written.
-    *problem = error ? strerror(error)
-                     : outputFileProblem(file.target.c_str(), file.kind, outputForced,
-                                         recordingPath);
+    *problem = error
+                   ? strerror(error)
+                   : outputFileProblem(file.target.c_str(), file.kind, outputForced, recordingPath);
     if (!*problem && !replaceFile(file.partial.c_str(), file.target.c_str()))
         *problem = strerror(errno ? errno : EIO);
     if (*problem) {

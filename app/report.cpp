@@ -153,8 +153,8 @@ int runReport(const StartOptions& o) {
     OutputFile output;
     if (o.eventsPath) {
         outputForced = o.force;
-        const char* problem = outputFileProblem(o.eventsPath, OutputKind::Events, o.force,
-                                                recordingPath);
+        const char* problem =
+            outputFileProblem(o.eventsPath, OutputKind::Events, o.force, recordingPath);
         if (problem) {
             fprintf(stderr, "quelvist: will not write %s: %s\n", o.eventsPath, problem);
             return 2;

@@ -82,8 +82,7 @@ bool encodePngInMemory(int width, int height, const unsigned char* rgb,
     return encodePng(out, width, height, rgb);
 }
 
-bool writePng(FILE* file, int width, int height, const unsigned char* rgb,
-              const char** problem) {
+bool writePng(FILE* file, int width, int height, const unsigned char* rgb, const char** problem) {
     static PngOutput out;
     out = {file, 0, nullptr};
     if (!encodePng(out, width, height, rgb)) {

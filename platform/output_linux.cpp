@@ -108,8 +108,7 @@ FILE* createPartialFile(const char* path, std::string& partial) {
     const size_t added = strlen(".partial-XXXXXX") + ending.size();
     if (stem.size() + added > NAME_MAX) stem.resize(NAME_MAX > added ? NAME_MAX - added : 0);
     const char* slash = strrchr(path, '/');
-    const std::string head =
-        std::string(path, slash ? slash + 1 - path : 0) + stem + ".partial-";
+    const std::string head = std::string(path, slash ? slash + 1 - path : 0) + stem + ".partial-";
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 
     // No interrupt may come between the file's making and its being

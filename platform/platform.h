@@ -100,8 +100,7 @@ bool findProgram(const char* name, char* out, size_t capacity);
 // False when it cannot be started (not installed, say). output, when given,
 // is a file from createPartialFile the child writes into by the name
 // childOutputName gives.
-bool startChildProcess(const char* const* arguments, ChildProcess& child,
-                       FILE* output = nullptr);
+bool startChildProcess(const char* const* arguments, ChildProcess& child, FILE* output = nullptr);
 // The name by which a child started with output reaches that very file:
 // the descriptor it inherits ("/proc/self/fd/3") on Linux, the partial
 // name on Windows (held open meanwhile, so that nobody can replace it).

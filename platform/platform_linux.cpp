@@ -567,9 +567,9 @@ bool ensureDisplayForFigures(int width, int height, char* problem, size_t capaci
         fcntl(ends[1], F_SETFD, 0);
         // -noreset: a server that resets when its last client leaves turns
         // away the batch's next run while it does.
-        const char* const arguments[] = {"Xvfb",   "-displayfd", fd,  "-screen",
-                                         "0",      screen,       "-auth", cookieFile,
-                                         "-nolisten", "tcp",     "-noreset", nullptr};
+        const char* const arguments[] = {"Xvfb",      "-displayfd", fd,         "-screen",
+                                         "0",         screen,       "-auth",    cookieFile,
+                                         "-nolisten", "tcp",        "-noreset", nullptr};
         execve(xvfb, const_cast<char* const*>(arguments), serverEnvironment.data());
         _exit(127);
     }

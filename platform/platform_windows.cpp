@@ -194,8 +194,9 @@ PathKind pathKind(const char* path, bool* writable) {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return PathKind::Folder;
     // Devices (NUL, CON, COM1) and pipes are told by their handle's type.
-    HANDLE file = CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE file =
+        CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return PathKind::Missing;
     const DWORD type = GetFileType(file);
     CloseHandle(file);
@@ -248,16 +249,23 @@ BOOL WINAPI onConsoleInterrupt(DWORD) {
 int errnoOf(DWORD error) {
     switch (error) {
     case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS: return EEXIST;
+    case ERROR_ALREADY_EXISTS:
+        return EEXIST;
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND: return ENOENT;
+    case ERROR_PATH_NOT_FOUND:
+        return ENOENT;
     case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION: return EACCES;
+    case ERROR_SHARING_VIOLATION:
+        return EACCES;
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: return ENOSPC;
-    case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
-    case ERROR_WRITE_PROTECT: return EROFS;
-    default: return EIO;
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return ENAMETOOLONG;
+    case ERROR_WRITE_PROTECT:
+        return EROFS;
+    default:
+        return EIO;
     }
 }
 
