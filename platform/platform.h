@@ -141,8 +141,10 @@ void lastLineOf(char* text, char* out, size_t capacity);
 // job) a private Xvfb is started, DISPLAY points at it, and it is stopped
 // when the process ends; on Windows a session without a visible desktop (a
 // service, a task run while nobody is logged on) cannot draw. width x height
-// is the largest window asked for. False with the reason in problem when
-// there is nothing to draw on.
+// is the largest window asked for. The private Xvfb admits only clients with
+// its fresh cookie (XAUTHORITY names it: a 0600 file in a 0700 folder of
+// its own, removed when the display stops or the process is interrupted).
+// False with the reason in problem when there is nothing to draw on.
 bool ensureDisplayForFigures(int width, int height, char* problem, size_t capacity);
 // Stops the private display, if one was started, for a process ending with
 // status (endProcess calls it). Should the process end otherwise (a crash, a
@@ -190,10 +192,11 @@ bool extensionListed(const char* list, const char* name);
 void* keyboardWindow();
 void giveKeyboardBack(void* window);
 
-// A file written under its temporary name until it is complete: removed
-// when the process is interrupted (Ctrl-C, its terminal closed, a kill), so
-// that no partial file stays behind; null once the file has its name or is
-// gone. The runs of a batch that are still going are stopped then too.
+// A file written under its partial name until it is complete: removed
+// when the process is interrupted (Ctrl-C, its terminal closed, a kill;
+// on Windows Ctrl-C, Ctrl-Break or the console closed), so that no partial
+// file stays behind; null once the file has its name or is gone. The runs
+// of a batch that are still going are stopped then too.
 void removeOnInterrupt(const char* path);
 
 // The event trace: when the environment variable QUELVIST_TRACE names a

@@ -298,8 +298,16 @@ FILE* createPartialFile(const char* path, std::string& partial) {
     const std::string name = namePart(path);
     size_t dot = name.find_last_of('.');
     if (dot == std::string::npos || dot == 0) dot = name.size();
+    // A name near the system's limit (255 UTF-16 units) gives up part of its
+    // stem, never half a surrogate pair.
+    std::wstring stem = widen(name.substr(0, dot).c_str());
+    const size_t added = 15 + widen(name.substr(dot).c_str()).size();
+    if (stem.size() + added > 255) {
+        stem.resize(added < 255 ? 255 - added : 0);
+        if (!stem.empty() && stem.back() >= 0xD800 && stem.back() < 0xDC00) stem.pop_back();
+    }
     const std::string head =
-        std::string(path, strlen(path) - name.size()) + name.substr(0, dot) + ".partial-";
+        std::string(path, strlen(path) - name.size()) + narrow(stem.c_str()) + ".partial-";
     static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     HANDLE file = INVALID_HANDLE_VALUE;
     DWORD error = ERROR_FILE_EXISTS;
@@ -359,9 +367,16 @@ std::string outputIdentity(const char* path) {
         folder = up;
     }
     // Windows' own names ignore case, as NTFS compares them.
-    std::wstring name = widen(rest.c_str());
-    for (wchar_t& c : name)
-        if (c == L'/') c = L'\\';
+    // The part not made yet as it will be: a//b and a\.\b are a\b here.
+    std::wstring name, segment;
+    for (const wchar_t c : widen(rest.c_str()) + L"\\") {
+        if (c != L'/' && c != L'\\') {
+            segment += c;
+            continue;
+        }
+        if (!segment.empty() && segment != L".") name += (name.empty() ? L"" : L"\\") + segment;
+        segment.clear();
+    }
     if (!name.empty()) CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
     char identity[64];
     snprintf(identity, sizeof identity, "%lx:%lx:%lx\\", info.dwVolumeSerialNumber,
