@@ -201,16 +201,21 @@ def shared_folder(cell):
 
 
 def planted_partial(cell):
-    """Another user's link where the partial file used to be made
-    ("fig.partial.png"): never written through."""
+    """Another user's links where the partial file used to be made
+    ("fig.partial.png", to a file that exists, and "fig.partial2.png", to
+    one that does not yet): neither is written through nor made."""
     victim = shared_folder(cell)
+    made = os.path.join(work, f"made-by-{cell.writer}")  # root's file, would the link be followed
     target = os.path.join(cell.folder, "fig" + cell.ending)
-    planted = os.path.join(cell.folder, "fig.partial" + cell.ending)
-    os.symlink(victim, planted)
-    if ROOT:
-        os.lchown(planted, NOBODY, NOBODY)
+    planted = {os.path.join(cell.folder, "fig.partial" + cell.ending): victim,
+               os.path.join(cell.folder, "fig.partial2" + cell.ending): made}
+    for link, to in planted.items():
+        os.symlink(to, link)
+        if ROOT:
+            os.lchown(link, NOBODY, NOBODY)
     r = run(cell.arguments(target))
-    return written(cell, r) and os.readlink(planted) == victim, r
+    return written(cell, r) and not os.path.exists(made) \
+        and all(os.readlink(link) == to for link, to in planted.items()), r
 
 
 def planted_target(cell):
