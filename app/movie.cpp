@@ -131,33 +131,13 @@ bool writeMovie(const MovieSettings& movie, const char** problem) {
     // -xerror: without it ffmpeg ends with 0 when the trailer cannot be
     // written (a full disk), and a broken movie would be given its name.
     // -y: the file is there already, made empty for it.
-    const char* arguments[] = {ffmpeg,
-                               "-hide_banner",
-                               "-loglevel",
-                               "error",
-                               "-nostdin",
-                               "-xerror",
-                               "-y",
-                               "-f",
-                               "rawvideo",
-                               "-pix_fmt",
-                               "rgb24",
-                               "-video_size",
-                               size,
-                               "-framerate",
-                               fps,
-                               "-i",
-                               "pipe:0",
-                               "-vf",
-                               "vflip",
-                               "-pix_fmt",
-                               "yuv420p",
-                               "-f",
-                               videoFormatOf(movie.path),
-                               output.c_str(),
-                               nullptr};
+    std::vector<const char*> arguments = {
+        ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin",    "-xerror",  "-y",
+        "-f",   "rawvideo",     "-pix_fmt",  "rgb24", "-video_size", size,       "-framerate",
+        fps,    "-i",           "pipe:0",    "-vf",   "vflip",       "-pix_fmt", "yuv420p"};
+    arguments.insert(arguments.end(), {"-f", videoFormatOf(movie.path), output.c_str(), nullptr});
     ChildProcess encoder;
-    if (!startChildProcess(arguments, encoder, file.stream)) {
+    if (!startChildProcess(arguments.data(), encoder, file.stream)) {
         abandonOutputFile(file);
         *problem = notStarted;
         return false;
