@@ -103,7 +103,7 @@ bool findProgram(const char* name, char* out, size_t capacity);
 bool startChildProcess(const char* const* arguments, ChildProcess& child, FILE* output = nullptr);
 // The name by which a child started with output reaches that very file:
 // the descriptor it inherits ("/proc/self/fd/3") on Linux, the partial
-// name on Windows (held open meanwhile, so that nobody can replace it).
+// name on Windows (where making links takes a privilege users lack).
 std::string childOutputName(const char* partial);
 // Closes the child's input, waits for it to end; true when it exited with 0.
 bool finishChildProcess(ChildProcess& child);

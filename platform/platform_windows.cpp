@@ -323,12 +323,13 @@ FILE* createPartialFile(const char* path, std::string& partial) {
         for (unsigned char r : random)
             candidate += letters[r % (sizeof letters - 1)];
         candidate += name.substr(dot);
-        // CREATE_NEW never opens what is there, a link included. Others may
-        // read and write (ffmpeg writes into it by its name) but neither
-        // delete nor rename it while it is open.
+        // CREATE_NEW never opens what is there, a link included. ffmpeg
+        // writes into it by its name (sharing no deletion, so that nobody
+        // renames it meanwhile); deletion is shared so that the console's
+        // handler can delete it on Ctrl-C while it is open.
         file = CreateFileW(systemPath(candidate.c_str()).c_str(), GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE)
             partial = candidate;
         else
