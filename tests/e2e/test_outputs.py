@@ -7,6 +7,7 @@ the private display of a headless run: no other client may connect."""
 import ctypes
 import hashlib
 import os
+import select
 import shutil
 import signal
 import stat
@@ -259,7 +260,6 @@ class CreationWatch:
         self.libc.inotify_add_watch(self.fd, folder.encode(), 0x100)  # IN_CREATE
 
     def wait_partial(self, process, timeout=60):
-        import select
         buffer = b""
         while process.poll() is None:
             ready, _, _ = select.select([self.fd], [], [], timeout)
