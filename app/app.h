@@ -5,6 +5,7 @@
 #include "view/view.h"
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -68,18 +69,36 @@ int runBatch(const StartOptions& options);
 // returns the exit status; needs no display.
 int runReport(const StartOptions& options);
 
-// What may receive a snapshot or a movie. The problem's text (the target is
-// the recording itself, a folder, or an existing file of another kind and
-// force is not given), or null when path may be written.
-enum class OutputKind { Picture, Video };
-const char* outputFileProblem(const char* path, OutputKind kind, bool force,
-                              const char* recordingPath);
-// A name beside path that does not exist yet, with path's ending:
-// "talk.partial.mp4", "talk.partial2.mp4"...
-std::string temporaryNameBeside(const char* path);
-// Renames the finished picture partial to path; when that fails, removes it
-// and says why in problem.
-bool giveItsName(const char* partial, const char* path, const char** problem);
+// The output module: every file the program writes (snapshot, figure,
+// movie, events table, and so every output of a batch) is asked for here,
+// never opened by its writer. It refuses the recording being read (however
+// named: links, hard links), folders, devices, FIFOs, sockets, read-only
+// files, and an existing file of another kind unless forced; it writes
+// under a partial name made exclusively in the target's folder, renames it
+// into place when complete, and removes it on failure or interrupt.
+enum class OutputKind { Picture, Video, Events };
+// --force: an existing file of another kind may be written over.
+extern bool outputForced;
+// Why path may not receive a file of kind (before anything is drawn or
+// read), or null when it may.
+const char* outputFileProblem(const char* path, OutputKind kind, bool force, const char* recording);
+struct OutputFile {
+    std::string target;  // the name given its file at the end (a link's file)
+    std::string partial; // the file being written, beside the target
+    FILE* stream;        // open on partial until finished or abandoned
+    OutputKind kind;
+};
+// Checks path (outputFileProblem with outputForced and recordingPath) and
+// creates its partial file; false with the reason in problem.
+bool openOutputFile(const char* path, OutputKind kind, OutputFile& file, const char** problem);
+// Closes the stream (a failed write shows there: the system's reason),
+// checks the target once more and renames the partial file onto it; on
+// failure the partial file is removed and problem says why.
+bool finishOutputFile(OutputFile& file, const char** problem);
+// Closes and removes the partial file after the writer's own failure.
+void abandonOutputFile(OutputFile& file);
+// The events table's first line, by which the program knows its own table.
+extern const char* const EVENTS_HEADER;
 
 // Draws the current view into the back buffer and writes it to path as a
 // PNG, under a temporary name first. On failure returns false with the
@@ -104,11 +123,10 @@ bool encodePngInMemory(int width, int height, const unsigned char* rgb,
 // triples, bottom row first, rows packed without padding.
 void readBackBuffer(int width, int height, unsigned char* rgb);
 
-// Writes rgb (width x height, bottom row first, as GL reads) as an 8-bit RGB
-// PNG with the top row first; on failure the problem is the system's reason
-// ("No space left on device").
-bool writePng(const char* path, int width, int height, const unsigned char* rgb,
-              const char** problem);
+// Writes rgb (width x height, bottom row first, as GL reads) to file as an
+// 8-bit RGB PNG with the top row first, flushed; on failure the problem is
+// the system's reason ("No space left on device"). The file stays open.
+bool writePng(FILE* file, int width, int height, const unsigned char* rgb, const char** problem);
 
 // The first name quelvist-NNN.png not yet taken in folder (the working
 // directory by default; otherwise ending in a separator), folder included.

@@ -21,32 +21,15 @@ struct Batch {
     int finished;
 };
 
-// The output name as the file system reads it: "./a//b.png" and "a/b.png"
-// name one file.
-std::string outputKey(const std::string& name) {
-    std::string key;
-    for (size_t i = 0; i < name.size(); i++) {
-        const char c = name[i] == '\\' ? '/' : name[i];
-        const bool segmentStart = key.empty() || key.back() == '/';
-        if (c == '/' && !key.empty() && key.back() == '/') continue;
-        if (c == '.' && segmentStart && i + 1 < name.size() &&
-            (name[i + 1] == '/' || name[i + 1] == '\\')) {
-            i++; // "./"
-            continue;
-        }
-        key += c;
-    }
-    return key;
-}
-
-// Two recordings whose figures would get one name ("a/rec.txt" and
-// "b/rec.txt" into figures/{name}.png): the second would overwrite the
-// first, or both would write the file at once. Returns the index of the
-// second, or -1.
+// Two recordings whose figures would go to one file ("a/rec.txt" and
+// "b/rec.txt" into figures/{name}.png, or {dir}/../{name}.png): the second
+// would overwrite the first, or both would write the file at once. One
+// file is one folder and name, however they are spelt. Returns the index
+// of the second, or -1.
 int sharedOutput(const std::vector<std::string>& names, int& other) {
     std::vector<std::string> outputs;
     for (const std::string& name : names)
-        outputs.push_back(outputKey(name));
+        outputs.push_back(outputIdentity(name.c_str()));
     std::vector<int> order(outputs.size());
     for (size_t i = 0; i < order.size(); i++)
         order[i] = static_cast<int>(i);

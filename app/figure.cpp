@@ -11,6 +11,7 @@
 #include <gl2ps.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -148,14 +149,9 @@ bool saveVectorFigure(const char* path, const char** problem) {
     if (view.showDrum) captureDrum(width, height);
     drumImage.format = format;
 
-    const std::string partial = temporaryNameBeside(path);
-    removeOnInterrupt(partial.c_str());
-    FILE* file = openFile(partial.c_str(), "wb");
-    if (!file) {
-        *problem = strerror(errno);
-        removeOnInterrupt(nullptr);
-        return false;
-    }
+    OutputFile output;
+    if (!openOutputFile(path, OutputKind::Picture, output, problem)) return false;
+    FILE* file = output.stream;
     GLint viewport[4] = {0, 0, width, height};
     // Room for every segment's feedback at once; doubled while it overflows.
     GLint buffer = std::max(1 << 22, recording.rowCount * 64);
@@ -167,7 +163,7 @@ bool saveVectorFigure(const char* path, const char** problem) {
         // In drawing order, as the picture is painted (no depth test).
         gl2psBeginPage(title.c_str(), "Quelvist", viewport, format->gl2ps, GL2PS_NO_SORT,
                        GL2PS_DRAW_BACKGROUND | GL2PS_SILENT, GL_RGBA, 0, nullptr, 0, 0, 0, buffer,
-                       file, partial.c_str());
+                       file, output.partial.c_str());
         gl2psEnable(GL2PS_BLEND);
         gl2psBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         gl2psLineWidth(1);
@@ -182,15 +178,11 @@ bool saveVectorFigure(const char* path, const char** problem) {
     const bool drawn = state == GL2PS_SUCCESS || state == GL2PS_NO_FEEDBACK;
     // gl2ps does not say why a write failed; the first failing write left
     // its reason in errno ("No space left on device").
-    int error = ferror(file) ? writeError : 0;
-    if (fflush(file) != 0 && !error) error = errno;
-    if (fclose(file) != 0 && !error) error = errno;
-    const bool written = drawn && !error;
-    if (!written) {
+    const int error = ferror(file) ? writeError : 0;
+    if (!drawn || error) {
         *problem = !drawn ? "the figure could not be laid out" : strerror(error ? error : EIO);
-        removeFile(partial.c_str());
-        removeOnInterrupt(nullptr);
+        abandonOutputFile(output);
         return false;
     }
-    return giveItsName(partial.c_str(), path, problem);
+    return finishOutputFile(output, problem);
 }

@@ -27,16 +27,19 @@ bool equalIgnoringCase(const char* a, const char* b) {
     return *a == *b;
 }
 
-// Endings ffmpeg picks a format by; any other name is written as MP4.
-bool hasVideoEnding(const char* path) {
-    static const char* const endings[] = {".mp4", ".m4v",  ".mov", ".mkv", ".webm", ".avi", ".gif",
-                                          ".mpg", ".mpeg", ".ts",  ".ogv", ".flv",  ".wmv", ".3gp"};
+// ffmpeg writes into the file made for it, whose name says nothing, so the
+// format is always named: the one ffmpeg picks for the ending, MP4 for any
+// other name.
+const char* videoFormatOf(const char* path) {
+    static const char* const formats[][2] = {
+        {".mp4", "mp4"}, {".m4v", "mp4"}, {".mov", "mov"},  {".mkv", "matroska"}, {".webm", "webm"},
+        {".avi", "avi"}, {".gif", "gif"}, {".mpg", "mpeg"}, {".mpeg", "mpeg"},    {".ts", "mpegts"},
+        {".ogv", "ogg"}, {".flv", "flv"}, {".wmv", "asf"},  {".3gp", "3gp"}};
     const char* dot = strrchr(path, '.');
-    const char* separator = strpbrk(dot ? dot : path, "/\\");
-    if (!dot || separator) return false;
-    for (const char* ending : endings)
-        if (equalIgnoringCase(dot, ending)) return true;
-    return false;
+    if (!dot || strpbrk(dot, "/\\")) return "mp4";
+    for (const auto& format : formats)
+        if (equalIgnoringCase(dot, format[0])) return format[1];
+    return "mp4";
 }
 
 // Frame number frame of the page, number movieFrame of the whole movie.
@@ -108,35 +111,36 @@ bool writeMovie(const MovieSettings& movie, const char** problem) {
         }
     }
 
-    const std::string partial = temporaryNameBeside(movie.path);
-    removeOnInterrupt(partial.c_str());
-    // "file:" keeps a name such as "take2:final.mp4" or "-x.mp4" a file name.
-    const std::string output = "file:" + partial;
     char size[32], fps[16];
     snprintf(size, sizeof size, "%dx%d", width, height);
     snprintf(fps, sizeof fps, "%d", movie.fps);
     const char* wanted = getenv("QUELVIST_FFMPEG");
     if (!wanted || !*wanted) wanted = "ffmpeg";
     static char ffmpeg[4096];
+    const char* notStarted = "ffmpeg could not be started: install it (Debian: apt install ffmpeg) "
+                             "or set QUELVIST_FFMPEG to the ffmpeg program";
     if (!findProgram(wanted, ffmpeg, sizeof ffmpeg)) {
-        *problem = "ffmpeg could not be started: install it (Debian: apt install ffmpeg) or set "
-                   "QUELVIST_FFMPEG to the ffmpeg program";
+        *problem = notStarted;
         return false;
     }
+    OutputFile file;
+    if (!openOutputFile(movie.path, OutputKind::Video, file, problem)) return false;
+    // "file:" keeps the name a file name, whatever it holds.
+    const std::string output = "file:" + childOutputName(file.partial.c_str());
     fprintf(stderr, "quelvist: encoding with %s\n", ffmpeg);
     // GL reads rows bottom-up, hence the flip; yuv420p is what every player opens.
     // -xerror: without it ffmpeg ends with 0 when the trailer cannot be
     // written (a full disk), and a broken movie would be given its name.
+    // -y: the file is there already, made empty for it.
     std::vector<const char*> arguments = {
         ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin",    "-xerror",  "-y",
         "-f",   "rawvideo",     "-pix_fmt",  "rgb24", "-video_size", size,       "-framerate",
         fps,    "-i",           "pipe:0",    "-vf",   "vflip",       "-pix_fmt", "yuv420p"};
-    if (!hasVideoEnding(movie.path)) arguments.insert(arguments.end(), {"-f", "mp4"});
-    arguments.insert(arguments.end(), {output.c_str(), nullptr});
+    arguments.insert(arguments.end(), {"-f", videoFormatOf(movie.path), output.c_str(), nullptr});
     ChildProcess encoder;
-    if (!startChildProcess(arguments.data(), encoder)) {
-        *problem = "ffmpeg could not be started: install it (Debian: apt install ffmpeg) or set "
-                   "QUELVIST_FFMPEG to the ffmpeg program";
+    if (!startChildProcess(arguments.data(), encoder, file.stream)) {
+        abandonOutputFile(file);
+        *problem = notStarted;
         return false;
     }
 
@@ -168,15 +172,13 @@ bool writeMovie(const MovieSettings& movie, const char** problem) {
     }
     fputc('\n', stderr);
     const bool encoded = finishChildProcess(encoder) && fed && pageRead;
-    const bool named = encoded && replaceFile(partial.c_str(), movie.path);
-    if (!named) removeFile(partial.c_str());
-    removeOnInterrupt(nullptr);
-    if (!named) {
+    if (!encoded) {
+        abandonOutputFile(file);
         *problem = !pageRead ? "the recording could not be read again for its next page"
-                   : encoded ? "the movie could not be given its name"
                              : "ffmpeg could not write the movie (its message is above)";
         return false;
     }
+    if (!finishOutputFile(file, problem)) return false;
     fprintf(stderr, "quelvist: wrote %s (%lld frames at %d per second)\n", movie.path, movieFrame,
             movie.fps);
     return true;

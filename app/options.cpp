@@ -216,7 +216,8 @@ const OptionRow optionTable[] = {
      }},
     {"--size", "WxH", "the window size for --snapshot and --movie\n(default 300x300)", takeSize},
     {"--force", nullptr,
-     "let --snapshot or --movie write over an existing file\nthat is not a picture or a video",
+     "let --snapshot, --movie or --events write over an\nexisting file that is not a picture, "
+     "a video or an\nevents table",
      [](StartOptions& o, const char*) -> const char* {
          o.force = true;
          return nullptr;
@@ -515,8 +516,8 @@ StartOptions parseArguments(int argc, char** argv) {
             options.moviePath ? "--movie needs a RECORDING" : "--snapshot needs a RECORDING";
     else if (options.movieOptionGiven && !options.moviePath)
         options.problem = "--fps, --speed, --rotate, --clock and --trail go with --movie";
-    else if (options.force && !options.snapshotPath && !options.moviePath)
-        options.problem = "--force goes with --snapshot or --movie";
+    else if (options.force && !options.snapshotPath && !options.moviePath && !options.eventsPath)
+        options.problem = "--force goes with --snapshot, --movie or --events";
     else if (options.moviePath && (options.width % 2 || options.height % 2))
         options.problem = "a movie's --size takes even numbers, such as 640x480";
     else if (options.viewChoice.preset && options.viewChoice.anglesGiven)
@@ -537,8 +538,9 @@ void printUsage() {
           "                [--force] [VIEW] [--fit] [--gaps] [--plot] [--scale]\n"
           "                [--listing] [--convention C] [--signs -h-v-t] [--jobs N]\n"
           "                RECORDING...\n"
-          "       quelvist [--report] [--events FILE.tsv] [--convention fick|helmholtz]\n"
-          "                [--signs -h-v-t] [--from SECONDS] [--to SECONDS] RECORDING\n"
+          "       quelvist [--report] [--events FILE.tsv] [--force]\n"
+          "                [--convention fick|helmholtz] [--signs -h-v-t]\n"
+          "                [--from SECONDS] [--to SECONDS] RECORDING\n"
           "       quelvist --movie FILE.mp4 [--fps N] [--speed X] [--size WxH]\n"
           "                [--rotate x|y|z] [--clock] [--trail] [VIEW] [--force]\n"
           "                [--jobs N] RECORDING...\n"

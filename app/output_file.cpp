@@ -1,10 +1,14 @@
-// Where snapshots and movies are written: never over the recording being
-// read, never over a file of another kind unless asked, and always under a
-// temporary name first, so that a failed write leaves the old file whole.
+// Every file the program writes comes through here: never over the
+// recording being read, a folder, a device or a FIFO, never over a file of
+// another kind unless asked, and always under a partial name made
+// exclusively in the target's folder first, so that a failed or interrupted
+// write leaves the old file whole and nothing beside it.
 #include "app/app.h"
 
 #include "platform/platform.h"
+#include "recording/recording.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -40,45 +44,95 @@ bool looksLikeVideo(const unsigned char* b, size_t n) {
            (n >= 189 && b[0] == 0x47 && b[188] == 0x47);                            // MPEG-TS
 }
 
+bool looksLikeEvents(const unsigned char* b, size_t n) {
+    return startsWith(b, n, EVENTS_HEADER, strlen(EVENTS_HEADER));
+}
+
 } // namespace
 
+bool outputForced;
+
 const char* outputFileProblem(const char* path, OutputKind kind, bool force,
-                              const char* recordingPath) {
-    if (sameFile(path, recordingPath)) return "it is the recording being read; choose another name";
-    if (isDirectory(path)) return "it is a folder";
-    FILE* file = openFile(path, "rb");
-    if (!file) return nullptr; // nothing there to lose
-    unsigned char start[1024];
-    const size_t count = fread(start, 1, sizeof start, file);
-    fclose(file);
-    const bool sameKind =
-        kind == OutputKind::Picture ? looksLikePicture(start, count) : looksLikeVideo(start, count);
-    if (count == 0 || sameKind || force) return nullptr;
-    return kind == OutputKind::Picture
-               ? "it exists and is not a picture (PNG, PDF, SVG, EPS); give --force to write over "
-                 "it"
-               : "it exists and is not a video; give --force to write over it";
-}
-
-bool giveItsName(const char* partial, const char* path, const char** problem) {
-    const bool named = replaceFile(partial, path);
-    removeOnInterrupt(nullptr);
-    if (named) return true;
-    *problem = "the picture could not be given its name";
-    removeFile(partial);
-    return false;
-}
-
-std::string temporaryNameBeside(const char* path) {
-    const std::string name = path;
-    const size_t separator = name.find_last_of("/\\");
-    const size_t base = separator == std::string::npos ? 0 : separator + 1;
-    size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || dot <= base) dot = name.size();
-    // "talk.mp4" -> "talk.partial.mp4": the ending still says the format.
-    for (int n = 1;; n++) {
-        const std::string candidate =
-            name.substr(0, dot) + ".partial" + (n > 1 ? std::to_string(n) : "") + name.substr(dot);
-        if (!fileExists(candidate.c_str())) return candidate;
+                              const char* recording) {
+    std::string target;
+    if (!followOwnLinks(path, target))
+        return "it is a link that another user made in a shared folder";
+    if (sameFile(path, recording) || sameFile(target.c_str(), recording))
+        return "it is the recording being read; choose another name";
+    bool writable = true;
+    switch (pathKind(target.c_str(), &writable)) {
+    case PathKind::Missing:
+        return nullptr; // nothing there to lose
+    case PathKind::Folder:
+        return "it is a folder";
+    case PathKind::Special:
+        return "it is a device, a pipe or a socket, not a file; name a file";
+    case PathKind::File:
+    case PathKind::Unknown:
+        break;
     }
+    if (!writable) return "it is read-only; make it writable to write over it";
+    unsigned char start[1024];
+    const long count = readStartOfFile(target.c_str(), start, sizeof start);
+    if (count == 0 || force) return nullptr;
+    const size_t n = count < 0 ? 0 : static_cast<size_t>(count);
+    switch (kind) {
+    case OutputKind::Picture:
+        if (count > 0 && looksLikePicture(start, n)) return nullptr;
+        return "it exists and is not a picture (PNG, PDF, SVG, EPS); give --force to write over "
+               "it";
+    case OutputKind::Video:
+        if (count > 0 && looksLikeVideo(start, n)) return nullptr;
+        return "it exists and is not a video; give --force to write over it";
+    case OutputKind::Events:
+        if (count > 0 && looksLikeEvents(start, n)) return nullptr;
+        return "it exists and is not an events table of this program; give --force to write "
+               "over it";
+    }
+    return nullptr;
+}
+
+bool openOutputFile(const char* path, OutputKind kind, OutputFile& file, const char** problem) {
+    file = {};
+    file.kind = kind;
+    if ((*problem = outputFileProblem(path, kind, outputForced, recordingPath))) return false;
+    followOwnLinks(path, file.target);
+    file.stream = createPartialFile(file.target.c_str(), file.partial);
+    if (!file.stream) {
+        *problem = strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+void abandonOutputFile(OutputFile& file) {
+    if (file.stream) fclose(file.stream);
+    file.stream = nullptr;
+    if (!file.partial.empty()) removeFile(file.partial.c_str());
+    removeOnInterrupt(nullptr);
+    file.partial.clear();
+}
+
+bool finishOutputFile(OutputFile& file, const char** problem) {
+    int error = 0;
+    if (file.stream) {
+        errno = 0;
+        if (fflush(file.stream) != 0 || ferror(file.stream)) error = errno ? errno : EIO;
+        if (fclose(file.stream) != 0 && !error) error = errno ? errno : EIO;
+        file.stream = nullptr;
+    }
+    // What stands at the name now, which may have changed while the file
+    // was written.
+    *problem = error
+                   ? strerror(error)
+                   : outputFileProblem(file.target.c_str(), file.kind, outputForced, recordingPath);
+    if (!*problem && !replaceFile(file.partial.c_str(), file.target.c_str()))
+        *problem = strerror(errno ? errno : EIO);
+    if (*problem) {
+        abandonOutputFile(file);
+        return false;
+    }
+    removeOnInterrupt(nullptr);
+    file.partial.clear();
+    return true;
 }

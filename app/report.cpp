@@ -12,6 +12,10 @@
 #include <cstdio>
 #include <cstring>
 
+const char* const EVENTS_HEADER =
+    "onset\tduration\ttrial_type\teye\tamplitude_deg\tpeak_velocity_deg_s\tstart_h\tstart_v\t"
+    "start_t\tend_h\tend_v\tend_t\n";
+
 namespace {
 
 struct EyeTotals {
@@ -249,17 +253,21 @@ int runReport(const StartOptions& o) {
     recordingSelection.from = o.from;
     recordingSelection.to = o.to;
     FILE* events = nullptr;
-    std::string partial;
+    OutputFile output;
     if (o.eventsPath) {
-        partial = temporaryNameBeside(o.eventsPath);
-        events = openFile(partial.c_str(), "wb");
-        if (!events) {
-            fprintf(stderr, "quelvist: could not write %s: %s\n", o.eventsPath, strerror(errno));
+        outputForced = o.force;
+        const char* problem =
+            outputFileProblem(o.eventsPath, OutputKind::Events, o.force, recordingPath);
+        if (problem) {
+            fprintf(stderr, "quelvist: will not write %s: %s\n", o.eventsPath, problem);
             return 2;
         }
-        fputs("onset\tduration\ttrial_type\teye\tamplitude_deg\tpeak_velocity_deg_s\tstart_h\t"
-              "start_v\tstart_t\tend_h\tend_v\tend_t\n",
-              events);
+        if (!openOutputFile(o.eventsPath, OutputKind::Events, output, &problem)) {
+            fprintf(stderr, "quelvist: could not write %s: %s\n", o.eventsPath, problem);
+            return 2;
+        }
+        events = output.stream;
+        fputs(EVENTS_HEADER, events);
     }
     bool read = passOverPages(o, 0, events);
     for (EyeTotals& t : totals)
@@ -273,13 +281,11 @@ int runReport(const StartOptions& o) {
         read = false;
     }
     if (events) {
-        const bool written = fflush(events) == 0 && !ferror(events);
-        const int closed = fclose(events);
-        if (!read || !written || closed != 0 || !replaceFile(partial.c_str(), o.eventsPath)) {
-            if (read)
-                fprintf(stderr, "quelvist: could not write %s: %s\n", o.eventsPath,
-                        strerror(errno));
-            removeFile(partial.c_str());
+        const char* problem = nullptr;
+        if (!read) {
+            abandonOutputFile(output);
+        } else if (!finishOutputFile(output, &problem)) {
+            fprintf(stderr, "quelvist: could not write %s: %s\n", o.eventsPath, problem);
             return 2;
         }
     }

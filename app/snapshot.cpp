@@ -82,28 +82,17 @@ bool encodePngInMemory(int width, int height, const unsigned char* rgb,
     return encodePng(out, width, height, rgb);
 }
 
-bool writePng(const char* path, int width, int height, const unsigned char* rgb,
-              const char** problem) {
+bool writePng(FILE* file, int width, int height, const unsigned char* rgb, const char** problem) {
     static PngOutput out;
-    out = {openFile(path, "wb"), 0, nullptr};
-    if (!out.file) {
-        *problem = strerror(errno);
-        return false;
-    }
+    out = {file, 0, nullptr};
     if (!encodePng(out, width, height, rgb)) {
-        fclose(out.file);
         *problem = out.error ? strerror(out.error) : "the PNG could not be encoded";
         return false;
     }
     errno = 0;
-    bool written = fflush(out.file) == 0 && !ferror(out.file);
-    int error = errno;
-    if (fclose(out.file) != 0) {
-        written = false;
-        if (!error) error = errno;
-    }
-    if (!written) *problem = strerror(error ? error : EIO);
-    return written;
+    if (fflush(file) == 0 && !ferror(file)) return true;
+    *problem = strerror(errno ? errno : EIO);
+    return false;
 }
 
 void readBackBuffer(int width, int height, unsigned char* rgb) {
@@ -122,14 +111,13 @@ bool saveSnapshot(const char* path, const char** problem) {
     glFinish();
     std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
     readBackBuffer(width, height, rgb.data());
-    const std::string partial = temporaryNameBeside(path);
-    removeOnInterrupt(partial.c_str());
-    if (!writePng(partial.c_str(), width, height, rgb.data(), problem)) {
-        removeFile(partial.c_str());
-        removeOnInterrupt(nullptr);
+    OutputFile file;
+    if (!openOutputFile(path, OutputKind::Picture, file, problem)) return false;
+    if (!writePng(file.stream, width, height, rgb.data(), problem)) {
+        abandonOutputFile(file);
         return false;
     }
-    return giveItsName(partial.c_str(), path, problem);
+    return finishOutputFile(file, problem);
 }
 
 bool nextSnapshotName(char* name, size_t capacity, const char* folder) {

@@ -200,6 +200,7 @@ int runViewer(int argc, char** argv) {
         const char* target = filledTarget.c_str();
         snapshotTarget = target;
         movieTarget = {target, options.fps, options.speed, options.rotate, options.trail};
+        outputForced = options.force;
         if (const char* problem = outputFileProblem(
                 target, options.moviePath ? OutputKind::Video : OutputKind::Picture, options.force,
                 options.recordingArgument)) {

@@ -56,6 +56,34 @@ bool isDirectory(const char* path);
 bool removeFile(const char* path);
 bool replaceFile(const char* from, const char* to);
 
+// Files being written (the output module's part of the system).
+// What a name stands for, links followed: nothing yet, a file, a folder,
+// or something that is no file to replace (a device, a FIFO, a socket).
+// writable is false for a read-only file: one with no write permission for
+// anyone (the read-only attribute on Windows) or none for this user.
+enum class PathKind { Missing, File, Folder, Special, Unknown };
+PathKind pathKind(const char* path, bool* writable);
+// The name a file written to path replaces: path itself, or where its last
+// part leads when it is a link (through further links), so that the link
+// stays and its file is renewed. False when a link on the way belongs to
+// another user than this one or the administrator (planted in a shared
+// folder, as the system's own protection against such links has it).
+bool followOwnLinks(const char* path, std::string& target);
+// Up to capacity bytes from the start of path, when it is a file that can
+// be read (a FIFO put there meanwhile is never waited for); -1 otherwise.
+long readStartOfFile(const char* path, unsigned char* bytes, size_t capacity);
+// A new empty file beside path (in its folder), open for writing, under a
+// name nobody can foresee that still ends as path does
+// ("talk.partial-k3Xz9q.mp4"): created exclusively, never through a link
+// nor over a name that exists (O_CREAT|O_EXCL|O_NOFOLLOW; CREATE_NEW on
+// Windows). Until removeOnInterrupt(nullptr) it is removed should the
+// process be interrupted. Null with errno set when it cannot be made.
+FILE* createPartialFile(const char* path, std::string& partial);
+// What decides whether two names are one file to write: the identity of
+// the folder (its nearest existing folder and the rest of the name when it
+// does not exist yet) and the name, without case on Windows.
+std::string outputIdentity(const char* path);
+
 // A program started with its standard input fed by us through a pipe (the
 // movie's encoder). Its output and errors go where ours go.
 struct ChildProcess {
@@ -69,8 +97,14 @@ struct ChildProcess {
 bool findProgram(const char* name, char* out, size_t capacity);
 
 // Starts arguments[0] (a path from findProgram) with the null-ended arguments.
-// False when it cannot be started (not installed, say).
-bool startChildProcess(const char* const* arguments, ChildProcess& child);
+// False when it cannot be started (not installed, say). output, when given,
+// is a file from createPartialFile the child writes into by the name
+// childOutputName gives.
+bool startChildProcess(const char* const* arguments, ChildProcess& child, FILE* output = nullptr);
+// The name by which a child started with output reaches that very file:
+// the descriptor it inherits ("/proc/self/fd/3") on Linux, the partial
+// name on Windows (where making links takes a privilege users lack).
+std::string childOutputName(const char* partial);
 // Closes the child's input, waits for it to end; true when it exited with 0.
 bool finishChildProcess(ChildProcess& child);
 
@@ -107,8 +141,10 @@ void lastLineOf(char* text, char* out, size_t capacity);
 // job) a private Xvfb is started, DISPLAY points at it, and it is stopped
 // when the process ends; on Windows a session without a visible desktop (a
 // service, a task run while nobody is logged on) cannot draw. width x height
-// is the largest window asked for. False with the reason in problem when
-// there is nothing to draw on.
+// is the largest window asked for. The private Xvfb admits only clients with
+// its fresh cookie (XAUTHORITY names it: a 0600 file in a 0700 folder of
+// its own, removed when the display stops or the process is interrupted).
+// False with the reason in problem when there is nothing to draw on.
 bool ensureDisplayForFigures(int width, int height, char* problem, size_t capacity);
 // Stops the private display, if one was started, for a process ending with
 // status (endProcess calls it). Should the process end otherwise (a crash, a
@@ -156,10 +192,11 @@ bool extensionListed(const char* list, const char* name);
 void* keyboardWindow();
 void giveKeyboardBack(void* window);
 
-// A file written under its temporary name until it is complete: removed
-// when the process is interrupted (Ctrl-C, its terminal closed, a kill), so
-// that no partial file stays behind; null once the file has its name or is
-// gone. The runs of a batch that are still going are stopped then too.
+// A file written under its partial name until it is complete: removed
+// when the process is interrupted (Ctrl-C, its terminal closed, a kill;
+// on Windows Ctrl-C, Ctrl-Break or the console closed), so that no partial
+// file stays behind; null once the file has its name or is gone. The runs
+// of a batch that are still going are stopped then too.
 void removeOnInterrupt(const char* path);
 
 // The event trace: when the environment variable QUELVIST_TRACE names a

@@ -24,6 +24,8 @@
 #include <poll.h>
 #include <sched.h>
 #include <spawn.h>
+#include <string>
+#include <sys/random.h>
 #include <sys/syscall.h>
 #include <sys/prctl.h>
 #include <strings.h>
@@ -234,18 +236,28 @@ bool findProgram(const char* name, char* out, size_t capacity) {
     return false;
 }
 
-bool startChildProcess(const char* const* arguments, ChildProcess& child) {
+bool startChildProcess(const char* const* arguments, ChildProcess& child, FILE* output) {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) return false;
+    // The output file becomes the child's descriptor 3 (childOutputName),
+    // from a copy above it, so that dup2 always clears close-on-exec.
+    const int given = output ? fcntl(fileno(output), F_DUPFD_CLOEXEC, 10) : -1;
+    if (output && given < 0) {
+        close(ends[0]);
+        close(ends[1]);
+        return false;
+    }
     // A child that ends early must show up as a failed write, not kill us.
     signal(SIGPIPE, SIG_IGN);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, ends[0], 0);
+    if (given >= 0) posix_spawn_file_actions_adddup2(&actions, given, 3);
     pid_t pid = 0;
     int failed = posix_spawnp(&pid, arguments[0], &actions, nullptr,
                               const_cast<char* const*>(arguments), environ);
     posix_spawn_file_actions_destroy(&actions);
+    if (given >= 0) close(given);
     close(ends[0]);
     if (failed) {
         close(ends[1]);
@@ -293,8 +305,20 @@ volatile sig_atomic_t interruptedFileSet;
 constexpr int MOST_WORKERS = 256;
 volatile pid_t runningWorkers[MOST_WORKERS];
 
+// The private display's cookie: its file and the folder made for it.
+char cookieFile[4200], cookieFolder[4200];
+volatile sig_atomic_t cookieSet;
+
+void removeCookie() {
+    if (!cookieSet) return;
+    cookieSet = 0;
+    unlink(cookieFile);
+    rmdir(cookieFolder);
+}
+
 void onInterrupt(int signal) {
     if (interruptedFileSet) unlink(interruptedFile);
+    removeCookie();
     for (volatile pid_t& pid : runningWorkers)
         if (pid > 0) kill(pid, SIGTERM);
     // Ended as the signal would have ended us.
@@ -429,6 +453,54 @@ bool readDisplayNumber(int fd, int& number) {
     return false;
 }
 
+// An X authority file of one entry: any address (FamilyWild), display
+// number (empty: any), MIT-MAGIC-COOKIE-1 and the cookie. The server reads
+// every entry of its -auth file; clients look one up by display number.
+bool writeCookie(const char* path, const char* number, const unsigned char* cookie, size_t size) {
+    std::string record;
+    auto field = [&record](const void* bytes, size_t length) {
+        record += static_cast<char>(length >> 8);
+        record += static_cast<char>(length & 0xff);
+        record.append(static_cast<const char*>(bytes), length);
+    };
+    record += "\xff\xff"; // FamilyWild
+    field("", 0);
+    field(number, strlen(number));
+    field("MIT-MAGIC-COOKIE-1", 18);
+    field(cookie, size);
+    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    const bool written = write(fd, record.data(), record.size()) == ssize_t(record.size());
+    return close(fd) == 0 && written;
+}
+
+// A fresh cookie in a file only this user can read, in a folder of its own,
+// as xvfb-run makes one: without it any local user could connect to the
+// private display and read the windows drawn there.
+bool makeCookie(unsigned char* cookie, size_t size) {
+    const char* temporary = getenv("TMPDIR");
+    if (!temporary || !*temporary || strlen(temporary) > 4000) temporary = "/tmp";
+    snprintf(cookieFolder, sizeof cookieFolder, "%s/quelvist-display-XXXXXX", temporary);
+    if (!mkdtemp(cookieFolder)) return false;
+    snprintf(cookieFile, sizeof cookieFile, "%s/cookie", cookieFolder);
+    handleInterrupts();
+    cookieSet = 1;
+    if (getrandom(cookie, size, 0) == static_cast<ssize_t>(size) &&
+        writeCookie(cookieFile, "", cookie, size))
+        return true;
+    removeCookie();
+    return false;
+}
+
+// Once the display's number is known, the file names it, for libraries
+// that look the cookie up by number alone.
+bool nameCookieDisplay(int number, const unsigned char* cookie, size_t size) {
+    char text[16], renamed[4300];
+    snprintf(text, sizeof text, "%d", number);
+    snprintf(renamed, sizeof renamed, "%s/cookie-%d", cookieFolder, number);
+    return writeCookie(renamed, text, cookie, size) && rename(renamed, cookieFile) == 0;
+}
+
 } // namespace
 
 bool ensureDisplayForFigures(int width, int height, char* problem, size_t capacity) {
@@ -455,9 +527,16 @@ bool ensureDisplayForFigures(int width, int height, char* problem, size_t capaci
                  "(apt install xvfb)");
         return false;
     }
+    unsigned char cookie[16];
+    if (!makeCookie(cookie, sizeof cookie)) {
+        snprintf(problem, capacity, "no display to draw on: its cookie could not be written: %s",
+                 strerror(errno));
+        return false;
+    }
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) {
         snprintf(problem, capacity, "no display to draw on: %s", strerror(errno));
+        removeCookie();
         return false;
     }
     // The screen holds the whole window: pixels outside it are not drawn.
@@ -488,14 +567,16 @@ bool ensureDisplayForFigures(int width, int height, char* problem, size_t capaci
         fcntl(ends[1], F_SETFD, 0);
         // -noreset: a server that resets when its last client leaves turns
         // away the batch's next run while it does.
-        const char* const arguments[] = {"Xvfb", "-displayfd", fd,    "-screen",  "0",
-                                         screen, "-nolisten",  "tcp", "-noreset", nullptr};
+        const char* const arguments[] = {"Xvfb",      "-displayfd", fd,         "-screen",
+                                         "0",         screen,       "-auth",    cookieFile,
+                                         "-nolisten", "tcp",        "-noreset", nullptr};
         execve(xvfb, const_cast<char* const*>(arguments), serverEnvironment.data());
         _exit(127);
     }
     close(ends[1]);
     int number = -1;
-    const bool started = pid > 0 && readDisplayNumber(ends[0], number);
+    const bool started = pid > 0 && readDisplayNumber(ends[0], number) &&
+                         nameCookieDisplay(number, cookie, sizeof cookie);
     close(ends[0]);
     if (pid > 0) privateDisplay = pid;
     if (!started) {
@@ -509,6 +590,7 @@ bool ensureDisplayForFigures(int width, int height, char* problem, size_t capaci
     char name[32];
     snprintf(name, sizeof name, ":%d", number);
     setenv("DISPLAY", name, 1);
+    setenv("XAUTHORITY", cookieFile, 1); // ours and the batch's runs
     return true;
 }
 
@@ -527,6 +609,7 @@ int endQuietly(Display*) {
 
 void releaseDisplayForFigures(int status) {
     const pid_t pid = privateDisplay;
+    removeCookie();
     if (pid <= 0) return;
     privateDisplay = 0;
     statusAtEnd = status;

@@ -7,10 +7,12 @@
 #include "platform/platform.h"
 
 #include <windows.h>
+#include <bcrypt.h>
 #include <commdlg.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -185,6 +187,208 @@ bool replaceFile(const char* from, const char* to) {
                        MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
+PathKind pathKind(const char* path, bool* writable) {
+    *writable = true;
+    const std::wstring name = systemPath(path);
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return PathKind::Folder;
+    // Devices (NUL, CON, COM1) and pipes are told by their handle's type.
+    HANDLE file =
+        CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return PathKind::Missing;
+    const DWORD type = GetFileType(file);
+    CloseHandle(file);
+    if (type != FILE_TYPE_DISK) return PathKind::Special;
+    *writable = attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY);
+    return PathKind::File;
+}
+
+// A link on Windows is replaced as a file is: making one takes a privilege
+// ordinary users lack, so none is planted for us to write through.
+bool followOwnLinks(const char* path, std::string& target) {
+    target = path;
+    return true;
+}
+
+long readStartOfFile(const char* path, unsigned char* bytes, size_t capacity) {
+    HANDLE file = CreateFileW(systemPath(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return -1;
+    DWORD read = 0;
+    const bool done = GetFileType(file) == FILE_TYPE_DISK &&
+                      ReadFile(file, bytes, static_cast<DWORD>(capacity), &read, nullptr);
+    CloseHandle(file);
+    return done ? static_cast<long>(read) : -1;
+}
+
+namespace {
+
+// The partial file an interrupt removes: its wide name, in fixed storage
+// for the console's handler thread.
+wchar_t interruptedFile[32768];
+volatile LONG interruptedFileSet;
+
+// Ctrl-C, Ctrl-Break and the console closed: the partial file is deleted
+// (once ffmpeg, ended by the same Ctrl-C, lets go of it; it is gone when
+// our own handle closes with the process), then Windows ends the process.
+BOOL WINAPI onConsoleInterrupt(DWORD) {
+    if (InterlockedExchange(&interruptedFileSet, 0)) {
+        for (int attempt = 0; attempt < 60; attempt++) {
+            if (DeleteFileW(interruptedFile)) break;
+            const DWORD error = GetLastError();
+            if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) break;
+            Sleep(50);
+        }
+    }
+    return FALSE;
+}
+
+int errnoOf(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return EEXIST;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        return EACCES;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return ENAMETOOLONG;
+    case ERROR_WRITE_PROTECT:
+        return EROFS;
+    default:
+        return EIO;
+    }
+}
+
+std::string folderPart(const std::string& path) {
+    const size_t separator = path.find_last_of("/\\");
+    if (separator == std::string::npos) return ".";
+    if (separator == 0 || (separator == 2 && path[1] == ':')) return path.substr(0, separator + 1);
+    return path.substr(0, separator);
+}
+
+std::string namePart(const std::string& path) {
+    const size_t separator = path.find_last_of("/\\");
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+} // namespace
+
+void removeOnInterrupt(const char* path) {
+    static bool installed = SetConsoleCtrlHandler(onConsoleInterrupt, TRUE) != 0;
+    (void)installed;
+    InterlockedExchange(&interruptedFileSet, 0);
+    if (!path) return;
+    const std::wstring name = systemPath(path);
+    if (name.size() >= sizeof interruptedFile / sizeof *interruptedFile) return;
+    memcpy(interruptedFile, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+    InterlockedExchange(&interruptedFileSet, 1);
+}
+
+FILE* createPartialFile(const char* path, std::string& partial) {
+    const std::string name = namePart(path);
+    size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || dot == 0) dot = name.size();
+    // A name near the system's limit (255 UTF-16 units) gives up part of its
+    // stem, never half a surrogate pair.
+    std::wstring stem = widen(name.substr(0, dot).c_str());
+    const size_t added = 15 + widen(name.substr(dot).c_str()).size();
+    if (stem.size() + added > 255) {
+        stem.resize(added < 255 ? 255 - added : 0);
+        if (!stem.empty() && stem.back() >= 0xD800 && stem.back() < 0xDC00) stem.pop_back();
+    }
+    const std::string head =
+        std::string(path, strlen(path) - name.size()) + narrow(stem.c_str()) + ".partial-";
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    HANDLE file = INVALID_HANDLE_VALUE;
+    DWORD error = ERROR_FILE_EXISTS;
+    for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE &&
+                          (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS);
+         attempt++) {
+        unsigned char random[6];
+        if (BCryptGenRandom(nullptr, random, sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG) != 0) {
+            error = ERROR_GEN_FAILURE;
+            break;
+        }
+        std::string candidate = head;
+        for (unsigned char r : random)
+            candidate += letters[r % (sizeof letters - 1)];
+        candidate += name.substr(dot);
+        // CREATE_NEW never opens what is there, a link included. ffmpeg
+        // writes into it by its name (sharing no deletion, so that nobody
+        // renames it meanwhile); deletion is shared so that the console's
+        // handler can delete it on Ctrl-C while it is open.
+        file = CreateFileW(systemPath(candidate.c_str()).c_str(), GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            partial = candidate;
+        else
+            error = GetLastError();
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        errno = errnoOf(error);
+        return nullptr;
+    }
+    removeOnInterrupt(partial.c_str());
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_BINARY | _O_WRONLY);
+    FILE* stream = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
+    if (!stream) {
+        if (fd >= 0)
+            _close(fd);
+        else
+            CloseHandle(file);
+        removeFile(partial.c_str());
+        removeOnInterrupt(nullptr);
+        errno = EIO;
+    }
+    return stream;
+}
+
+std::string outputIdentity(const char* path) {
+    std::string folder = folderPart(path), rest = namePart(path);
+    BY_HANDLE_FILE_INFORMATION info;
+    while (!fileIdentity(folder.c_str(), info)) {
+        const std::string up = folderPart(folder);
+        if (up == folder) {
+            info = {};
+            rest = path;
+            break;
+        }
+        rest = namePart(folder) + "\\" + rest;
+        folder = up;
+    }
+    // Windows' own names ignore case, as NTFS compares them.
+    // The part not made yet as it will be: a//b and a\.\b are a\b here.
+    std::wstring name, segment;
+    for (const wchar_t c : widen(rest.c_str()) + L"\\") {
+        if (c != L'/' && c != L'\\') {
+            segment += c;
+            continue;
+        }
+        if (!segment.empty() && segment != L".") name += (name.empty() ? L"" : L"\\") + segment;
+        segment.clear();
+    }
+    if (!name.empty()) CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+    char identity[64];
+    snprintf(identity, sizeof identity, "%lx:%lx:%lx\\", info.dwVolumeSerialNumber,
+             info.nFileIndexHigh, info.nFileIndexLow);
+    return identity + narrow(name.c_str());
+}
+
+std::string childOutputName(const char* partial) {
+    return partial;
+}
+
 // One argument quoted for CommandLineToArgvW's rules: backslashes are
 // literal except before a quote, where they are doubled.
 static void appendQuoted(std::wstring& line, const std::wstring& argument) {
@@ -245,7 +449,7 @@ bool findProgram(const char* name, char* out, size_t capacity) {
     return n > 0 && n < room && copyInto(out, capacity, narrow(found.data()));
 }
 
-bool startChildProcess(const char* const* arguments, ChildProcess& child) {
+bool startChildProcess(const char* const* arguments, ChildProcess& child, FILE*) {
     std::wstring line;
     for (const char* const* a = arguments; *a; a++) {
         if (!line.empty()) line += L' ';
@@ -325,11 +529,6 @@ static HANDLE workerJob() {
     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
     return job;
 }
-
-// Windows ends a console program on Ctrl-C from a thread of its own, with
-// the file still open, and an open file cannot be deleted there: the name
-// is kept so that the next run's temporaryNameBeside passes it by.
-void removeOnInterrupt(const char*) {}
 
 bool startWorkerProcess(const char* const* arguments, WorkerProcess& worker) {
     std::wstring line;

@@ -134,13 +134,18 @@ TEST(Snapshot, PngEqualsTheFramePixels) {
 }
 
 TEST(Snapshot, UnwritablePlacesAreReported) {
-    const unsigned char rgb[3] = {1, 2, 3};
+    startSceneWith(recordingText({{-12, -8, 1, 0.2f, 12, 8, -1, 0.9f}}));
+    drawFrame(30, 20);
     const char* problem = nullptr;
-    EXPECT_FALSE(writePng("/nonexistent-dir/x.png", 1, 1, rgb, &problem));
+    EXPECT_FALSE(saveSnapshot("/nonexistent-dir/x.png", &problem));
     ASSERT_NE(nullptr, problem);
     EXPECT_STRNE("", problem);
     problem = nullptr;
-    EXPECT_FALSE(writePng("/dev/full", 1, 1, rgb, &problem)); // a full disk
+    const unsigned char rgb[3] = {1, 2, 3};
+    FILE* full = fopen("/dev/full", "wb"); // a full disk
+    ASSERT_NE(nullptr, full);
+    EXPECT_FALSE(writePng(full, 1, 1, rgb, &problem));
+    fclose(full);
     EXPECT_NE(nullptr, problem);
 }
 

@@ -1,8 +1,14 @@
 // Names kept through the 8-bit form: every UTF-16 name comes back unchanged,
-// valid UTF-8 is the same in both forms, broken bytes read as U+FFFD.
+// valid UTF-8 is the same in both forms, broken bytes read as U+FFFD. The
+// files being written: partial names, what a name stands for, its identity.
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string>
 
 TEST(Wtf8, Utf16NamesComeBackUnchanged) {
     struct Case {
@@ -59,4 +65,113 @@ TEST(Extensions, WholeWordsOnly) {
     for (const Case& c : cases)
         EXPECT_EQ(c.listed, extensionListed(c.list, "GLX_EXT_swap_control"))
             << (c.list ? c.list : "null");
+}
+
+// The output module's files: partial names nobody can foresee that keep
+// their ending, made in the target's folder; a name's identity.
+namespace {
+
+std::string outputFolder(const char* name) {
+    const std::filesystem::path folder = std::filesystem::path(::testing::TempDir()) / name;
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder.generic_string();
+}
+
+} // namespace
+
+TEST(OutputFiles, PartialNamesKeepTheEndingAndAreNew) {
+    const std::string folder = outputFolder("quelvist_partials");
+    const std::string longStem(250, 'n');
+    struct Case {
+        std::string name, start, ending;
+    } cases[] = {
+        {"talk.mp4", "talk.partial-", ".mp4"}, {"fig.1.pdf", "fig.1.partial-", ".pdf"},
+        {"out", "out.partial-", ""},           {".hidden", ".hidden.partial-", ""},
+        {longStem + ".png", "nnnn", ".png"}, // cut to the system's longest name
+    };
+    for (const Case& c : cases) {
+        const std::string target = folder + "/" + c.name;
+        std::string first, second;
+        FILE* a = createPartialFile(target.c_str(), first);
+        FILE* b = createPartialFile(target.c_str(), second);
+        ASSERT_TRUE(a && b) << c.name << ": " << strerror(errno);
+        fclose(a);
+        fclose(b);
+        removeOnInterrupt(nullptr);
+        const std::filesystem::path made(first);
+        const std::string name = made.filename().string();
+        EXPECT_NE(first, second) << c.name;
+        EXPECT_EQ(folder, made.parent_path().generic_string()) << c.name;
+        EXPECT_EQ(0, name.rfind(c.start, 0)) << name;
+        // "<stem>.partial-<6 random letters><ending>"
+        ASSERT_GE(name.size(), c.ending.size() + 15) << name;
+        const size_t end = name.size() - c.ending.size();
+        EXPECT_EQ(c.ending, name.substr(end)) << name;
+        EXPECT_EQ(".partial-", name.substr(end - 15, 9)) << name;
+        EXPECT_LE(name.size(), 255u) << name;
+        EXPECT_TRUE(std::filesystem::is_regular_file(made)) << name;
+        EXPECT_EQ(0u, std::filesystem::file_size(made)) << name;
+        EXPECT_FALSE(std::filesystem::exists(target)) << "the target itself is not made";
+        removeFile(first.c_str());
+        removeFile(second.c_str());
+    }
+}
+
+TEST(OutputFiles, WhatANameStandsFor) {
+    const std::string folder = outputFolder("quelvist_kinds");
+    const std::string file = folder + "/old.png", locked = folder + "/locked.png";
+    for (const std::string& name : {file, locked}) {
+        FILE* f = fopen(name.c_str(), "wb");
+        ASSERT_NE(nullptr, f);
+        fputs("abc", f);
+        fclose(f);
+    }
+    std::filesystem::permissions(locked,
+                                 std::filesystem::perms::owner_write |
+                                     std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
+    struct Case {
+        std::string path;
+        PathKind kind;
+        bool writable;
+        long start; // readStartOfFile's count
+    } cases[] = {
+        {folder + "/new.png", PathKind::Missing, true, -1},
+        {folder + "/none/new.png", PathKind::Missing, true, -1},
+        {folder, PathKind::Folder, true, -1},
+        {file, PathKind::File, true, 3},
+        {locked, PathKind::File, false, 3},
+    };
+    for (const Case& c : cases) {
+        bool writable = !c.writable;
+        EXPECT_EQ(c.kind, pathKind(c.path.c_str(), &writable)) << c.path;
+        EXPECT_EQ(c.writable, writable) << c.path;
+        unsigned char bytes[8];
+        EXPECT_EQ(c.start, readStartOfFile(c.path.c_str(), bytes, sizeof bytes)) << c.path;
+    }
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+}
+
+TEST(OutputFiles, OneFileHoweverItIsSpelt) {
+    const std::string folder = outputFolder("quelvist_identity");
+    std::filesystem::create_directories(folder + "/a/sub");
+    struct Case {
+        std::string first, second;
+        bool same;
+    } cases[] = {
+        {"/a/x.png", "/a//x.png", true},
+        {"/a/x.png", "/a/./x.png", true},
+        {"/a/x.png", "/a/sub/../x.png", true},
+        {"/a/new/x.png", "/a//new/./x.png", true}, // a folder not made yet
+        {"/a/x.png", "/a/y.png", false},
+        {"/a/x.png", "/a/sub/x.png", false},
+        {"/a/new/x.png", "/a/x.png", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.same, outputIdentity((folder + c.first).c_str()) ==
+                              outputIdentity((folder + c.second).c_str()))
+            << c.first << " and " << c.second;
 }

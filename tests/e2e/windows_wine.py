@@ -99,6 +99,34 @@ linux = subprocess.run([LINUX_BINARY, "--report", "test.txt"], cwd=DATA, capture
 check(r.returncode == 0 and r.stdout.replace("\r\n", "\n") == linux.stdout and linux.stdout,
       f"--report: Windows and Linux give the same numbers ({r.stdout[-200:]!r})")
 
+# Every file through one door on Windows too: the recording (and its name
+# in other case), a device, a folder and a read-only file are refused with
+# the recording unchanged; what is written leaves no partial file; a batch
+# sees x.png and X.PNG as one file.
+outputs = os.path.join(work, "outputs")
+os.mkdir(outputs)
+shutil.copy(os.path.join(DATA, "test.txt"), os.path.join(outputs, "rec.txt"))
+with open(os.path.join(outputs, "rec.txt"), "rb") as f:
+    recording_bytes = f.read()
+r = wine(os.path.join(WIN, "quelvist.exe"), "--events", "events.tsv", "rec.txt", cwd=outputs)
+check(r.returncode == 0, f"--events under Wine ({r.stderr[-120:]!r})")
+shutil.copy(os.path.join(outputs, "events.tsv"), os.path.join(outputs, "locked.tsv"))
+os.chmod(os.path.join(outputs, "locked.tsv"), 0o444)
+for target, says in (("rec.txt", "the recording"), ("REC.TXT", "the recording"),
+                     ("NUL", "a device"), (".", "a folder"), ("locked.tsv", "read-only")):
+    r = wine(os.path.join(WIN, "quelvist.exe"), "--events", target, "rec.txt", cwd=outputs)
+    check(r.returncode == 2 and says in r.stderr, f"--events {target}: refused ({r.stderr[-120:]!r})")
+for sub, name in (("a", "x.txt"), ("b", "X.TXT")):
+    os.makedirs(os.path.join(outputs, sub))
+    shutil.copy(os.path.join(DATA, "test.txt"), os.path.join(outputs, sub, name))
+r = wine(os.path.join(WIN, "quelvist.exe"), "--snapshot", "out/{name}.png", "a/x.txt", "b/X.TXT",
+         cwd=outputs)
+check(r.returncode == 2 and "would both be written to" in r.stderr,
+      f"a batch: out/x.png and out/X.png are one file on Windows ({r.stderr[-160:]!r})")
+with open(os.path.join(outputs, "rec.txt"), "rb") as f:
+    check(f.read() == recording_bytes and not [n for n in os.listdir(outputs) if ".partial-" in n],
+          "the recording is unchanged and no partial file is left")
+
 # A movie without ffmpeg on the PATH: the message, status 2, no file.
 movie = os.path.join(work, "talk.mp4")
 r = wine(os.path.join(WIN, "quelvist.exe"), "--movie", "Z:" + movie.replace("/", "\\"), "test.txt",
