@@ -230,11 +230,12 @@ struct Split {
 };
 
 // Splits the line, a C string as fgets would give it, into the row. With
-// columnsKept every tab ends a field and field k goes to column k, except one
-// empty field at the line's very end, which is no column; without, fields are
-// separated by runs of tabs and leading tabs make no field. Fields past the
-// fifteenth are dropped.
-Split splitRow(const char* line, bool columnsKept, RecordingRow& row, uint16_t& missing) {
+// columnsKept every tab ends a field and field k goes to column k, up to the
+// header's columns (one empty field after them, a tab before the line end,
+// is no column); without, fields are separated by runs of tabs and leading
+// tabs make no field. Fields past the fifteenth are dropped.
+Split splitRow(const char* line, bool columnsKept, int headerColumns, RecordingRow& row,
+               uint16_t& missing) {
     memset(&row, 0, sizeof row);
     missing = 0;
     Split split = {false, 0, 0};
@@ -260,25 +261,31 @@ Split splitRow(const char* line, bool columnsKept, RecordingRow& row, uint16_t& 
             after++;
         if (!*after) break;
         p = after + 1;
-        if (columnsKept && atLineEnd(p)) break; // a tab before the line end
+        if (columnsKept && split.columns == headerColumns) break; // a tab before the line end
         // A tab before the line end: the two ways differ there too.
         if (!columnsKept && atLineEnd(p)) split.passedEmpty = true;
     }
     return split;
 }
 
-// A line with as many fields as the header keeps its columns; the count is
-// needed only where a field is empty, where the two ways of splitting differ.
-Split storeRow(const char* line, int headerFields, RecordingRow& row, uint16_t& missing) {
-    Split split = splitRow(line, false, row, missing);
-    if (split.passedEmpty && countLineFields(line) == headerFields)
-        split = splitRow(line, true, row, missing);
+// A line with as many fields as the header has columns (or one more, empty:
+// a tab before the line end) keeps its columns; the count is needed only
+// where a field is empty, where the two ways of splitting differ.
+bool keepsColumns(const char* line, int headerColumns) {
+    const int all = countAllFields(line);
+    return all == headerColumns || (all == headerColumns + 1 && countLineFields(line) < all);
+}
+
+Split storeRow(const char* line, int headerColumns, RecordingRow& row, uint16_t& missing) {
+    Split split = splitRow(line, false, headerColumns, row, missing);
+    if (split.passedEmpty && keepsColumns(line, headerColumns))
+        split = splitRow(line, true, headerColumns, row, missing);
     return split;
 }
 
 // The first field of a line, all that is needed of samples past the table.
-double firstField(const char* line, int headerFields) {
-    if (*line == '\t' && countLineFields(line) == headerFields) return 0; // an empty Time cell
+double firstField(const char* line, int headerColumns) {
+    if (*line == '\t' && keepsColumns(line, headerColumns)) return 0; // an empty Time cell
     while (*line == '\t')
         line++;
     return parseDecimalPrefix(line);
@@ -486,15 +493,17 @@ bool readWithHeader(FILE* file, RecordingTable& table, const RecordingSelection&
 
 } // namespace
 
-int countLineFields(const char* line) {
+int countAllFields(const char* line) {
     int fields = 1;
-    const char* last = nullptr;
-    for (const char* p = line; (p = strchr(p, '\t')); p++) {
+    for (const char* p = line; (p = strchr(p, '\t')); p++)
         fields++;
-        last = p;
-    }
-    if (last && atLineEnd(last + 1)) fields--;
     return fields;
+}
+
+int countLineFields(const char* line) {
+    const char* last = strrchr(line, '\t');
+    const int fields = countAllFields(line);
+    return last && atLineEnd(last + 1) ? fields - 1 : fields;
 }
 
 HeaderLine describeHeaderLine(const char* line) {
@@ -506,6 +515,7 @@ HeaderLine describeHeaderLine(const char* line) {
     d.aligned = hasEmptyField(line);
     d.separator = headerSeparator(line);
     d.fields = countLineFields(line);
+    d.allFields = countAllFields(line);
     return d;
 }
 
@@ -526,7 +536,8 @@ HeaderChoice findHeader(const HeaderLine* lines, int count, bool allLines) {
         if (!lines[next].number || lines[next].timeLine) continue;
         if (firstBeforeNumber < 0) firstBeforeNumber = i;
         const int fields = lines[i].fields;
-        if (fields == lines[next].fields || fields >= RECORDING_COLUMNS - 2) {
+        if (fields == lines[next].fields || fields == lines[next].allFields ||
+            fields >= RECORDING_COLUMNS - 2) {
             choice.line = i;
             break;
         }

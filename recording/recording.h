@@ -48,8 +48,11 @@ void copyRecordingRows(RecordingTable& to, const RecordingTable& from, int first
 // (and not with "Time"), and it has as many fields as that line or at least
 // the thirteen the program reads. Where no line qualifies, the first "Time"
 // line followed by a number is the header, else the first "Time" line.
-// Fields are counted at every tab; one empty field at the very end of a line
-// (a tab before the line end) is not a column.
+// Fields are counted at every tab. The header's columns do not count one
+// empty field at its very end (a tab before the line end); a line matches
+// them with as many fields, or with one more that is empty (the tab common
+// in exports), while an empty last cell under a named column is a missing
+// value.
 struct HeaderLine {
     bool timeLine;      // begins with "Time"
     bool lowerCaseTime; // begins with "time" in other letter cases
@@ -57,7 +60,8 @@ struct HeaderLine {
     bool number;    // begins with a number, perhaps after tabs or spaces
     bool aligned;   // a leading tab or two tabs in a row: aligned with repeated tabs
     char separator; // ',' or ';' between columns when the line has no tab
-    int fields;
+    int fields;     // one trailing empty field not counted
+    int allFields;  // every field
 };
 // Describes one line as read (at most 799 characters, its line end kept).
 HeaderLine describeHeaderLine(const char* line);
@@ -78,6 +82,8 @@ HeaderChoice findHeader(const HeaderLine* lines, int count, bool allLines);
 constexpr int HEADER_SEARCH_LINES = 20000;
 // Fields in a line at every tab, one trailing empty field not counted.
 int countLineFields(const char* line);
+// Fields in a line at every tab.
+int countAllFields(const char* line);
 
 // Long enough for any path the system can open; the chosen or given
 // recording's name lands here ("test.txt" until then).

@@ -30,18 +30,20 @@ static bool startsWithNumber(const char* text) {
     return *p >= '0' && *p <= '9';
 }
 
-// Fields at every tab; an empty last field (a tab before the line end, or
-// before nothing) is not counted.
-static int fieldsOf(const char* line) {
+// Fields at every tab.
+static int allFieldsOf(const char* line) {
     int fields = 1;
-    const char* last = nullptr;
     for (const char* p = line; *p; p++)
-        if (*p == '\t') {
-            fields++;
-            last = p;
-        }
-    if (last && last[1 + strspn(last + 1, "\r\n")] == '\0') fields--;
+        fields += *p == '\t';
     return fields;
+}
+
+// The same without an empty last field (a tab before the line end, or
+// before nothing).
+static int fieldsOf(const char* line) {
+    const char* last = strrchr(line, '\t');
+    const bool trailing = last && last[1 + strspn(last + 1, "\r\n")] == '\0';
+    return allFieldsOf(line) - (trailing ? 1 : 0);
 }
 
 static void clearAfter(RecordingTable& table, int previousCount) {
@@ -95,7 +97,9 @@ void readRecordingStreamLiterally(FILE* file, RecordingTable& table, bool plainA
             startsWithNumber(lines[next].c_str() + strspn(lines[next].c_str(), "\t "))) {
             if (firstBeforeNumber == none) firstBeforeNumber = i;
             const int fields = fieldsOf(raw[i].c_str());
-            if (fields == fieldsOf(raw[next].c_str()) || fields >= 13) header = i;
+            if (fields == fieldsOf(raw[next].c_str()) || fields == allFieldsOf(raw[next].c_str()) ||
+                fields >= 13)
+                header = i;
         }
     }
     if (header == none) header = firstBeforeNumber;
@@ -126,7 +130,9 @@ void readRecordingStreamLiterally(FILE* file, RecordingTable& table, bool plainA
         double& time = table.times[table.rowCount];
         time = 0;
         char* line = lines[i].data();
-        const int fields = fieldsOf(line);
+        // As many fields as the header's columns, or one more that is empty.
+        const int all = allFieldsOf(line);
+        const bool kept = all == headerFields || (all == headerFields + 1 && fieldsOf(line) < all);
         auto store = [&](int column, const char* field) {
             if (column >= RECORDING_COLUMNS) return;
             const double value = plainAtof ? atof(field) : decimalAtof(field);
@@ -135,9 +141,9 @@ void readRecordingStreamLiterally(FILE* file, RecordingTable& table, bool plainA
             if (!startsWithNumber(field)) missing |= static_cast<uint16_t>(1u << column);
         };
         int column = 0;
-        if (fields == headerFields) {
-            // Every tab ends a field, but a tab before the line end opens none.
-            for (int k = 0; k < fields; k++) {
+        if (kept) {
+            // Every tab ends a field, up to the header's columns.
+            for (int k = 0; k < headerFields; k++) {
                 char* tab = strchr(line, '\t');
                 if (tab) *tab = '\0';
                 store(column++, line);

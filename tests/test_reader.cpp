@@ -494,6 +494,15 @@ TEST(Reader, ExportsAsTrackersWriteThem) {
          {1},
          {0},
          ""},
+        {"an empty last column (Event) and an empty Marker",
+         exportHeader.substr(0, exportHeader.size() - 1) + "\tEvent\n" +
+             "0,000\t0\t0\t1,5\t-2\t0,25\t0\t0,5\t\t0\t1,5\t-2\t0,25\t0\t0,5\t\n" +
+             "0,004\t0\t0\t\t\t\t0\t0,5\t\t0\t1,5\t-2\t0,25\t0\t0,5\tstart\n",
+         2,
+         1.5f,
+         {0, 1},
+         {0, 0},
+         ""},
         {"too few columns",
          "Time\tHor\tVer\n0\t1\t2\n0.01\t1\t2\n",
          2,
