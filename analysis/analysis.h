@@ -185,7 +185,9 @@ void vergenceOf(const float* row, const AxisSigns& signs, double out[3]);
 // samples lasts k/f, a gap of g samples between two runs (g+1)/f. A step
 // where Time does not increase (a clock that restarts, a blank line) ends
 // every run and margin: nothing is joined across it, and no event starts
-// before the first sample of its stretch or ends after the last.
+// before the first sample of its stretch or ends after the last (which
+// lasts 1/f, as every sample does). Rows without a written Time (blank
+// lines) are missing samples but no event.
 constexpr double SACCADE_LAMBDA = 6;
 constexpr double SACCADE_SHORTEST_SECONDS = 0.012;
 constexpr double SACCADE_MERGE_SECONDS = 0.010;

@@ -83,7 +83,7 @@ void findMissingRuns(const RecordingTable& t, int first, int end, int column, do
                timeOf(t, stretchFirst) > from + TIME_TOLERANCE)
             stretchFirst--;
         while (stretchLast + 1 < end && advances(t, stretchLast + 1) &&
-               timeOf(t, stretchLast) < to - TIME_TOLERANCE)
+               timeOf(t, stretchLast) + 1 / rate < to - TIME_TOLERANCE)
             stretchLast++;
         EyeEvent e = {};
         e.eye = eye;
@@ -92,7 +92,8 @@ void findMissingRuns(const RecordingTable& t, int first, int end, int column, do
         e.spanFirst = lo;
         e.spanEnd = hi;
         e.onset = std::max(from, timeOf(t, stretchFirst));
-        e.duration = std::min(to, timeOf(t, stretchLast)) - e.onset;
+        // The last sample lasts 1 / rate as every other does.
+        e.duration = std::min(to, timeOf(t, stretchLast) + 1 / rate) - e.onset;
         e.kind = e.duration >= BLINK_SHORTEST_SECONDS - 1e-9 &&
                          e.duration <= BLINK_LONGEST_SECONDS + 1e-9
                      ? EventKind::Blink
@@ -100,7 +101,12 @@ void findMissingRuns(const RecordingTable& t, int first, int end, int column, do
         e.amplitudeDeg = e.peakVelocity = NAN;
         positionOf(t, a > first && advances(t, a) ? a - 1 : -1, column, e.start);
         positionOf(t, b < end && advances(t, b) ? b : -1, column, e.end);
-        append(out, capacity, count, e);
+        // Rows without a written Time (blank lines) have no time to place an
+        // event at: they are missing samples, not a loss of tracking.
+        bool timed = false;
+        for (int i = a; i < b && !timed; i++)
+            timed = (t.missingFields[i] & 1u) == 0;
+        if (timed) append(out, capacity, count, e);
         a = b;
     }
 }

@@ -81,6 +81,10 @@ same = len(blank) == 2 and all(
     and all(b[k] == p[k] for k in p if k not in ("samples", "missing"))
     for b, p in zip(blank, plain))
 check(same, f"a trailing blank line changes only samples and missing ({blank} against {plain})")
+_, with_blank = events(os.path.join(work, "blank.txt"))
+_, without = events(SAMPLE)
+check(with_blank == without and len(without) > 20,
+      f"and no event ({len(with_blank)} events against {len(without)})")
 
 # 2. A clock that restarts: part of the recording twice over, the second
 # Time from 0 again, on one page (the velocity spread of the same samples
@@ -219,11 +223,12 @@ for rate, margin_rows in ((99, 0), (100, 1)):
     r, found = events(path)
     onsets = [float(e["onset"]) for e in found]
     ends = [float(e["onset"]) + float(e["duration"]) for e in found]
-    last = 299 / rate
-    check(found and min(onsets) >= 0 and max(ends) <= last + 1e-4
-          and abs(min(onsets)) < 1e-9 and abs(max(ends) - last) < 1e-3,
-          f"{rate} Hz: the first loss starts at the first sample, the last ends at the last "
-          f"({[(e['onset'], e['duration']) for e in found]})")
+    end = 300 / rate  # the last sample's time and its own 1/f
+    check(found and abs(min(onsets)) < 1e-9 and abs(max(ends) - end) < 1e-3
+          and abs(float(found[0]["duration"]) - float(found[-1]["duration"])) < 1e-4
+          and abs(float(found[0]["duration"]) - (3 / rate + 0.01)) < 1e-4,
+          f"{rate} Hz: the first loss starts at the first sample, the last ends with the last, "
+          f"both 3 samples and one margin long ({[(e['onset'], e['duration']) for e in found]})")
 
 # 8. Losses longer than the overlap of two pages, and longer than a page:
 # 250 Hz, 120000 rows; both eyes lost over the rows given.
