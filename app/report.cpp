@@ -145,6 +145,27 @@ int ownEvents(const EyeEvent* events, int found, int rows, int ownFirst, int own
     return count;
 }
 
+// While a blink or loss is carried, later events wait here: it is written
+// when it ends, and the file stays in order of onset.
+constexpr int HELD_EVENTS = 4 * MOST_EVENTS;
+EyeEvent heldEvents[HELD_EVENTS];
+int heldCount;
+
+void holdOrWriteEvents(FILE* out, const EyeEvent* events, int count, bool last) {
+    if (heldCount + count > HELD_EVENTS) { // more than pages of them: out of order rather than lost
+        writeEvents(out, heldEvents, heldCount);
+        heldCount = 0;
+    }
+    std::copy(events, events + count, heldEvents + heldCount);
+    heldCount += count;
+    if (!last && (carried[0].open || carried[1].open)) return;
+    std::stable_sort(heldEvents, heldEvents + heldCount, [](const EyeEvent& a, const EyeEvent& b) {
+        return a.onset != b.onset ? a.onset < b.onset : a.eye < b.eye;
+    });
+    writeEvents(out, heldEvents, heldCount);
+    heldCount = 0;
+}
+
 // One pass over every page: pass 0 counts, finds events and sums the
 // planes; pass 1 adds each fixation sample's residual for the thickness.
 bool passOverPages(const StartOptions& o, int pass, FILE* events) {
@@ -187,8 +208,9 @@ bool passOverPages(const StartOptions& o, int pass, FILE* events) {
                 t.blinks += ownedEvents[e].kind == EventKind::Blink;
             }
             if (events)
-                writeEvents(events, mergedEvents,
-                            mergeBinocularEvents(ownedEvents, count, mergedEvents, MOST_EVENTS));
+                holdOrWriteEvents(
+                    events, mergedEvents,
+                    mergeBinocularEvents(ownedEvents, count, mergedEvents, MOST_EVENTS), last);
         }
         if (last) return true;
         start = recordingExtent.firstSample + ownEnd - PAGE_OVERLAP / 2;

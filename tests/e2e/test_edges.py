@@ -231,24 +231,29 @@ for rate, margin_rows in ((99, 0), (100, 1)):
           f"both 3 samples and one margin long ({[(e['onset'], e['duration']) for e in found]})")
 
 # 8. Losses longer than the overlap of two pages, and longer than a page:
-# 250 Hz, 120000 rows; both eyes lost over the rows given.
-def loss_file(first, last):
+# 250 Hz, 120000 rows, a jump of 5 deg every 2 s; the eyes lost over the
+# rows given. The events file stays in order of onset.
+def loss_file(first, last, both):
     out = [HEADER]
     for i in range(120000):
-        eye = ("", "", "") if first <= i <= last else (f"{0.05 * math.sin(i * 2.1):.4f}", "1.0000", "0.3000")
-        out.append(line(i / 250, eye, eye))
+        h = 5.0 * ((i // 500) % 2) + 0.05 * math.sin(i * 2.1)
+        eye = (f"{h:.4f}", "1.0000", "0.3000")
+        lost = first <= i <= last
+        out.append(line(i / 250, ("", "", "") if lost else eye, ("", "", "") if lost and both else eye))
     return "".join(out)
 
 
-for first, last in ((96500, 99499), (30000, 99999)):
-    r, found = events(write("loss.txt", loss_file(first, last)))
+for first, last, both in ((96500, 99499, True), (30000, 99999, False)):
+    r, found = events(write("loss.txt", loss_file(first, last, both)))
     losses = [e for e in found if e["trial_type"] == "loss"]
     seconds = (last - first + 1) / 250 + 0.02
-    check(len(losses) == 1 and losses[0]["eye"] == "both"
+    onsets = [float(e["onset"]) for e in found]
+    check(len(losses) == 1 and losses[0]["eye"] == ("both" if both else "left")
           and abs(float(losses[0]["onset"]) - (first / 250 - 0.01)) < 1e-3
-          and abs(float(losses[0]["duration"]) - seconds) < 1e-3,
-          f"a loss of rows {first}-{last} is one loss of {seconds:.2f} s "
-          f"({[(e['onset'], e['duration'], e['eye']) for e in losses]})")
+          and abs(float(losses[0]["duration"]) - seconds) < 1e-3 and onsets == sorted(onsets),
+          f"a loss of rows {first}-{last} is one loss of {seconds:.2f} s, in order of onset "
+          f"({[(e['onset'], e['duration'], e['eye']) for e in losses]}, "
+          f"{len(found)} events, sorted: {onsets == sorted(onsets)})")
 
 # 9. A Listing movie shows every page as rotation vectors: a recording of
 # two pages, the second looking far up and to the side, where Fick angles
