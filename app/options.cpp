@@ -216,8 +216,8 @@ const OptionRow optionTable[] = {
      }},
     {"--size", "WxH", "the window size for --snapshot and --movie\n(default 300x300)", takeSize},
     {"--force", nullptr,
-     "let --snapshot, --movie or --events write over an\nexisting file that is not a picture, "
-     "a video or an\nevents table",
+     "let --snapshot, --movie or --events write over an\nexisting file that is not a picture "
+     "of this program,\na video or an events table",
      [](StartOptions& o, const char*) -> const char* {
          o.force = true;
          return nullptr;

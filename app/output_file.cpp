@@ -21,12 +21,15 @@ bool startsWith(const unsigned char* bytes, size_t count, const char* magic, siz
 }
 
 // What the file's first bytes say it is.
-// A snapshot's kinds: any PNG, and the vector figures' PDF, SVG and EPS as
-// this program writes them (their first lines name gl2ps and Quelvist): a
-// manuscript's PDF or a drawing's SVG is somebody's work.
+// A snapshot's kinds as this program writes them: PNGs marked with its name,
+// and the vector figures' PDF, SVG and EPS (their first lines name gl2ps and
+// Quelvist): a manuscript's PDF, a drawing's SVG or another tool's PNG is
+// somebody's work.
 bool looksLikePicture(const unsigned char* b, size_t n) {
-    if (startsWith(b, n, "\x89PNG\r\n\x1a\n", 8)) return true;
     const std::string start(reinterpret_cast<const char*>(b), n);
+    // Its PNGs carry a Software text before the image data.
+    if (startsWith(b, n, "\x89PNG\r\n\x1a\n", 8))
+        return start.find(std::string("tEXtSoftware\0Quelvist", 21)) != std::string::npos;
     const bool vector = startsWith(b, n, "%PDF-", 5) || startsWith(b, n, "%!PS", 4) ||
                         start.find("<svg") != std::string::npos;
     return vector && start.find("GL2PS") != std::string::npos &&
@@ -79,8 +82,8 @@ const char* outputFileProblem(const char* path, OutputKind kind, bool force,
     switch (kind) {
     case OutputKind::Picture:
         if (count > 0 && looksLikePicture(start, n)) return nullptr;
-        return "it exists and is not a picture (PNG, PDF, SVG, EPS); give --force to write over "
-               "it";
+        return "it exists and is not a picture this program wrote (PNG, PDF, SVG, EPS); give "
+               "--force to write over it";
     case OutputKind::Video:
         if (count > 0 && looksLikeVideo(start, n)) return nullptr;
         return "it exists and is not a video; give --force to write over it";

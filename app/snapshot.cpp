@@ -65,6 +65,13 @@ static bool encodePng(PngOutput& out, int width, int height, const unsigned char
     png_set_write_fn(png, &out, writeToFile, flushFile);
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // The mark by which a later run knows the file as one of its own
+    // pictures, which it may write over without --force.
+    png_text software = {};
+    software.compression = PNG_TEXT_COMPRESSION_NONE;
+    software.key = const_cast<char*>("Software");
+    software.text = const_cast<char*>("Quelvist");
+    png_set_text(png, info, &software, 1);
     png_write_info(png, info);
     // GL reads bottom-up; PNG rows run top-down.
     for (int y = height - 1; y >= 0; y--)

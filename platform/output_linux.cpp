@@ -137,6 +137,15 @@ FILE* createPartialFile(const char* path, std::string& partial) {
     }
     if (fd >= 0) removeOnInterrupt(partial.c_str());
     sigprocmask(SIG_SETMASK, &before, nullptr);
+    // The file it replaces keeps who may read it (a private table stays
+    // private) and, where root writes it, whose it is.
+    struct stat old;
+    if (fd >= 0 && stat(path, &old) == 0 && S_ISREG(old.st_mode)) {
+        if (geteuid() == 0 && fchown(fd, old.st_uid, old.st_gid) != 0) {
+            // Kept as root's: the mode below still keeps others out.
+        }
+        fchmod(fd, old.st_mode & 07777);
+    }
     if (fd < 0) {
         errno = error;
         return nullptr;

@@ -361,6 +361,20 @@ check(r.returncode == 0 and looks_written(notes, ".tsv"), f"and writes over it w
 r = run(["--events", notes, source])
 check(r.returncode == 0, f"its own table it writes over ({r.stderr!r})")
 
+# Another tool's PNG needs --force; a file written over keeps its permissions.
+foreign = os.path.join(work, "foreign.png")
+subprocess.run(["convert", "-size", "4x4", "xc:red", foreign], check=True)
+before = digest(foreign)
+r = run(["--snapshot", foreign, source])
+check(r.returncode == 2 and "give --force" in r.stderr and digest(foreign) == before,
+      f"another tool's PNG is kept without --force ({r.stderr!r})")
+private = os.path.join(work, "private.tsv")
+run(["--events", private, source])
+os.chmod(private, 0o600)
+r = run(["--events", private, source])
+check(r.returncode == 0 and os.stat(private).st_mode & 0o777 == 0o600,
+      f"a private events table stays private ({oct(os.stat(private).st_mode & 0o777)})")
+
 # A name that is the user's own link renews the file it leads to; the link stays.
 linked = os.path.join(work, "linked")
 os.mkdir(linked)
