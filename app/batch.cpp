@@ -44,10 +44,13 @@ int sharedOutput(const std::vector<std::string>& names, int& other) {
     return -1;
 }
 
-// The run's message without our prefix, or what its end tells.
-std::string failureReason(const char* lastLine) {
+// The run's message without our prefix and the recording's name (the line
+// names it already), or what its end tells.
+std::string failureReason(const char* lastLine, const char* recording) {
     const char* prefix = "quelvist: ";
-    if (strncmp(lastLine, prefix, strlen(prefix)) == 0) return lastLine + strlen(prefix);
+    if (strncmp(lastLine, prefix, strlen(prefix)) == 0) lastLine += strlen(prefix);
+    const std::string named = std::string(recording) + ": ";
+    if (strncmp(lastLine, named.c_str(), named.size()) == 0) lastLine += named.size();
     if (*lastLine) return lastLine;
     return "it ended without a message";
 }
@@ -61,7 +64,7 @@ void reportFinished(Batch& batch, const StartOptions& options, int recording, bo
     } else {
         batch.failed.push_back(recording);
         printf("[%d/%d] failed: %s: %s\n", batch.finished, total, options.recordings[recording],
-               failureReason(lastLine).c_str());
+               failureReason(lastLine, options.recordings[recording]).c_str());
     }
     fflush(stdout);
 }
