@@ -92,6 +92,15 @@ int ownRowsEnd(const EyeEvent* events, int found, int rows, int ownFirst) {
     return ownEnd;
 }
 
+// Counts an event's rows from another first row: from the file's first
+// sample (by the page's start) or back from it.
+void shiftRows(EyeEvent& e, long long by) {
+    e.firstRow = static_cast<int>(e.firstRow + by);
+    e.endRow = static_cast<int>(e.endRow + by);
+    e.spanFirst = static_cast<int>(e.spanFirst + by);
+    e.spanEnd = static_cast<int>(e.spanEnd + by);
+}
+
 // Joins a page's missing run that began on an earlier page to what was
 // carried of it: the same run, now counted to where it ends here.
 void joinCarried(EyeEvent& carriedEvent, const EyeEvent& here, long long pageStart) {
@@ -122,10 +131,7 @@ int ownEvents(const EyeEvent* events, int found, int rows, int ownFirst, int own
             joinCarried(c.event, ev, pageStart);
             if (!last && reachesPageEnd(ev, rows)) continue; // still running
             ev = c.event;
-            ev.firstRow = static_cast<int>(ev.firstRow - pageStart);
-            ev.endRow = static_cast<int>(ev.endRow - pageStart);
-            ev.spanFirst = static_cast<int>(ev.spanFirst - pageStart);
-            ev.spanEnd = static_cast<int>(ev.spanEnd - pageStart);
+            shiftRows(ev, -pageStart);
             c.open = false;
             own[count++] = ev;
             continue;
@@ -134,10 +140,7 @@ int ownEvents(const EyeEvent* events, int found, int rows, int ownFirst, int own
         if (missingRun && !last && reachesPageEnd(ev, rows)) {
             c.open = true;
             c.event = ev;
-            c.event.firstRow = static_cast<int>(pageStart + ev.firstRow);
-            c.event.endRow = static_cast<int>(pageStart + ev.endRow);
-            c.event.spanFirst = static_cast<int>(pageStart + ev.spanFirst);
-            c.event.spanEnd = static_cast<int>(pageStart + ev.spanEnd);
+            shiftRows(c.event, pageStart);
             continue;
         }
         own[count++] = ev;
