@@ -9,20 +9,24 @@
 
 #include <cstddef>
 
-// The plot's transform as the frame applies it: eye = R (p - centre) -
+// The plot's transform as the frame applies it: eye = R M (p - centre) -
 // (0, 0, distance), R = Rx(angleX) Ry(angleY) Rz(angleZ), the rotations of
-// glRotatef. p is (horizontal, torsionScale * torsion, vertical).
+// glRotatef, M the torsion mirror of the subject's view (diag(1, -1, 1)) or
+// none. p is (horizontal, torsionScale * torsion, vertical).
 struct PlotPose {
     double angleX, angleY, angleZ; // degrees
     double centre[3];              // plot coordinates
     double distance;
     double torsionScale;
+    bool mirrorTorsion = false;
 };
 
-// The perspective the frame uses: gluPerspective(fovY, width / height, ...).
+// The projection the frame uses: gluPerspective(fovY, width / height, ...),
+// or the parallel one as high as that perspective at the pose's distance.
 struct PlotLens {
     double fovY; // degrees
     int width, height;
+    bool orthographic = false;
 };
 
 // Which samples a tool looks at: rows first .. end-1 of the table, of the
@@ -35,7 +39,7 @@ struct ShownSamples {
     double torsionScale = 1; // for picking: the scale the curves were drawn with
 };
 
-// R p for the pose's angles (p in plot coordinates).
+// R M p for the pose's angles and mirror (p in plot coordinates).
 void rotatePlotPoint(const PlotPose& pose, const double p[3], double out[3]);
 
 // Where a plot point lands in the window, in pixels from the bottom left, as
@@ -47,6 +51,15 @@ bool projectPlotPoint(const PlotPose& pose, const PlotLens& lens, const double p
 // the middle of the window, filling the given part of it (0.9: 90 %) at the
 // pose's angles. False when no sample is shown (the pose is left as it was).
 bool fitPlotPose(const ShownSamples& samples, const PlotLens& lens, double fill, PlotPose& pose);
+
+// Moves the pose away (its distance grows by FIT_CLEARANCE_STEP at a time,
+// at most FIT_CLEARANCE_STEPS times) until no shown sample lands within the
+// window box (x0, y0, x1, y1 in pixels; the label drum's): a fitted view
+// keeps the samples clear of it. False when it could not.
+constexpr double FIT_CLEARANCE_STEP = 1.03;
+constexpr int FIT_CLEARANCE_STEPS = 40;
+bool keepSamplesClearOf(const ShownSamples& samples, const PlotLens& lens, const int box[4],
+                        PlotPose& pose);
 
 // Whether every shown sample lands inside the window.
 bool allSamplesInView(const ShownSamples& samples, const PlotPose& pose, const PlotLens& lens);

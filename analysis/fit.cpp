@@ -21,11 +21,17 @@ void rotate(double degrees, int axis, double v[3]) {
     v[b] = s * va + c * vb;
 }
 
-// The inverse rotation, R^T v.
+// The inverse, M^-1 R^T v.
 void unrotate(const PlotPose& pose, double v[3]) {
     rotate(-pose.angleX, 0, v);
     rotate(-pose.angleY, 1, v);
     rotate(-pose.angleZ, 2, v);
+    if (pose.mirrorTorsion) v[1] = -v[1];
+}
+
+// Half the height the view shows at the pose's distance from the eye.
+double halfHeightAt(const PlotLens& lens, double distance) {
+    return distance * std::tan(lens.fovY * DEGREE / 2);
 }
 
 // Visits the shown samples' plot points.
@@ -49,7 +55,8 @@ void rotatePlotPoint(const PlotPose& pose, const double p[3], double out[3]) {
     out[0] = p[0];
     out[1] = p[1];
     out[2] = p[2];
-    // The modelview is Rx Ry Rz: Rz acts on the point first.
+    if (pose.mirrorTorsion) out[1] = -out[1];
+    // The modelview is Rx Ry Rz M: M acts on the point first, then Rz.
     rotate(pose.angleZ, 2, out);
     rotate(pose.angleY, 1, out);
     rotate(pose.angleX, 0, out);
@@ -61,11 +68,18 @@ bool projectPlotPoint(const PlotPose& pose, const PlotLens& lens, const double p
                                 p[2] - pose.centre[2]};
     double eye[3];
     rotatePlotPoint(pose, relative, eye);
+    const double aspect = static_cast<double>(lens.width) / (lens.height > 0 ? lens.height : 1);
+    if (lens.orthographic) {
+        // glOrtho over +-halfHeight, +-halfHeight * aspect.
+        const double h = halfHeightAt(lens, pose.distance);
+        x = (eye[0] / (h * aspect) + 1) * lens.width / 2;
+        y = (eye[1] / h + 1) * lens.height / 2;
+        return true;
+    }
     eye[2] -= pose.distance;
     if (eye[2] >= 0) return false;
     // gluPerspective: f = cot(fovY / 2); x_ndc = f / aspect * x / -z.
     const double f = 1 / std::tan(lens.fovY * DEGREE / 2);
-    const double aspect = static_cast<double>(lens.width) / (lens.height > 0 ? lens.height : 1);
     x = (f / aspect * eye[0] / -eye[2] + 1) * lens.width / 2;
     y = (f * eye[1] / -eye[2] + 1) * lens.height / 2;
     return true;
@@ -87,16 +101,18 @@ bool fitPlotPose(const ShownSamples& samples, const PlotLens& lens, double fill,
     double middle[3] = {(low[0] + high[0]) / 2, (low[1] + high[1]) / 2, (low[2] + high[2]) / 2};
     // The nearest distance at which every point stays within the part of
     // the window: |x| / (d - z) <= fill * tan(fovY / 2) * aspect, the same for y.
+    // A parallel view's width does not change with depth: |x| / d <= ...
     const double tanY = fill * std::tan(lens.fovY * DEGREE / 2);
     const double tanX = tanY * lens.width / (lens.height > 0 ? lens.height : 1);
-    double distance = 2;
+    double distance = lens.orthographic ? NEAREST_ORTHO_DISTANCE : NEAREST_DISTANCE;
     forEachShownPoint(samples, pose.torsionScale, [&](const double p[3]) {
         double q[3];
         rotatePlotPoint(pose, p, q);
-        const double x = q[0] - middle[0], y = q[1] - middle[1], z = q[2] - middle[2];
+        const double x = q[0] - middle[0], y = q[1] - middle[1];
+        const double z = lens.orthographic ? 0 : q[2] - middle[2];
         distance = std::fmax(distance, z + std::fabs(x) / tanX);
         distance = std::fmax(distance, z + std::fabs(y) / tanY);
-        distance = std::fmax(distance, z + 2); // in front of the near plane
+        if (!lens.orthographic) distance = std::fmax(distance, z + 2); // before the near plane
     });
     unrotate(pose, middle);
     for (int k = 0; k < 3; k++)
@@ -116,10 +132,29 @@ bool allSamplesInView(const ShownSamples& samples, const PlotPose& pose, const P
     return inside;
 }
 
+bool keepSamplesClearOf(const ShownSamples& samples, const PlotLens& lens, const int box[4],
+                        PlotPose& pose) {
+    for (int step = 0;; step++) {
+        bool clear = true;
+        forEachShownPoint(samples, pose.torsionScale, [&](const double p[3]) {
+            double x, y;
+            if (clear && projectPlotPoint(pose, lens, p, x, y))
+                clear = !(x >= box[0] && x <= box[2] && y >= box[1] && y <= box[3]);
+        });
+        if (clear) return true;
+        if (step == FIT_CLEARANCE_STEPS) return false;
+        pose.distance *= FIT_CLEARANCE_STEP;
+    }
+}
+
 PlotPose plotPoseOf(const ViewState& state) {
-    return {state.angleX,   state.angleY,
-            state.angleZ,   {state.centreH, state.torsionScale * state.centreT, state.centreV},
-            state.distance, state.torsionScale};
+    return {state.angleX,
+            state.angleY,
+            state.angleZ,
+            {state.centreH, state.torsionScale * state.centreT, state.centreV},
+            state.distance,
+            state.torsionScale,
+            state.mirrorTorsion != 0};
 }
 
 void setViewCentre(ViewState& state, const PlotPose& pose) {

@@ -13,14 +13,6 @@
 #include <algorithm>
 #include <cstdio>
 
-static void setProjection(int width, int height) {
-    const double farPlane = farPlaneFor(view.distance);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(FIELD_OF_VIEW, viewAspect(width, height), 1, farPlane);
-    glMatrixMode(GL_MODELVIEW);
-}
-
 static double reshapedAt = -1e9;
 
 void onReshape(int width, int height) {
@@ -29,7 +21,7 @@ void onReshape(int width, int height) {
     windowWidth = width;
     windowHeight = height;
     glViewport(0, 0, width, height);
-    setProjection(width, height);
+    setEyeProjection(width, height);
     glLoadIdentity();
 }
 
@@ -38,6 +30,10 @@ void applyPlotTransform() {
     glRotatef(view.angleX, 1, 0, 0);
     glRotatef(view.angleY, 0, 1, 0);
     glRotatef(view.angleZ, 0, 0, 1);
+    // A mirrored plot turns its faces' windings: the cubes' fronts are
+    // clockwise then (the frame sets counter-clockwise again after the plot).
+    if (view.mirrorTorsion) glScalef(1, -1, 1);
+    glFrontFace(view.mirrorTorsion ? GL_CW : GL_CCW);
     // The centre a fit chose; the cross and the rings stay at the data's origin.
     glTranslatef(-view.centreH, -view.torsionScale * view.centreT, -view.centreV);
 }
@@ -119,7 +115,7 @@ void drawDrumAlone() {
     int viewport[4];
     plotViewport(viewport);
     glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
-    setProjection(viewport[2], viewport[3]);
+    setEyeProjection(viewport[2], viewport[3]);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glTexCoord4fv(drumTexCoord);
     glNormal3fv(drumNormal);
@@ -132,8 +128,8 @@ void drawPicture() {
     int viewport[4];
     plotViewport(viewport);
     glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
-    setProjection(viewport[2], viewport[3]);
     applyPendingFit();
+    setPlotProjection(viewport[2], viewport[3]);
     glPushMatrix();
     applyPlotTransform();
     // What a click is measured against: the matrices the plot is drawn with.
@@ -154,6 +150,8 @@ void drawPicture() {
     drawScale();
     drawPickMark();
     glPopMatrix();
+    glFrontFace(GL_CCW);
+    setEyeProjection(viewport[2], viewport[3]);
 
     if (view.showDrum && vectorFigureText != VectorText::None)
         drawDrumImage();

@@ -115,13 +115,13 @@ const char* takeSigns(StartOptions& options, const char* value) {
 }
 
 const char* takeView(StartOptions& options, const char* value) {
-    const char* const names[] = {"front", "top", "side"};
-    for (int i = 0; i < 3; i++)
+    const char* const names[] = {"front", "top", "side", "subject"};
+    for (int i = 0; i < PRESET_SUBJECT; i++)
         if (strcmp(value, names[i]) == 0) {
             options.viewChoice.preset = i + 1;
             return nullptr;
         }
-    return "--view takes front, top or side";
+    return "--view takes front, top, side or subject";
 }
 
 // An item of a comma-separated list, without the spaces around it.
@@ -179,7 +179,7 @@ const char* takeHide(StartOptions& options, const char* value) {
     } parts[] = {
         {"left", HIDE_LEFT_EYE}, {"right", HIDE_RIGHT_EYE}, {"difference", HIDE_DIFFERENCE},
         {"edges", HIDE_EDGES},   {"cross", HIDE_CROSS},     {"drum", HIDE_DRUM},
-        {"help", HIDE_HELP}};
+        {"help", HIDE_HELP},     {"legend", HIDE_LEGEND}};
     std::string text = value;
     size_t start = 0;
     do {
@@ -191,7 +191,7 @@ const char* takeHide(StartOptions& options, const char* value) {
         if (!bit) {
             snprintf(problemText, sizeof problemText,
                      "--hide knows no part \"%.100s\": it takes a list of left, right, difference, "
-                     "edges, cross, drum, help, such as left,drum",
+                     "edges, cross, drum, help, legend, such as left,drum",
                      name.c_str());
             return problemText;
         }
@@ -251,8 +251,24 @@ const OptionRow optionTable[] = {
          o.listing = true;
          return nullptr;
      }},
-    {"--view", "front|top|side",
-     "start with the front, top or side view, as keys 1, 2, 3\n(--view top)", takeView},
+    {"--view", "front|top|side|subject",
+     "start with the front, top, side or subject's view, as\nkeys 1 to 4; the subject's has "
+     "horizontal to the right,\nvertical up and torsion toward the viewer (--view top)",
+     takeView},
+    {"--ortho", nullptr,
+     "draw the plot in parallel projection, as key o: every\nsample at the scale of the view's "
+     "centre, so values read\noff the scale whatever their depth",
+     [](StartOptions& o, const char*) -> const char* {
+         o.viewChoice.orthographic = true;
+         return nullptr;
+     }},
+    {"--legend", nullptr,
+     "draw the key to the colours (which path is which eye),\nas the scale (--scale) and vector "
+     "figures do",
+     [](StartOptions& o, const char*) -> const char* {
+         o.viewChoice.legend = true;
+         return nullptr;
+     }},
     {"--angles", "AX,AY,AZ",
      "start with the plot turned by these angles in degrees\nabout x, y and z (the front view "
      "is -90,180,0)",
@@ -265,7 +281,7 @@ const OptionRow optionTable[] = {
      "--torsion-scale 2.5)",
      takeTorsionScale},
     {"--hide", "LIST",
-     "start without these parts: left, right, difference,\nedges, cross, drum, help "
+     "start without these parts: left, right, difference,\nedges, cross, drum, help, legend "
      "(e.g. --hide left,drum)",
      takeHide},
     {"--clean", nullptr,
@@ -544,8 +560,8 @@ void printUsage() {
           "       quelvist --movie FILE.mp4 [--fps N] [--speed X] [--size WxH]\n"
           "                [--rotate x|y|z] [--clock] [--trail] [VIEW] [--force]\n"
           "                [--jobs N] RECORDING...\n"
-          "  VIEW: [--view front|top|side | --angles AX,AY,AZ] [--distance D]\n"
-          "        [--torsion-scale S] [--hide LIST] [--clean]\n"
+          "  VIEW: [--view front|top|side|subject | --angles AX,AY,AZ] [--distance D]\n"
+          "        [--torsion-scale S] [--ortho] [--legend] [--hide LIST] [--clean]\n"
           "\n"
           "Shows a binocular eye-movement recording in 3D.\n"
           "Without RECORDING a file dialog asks for it (Cancel reads test.txt\n"
@@ -596,6 +612,8 @@ void printUsage() {
           "  e          saccades drawn wide, blinks marked, both shaded in the time plot\n"
           "  v          the time plot's vergence strip (H_L-H_R, V_R-V_L, T_R-T_L) on/off\n"
           "  1, 2, 3    front view (the start view), top view, side view\n"
+          "  4          the subject's view: horizontal right, vertical up, torsion toward you\n"
+          "  o          orthographic view (parallel projection) on/off\n"
           "  h          all keys and mouse actions (h or ESC closes the list)\n"
           "  r          reset the view\n"
           "  s          save the view as quelvist-NNN.png in the working directory\n"

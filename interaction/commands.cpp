@@ -88,6 +88,12 @@ void applyCommandEffect(ViewState& state, int command) {
     case COMMAND_VERGENCE:
         toggle(state.showVergence);
         break;
+    case COMMAND_ORTHO:
+        toggleOrthographic(state);
+        break;
+    case COMMAND_VIEW_FIRST ... COMMAND_VIEW_LAST:
+        setPresetView(state, command - COMMAND_VIEW_FIRST + 1);
+        break;
     default:
         break;
     }
@@ -131,9 +137,12 @@ int commandForKey(unsigned char key) {
     static const struct {
         unsigned char key;
         int command;
-    } letters[] = {{'g', COMMAND_GAPS},    {'f', COMMAND_FIT},     {'k', COMMAND_SCALE},
-                   {'p', COMMAND_PLOT},    {'l', COMMAND_LISTING}, {'e', COMMAND_EVENTS},
-                   {'v', COMMAND_VERGENCE}};
+    } letters[] = {{'g', COMMAND_GAPS},           {'f', COMMAND_FIT},
+                   {'k', COMMAND_SCALE},          {'p', COMMAND_PLOT},
+                   {'l', COMMAND_LISTING},        {'e', COMMAND_EVENTS},
+                   {'v', COMMAND_VERGENCE},       {'o', COMMAND_ORTHO},
+                   {'1', COMMAND_VIEW_FIRST},     {'2', COMMAND_VIEW_FIRST + 1},
+                   {'3', COMMAND_VIEW_FIRST + 2}, {'4', COMMAND_VIEW_FIRST + 3}};
     for (const auto& letter : letters)
         if (letter.key == key) return letter.command;
     return 0;
@@ -159,11 +168,6 @@ KeyAction applyKeyEffect(ViewState& state, unsigned char key) {
         return KeyAction::Reset;
     case 's':
         return KeyAction::Snapshot;
-    case '1':
-    case '2':
-    case '3':
-        setPresetView(state, key - '0');
-        return KeyAction::Nothing;
     default:
         return KeyAction::Nothing;
     }

@@ -23,11 +23,14 @@ struct StartNotice {
 };
 StartNotice startNotice;
 
-// What a fit or the start notice looks at: the samples drawn, or every
-// eye's when everything is hidden.
+// What a fit or the start notice looks at: the recorded samples drawn, or
+// every eye's when everything is hidden. Missing samples are left out even
+// while the paths join over them: they are drawn where the file put them
+// (often at 0), not where the eye was.
 ShownSamples fittedSamples() {
     ShownSamples shown = drawnSamples();
     if (!shown.leftEye && !shown.rightEye) shown.leftEye = shown.rightEye = true;
+    shown.skipMissing = true;
     return shown;
 }
 
@@ -35,7 +38,7 @@ ShownSamples fittedSamples() {
 PlotLens windowLens() {
     int viewport[4];
     plotViewport(viewport);
-    return {FIELD_OF_VIEW, viewport[2], viewport[3]};
+    return {FIELD_OF_VIEW, viewport[2], viewport[3], view.orthographic != 0};
 }
 
 bool samePose(const ViewState& a, const ViewState& b) {
@@ -49,7 +52,18 @@ bool samePose(const ViewState& a, const ViewState& b) {
 void fitViewToSamples() {
     if (windowLens().width < 1 || windowLens().height < 1) return;
     PlotPose pose = plotPoseOf(view);
-    if (fitPlotPose(fittedSamples(), windowLens(), FIT_FILL, pose)) setViewCentre(view, pose);
+    if (!fitPlotPose(fittedSamples(), windowLens(), FIT_FILL, pose)) return;
+    // The samples stay clear of the label drum's corner, as the scale's
+    // numbers do; the drum's box is in window pixels, the lens's in the
+    // plot's viewport.
+    int drum[4], viewport[4];
+    plotViewport(viewport);
+    if (drumWindowBox(drum)) {
+        const int box[4] = {drum[0] - viewport[0], drum[1] - viewport[1], drum[2] - viewport[0],
+                            drum[3] - viewport[1]};
+        keepSamplesClearOf(fittedSamples(), windowLens(), box, pose);
+    }
+    setViewCentre(view, pose);
 }
 
 void applyPendingFit() {

@@ -17,6 +17,10 @@ constexpr int COMMAND_PLOT = 16;     // key p, in Show/Hide
 constexpr int COMMAND_LISTING = 17;  // key l, in Show/Hide
 constexpr int COMMAND_EVENTS = 18;   // key e, in Show/Hide
 constexpr int COMMAND_VERGENCE = 19; // key v, in Show/Hide
+constexpr int COMMAND_ORTHO = 20;    // key o, in Show/Hide
+// Keys 1 to 4, the View menu: the front, top, side and subject's views.
+constexpr int COMMAND_VIEW_FIRST = 31;
+constexpr int COMMAND_VIEW_LAST = COMMAND_VIEW_FIRST + PRESET_SUBJECT - 1;
 constexpr int TIMER_TAG = 2;
 constexpr int TIMER_PERIOD_MS = 5;
 constexpr float ANGLE_STEP = 0.5f;
@@ -162,8 +166,8 @@ void applyCommandEffect(ViewState& state, int command);
 enum class KeyAction { Quit, RebuildCurves, Reset, Snapshot, Nothing };
 KeyAction applyKeyEffect(ViewState& state, unsigned char key);
 
-// The letters that carry out a numbered command as its menu entry does
-// (g, f, k, p, l, e, v); 0 for other keys.
+// The keys that carry out a numbered command as its menu entry does
+// (g, f, k, p, l, e, v, o, 1 to 4); 0 for other keys.
 int commandForKey(unsigned char key);
 
 // A replay command's effect on the view (paging aside); true when the
@@ -204,6 +208,7 @@ const char* specialKeyName(int key);
 const char* characterKeyName(unsigned char key, char* buffer, size_t capacity);
 
 // Identifiers of the menus of the latest build, for tests: the five
-// submenus in creation order, then the main menu; 0 before the first build.
-constexpr int MENU_COUNT = 6;
+// submenus in creation order, then the main menu, then the View submenu
+// (which the main menu lists after "Fit view (f)"); 0 before the first build.
+constexpr int MENU_COUNT = 7;
 extern int menuIds[MENU_COUNT];

@@ -44,12 +44,14 @@ void rebuildNow() {
     glutAddMenuEntry(menuLabel(view, COMMAND_LISTING), COMMAND_LISTING);
     glutAddMenuEntry(menuLabel(view, COMMAND_EVENTS), COMMAND_EVENTS);
     glutAddMenuEntry(menuLabel(view, COMMAND_VERGENCE), COMMAND_VERGENCE);
+    glutAddMenuEntry(menuLabel(view, COMMAND_ORTHO), COMMAND_ORTHO);
     menuIds[1] = createSubmenu(6, 8);
     menuIds[2] = createSubmenu(9, 10);
     menuIds[3] = createSubmenu(11, 12);
     // Paging is offered only for recordings longer than the table.
     const bool paged = recordingExtent.selectedSamples > RECORDING_CAPACITY;
     menuIds[4] = createSubmenu(REPLAY_START_STOP, paged ? REPLAY_PREVIOUS_PAGE : REPLAY_TRAIL);
+    menuIds[6] = createSubmenu(COMMAND_VIEW_FIRST, COMMAND_VIEW_LAST);
     menuIds[5] = glutCreateMenu(onMenuPick);
     glutAddSubMenu("Show/Hide", menuIds[0]);
     glutAddSubMenu("Auto Rotate", menuIds[1]);
@@ -57,6 +59,7 @@ void rebuildNow() {
     glutAddSubMenu("Torsion", menuIds[3]);
     glutAddSubMenu("Replay", menuIds[4]);
     glutAddMenuEntry(menuLabel(view, COMMAND_FIT), COMMAND_FIT);
+    glutAddSubMenu("View", menuIds[6]);
     glutAttachMenu(GLUT_RIGHT_BUTTON);
     giveKeyboardBack(keyboard);
 }
@@ -103,6 +106,16 @@ const char* menuLabel(const ViewState& s, int value) {
         return pick(s.showEvents, "Hide events (e)", "Show events (e)");
     case COMMAND_VERGENCE:
         return pick(s.showVergence, "Hide vergence (v)", "Show vergence (v)");
+    case COMMAND_ORTHO:
+        return pick(s.orthographic, "Perspective view (o)", "Orthographic view (o)");
+    case COMMAND_VIEW_FIRST:
+        return "Front view (1)";
+    case COMMAND_VIEW_FIRST + 1:
+        return "Top view (2)";
+    case COMMAND_VIEW_FIRST + 2:
+        return "Side view (3)";
+    case COMMAND_VIEW_FIRST + 3:
+        return "Subject's view (4)";
     case REPLAY_START_STOP:
         return pick(s.buildUpCount != -1, "Stop build-up (a)", "Start build-up (a)");
     case REPLAY_PAUSE:

@@ -17,6 +17,7 @@
 
 #include "platform/platform.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -564,6 +565,20 @@ bool eyeSampleMissing(const RecordingTable& table, int row, int firstColumn) {
 
 bool eyeTorsionMissing(const RecordingTable& table, int row, int firstColumn) {
     return (table.missingFields[row] >> (firstColumn + 2) & 1u) != 0;
+}
+
+bool shadeColumnUnset(const RecordingTable& table, int shadeColumn) {
+    for (int i = 0; i < table.rowCount; i++) {
+        const float shade = table.rows[i].col[shadeColumn];
+        if (shade != 0 && std::isfinite(shade)) return false;
+    }
+    return true;
+}
+
+float orderShade(int row, int rowCount) {
+    // In double and rounded once: the float a reader makes of the ratio
+    // written out in full.
+    return rowCount > 1 ? static_cast<float>(static_cast<double>(row) / (rowCount - 1)) : 0;
 }
 
 void copyRecordingRows(RecordingTable& to, const RecordingTable& from, int first, int end) {

@@ -38,6 +38,13 @@ bool eyeSampleMissing(const RecordingTable& table, int row, int firstColumn);
 // The eye's torsion (column firstColumn+2) was empty or not a number.
 bool eyeTorsionMissing(const RecordingTable& table, int row, int firstColumn);
 
+// Many exports leave an eye's shade column (7 or 14) at 0, empty or out:
+// true when it holds no shade on any row of the table (0 or not a number
+// everywhere). Such a path is shaded by sample order instead, row i of n
+// as if the column held i / (n - 1) (orderShade).
+bool shadeColumnUnset(const RecordingTable& table, int shadeColumn);
+float orderShade(int row, int rowCount);
+
 // Copies rows first .. end-1 of from into the same rows of to, with what
 // is kept beside them.
 void copyRecordingRows(RecordingTable& to, const RecordingTable& from, int first, int end);

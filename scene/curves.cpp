@@ -51,6 +51,26 @@ bool missing(int row, int firstColumn) {
     return eyeSampleMissing(recording, row, firstColumn);
 }
 
+// Whether each eye's path is shaded by sample order (its shade column holds
+// nothing), decided again whenever the table changes.
+struct OrderShading {
+    bool byOrder[2];
+    unsigned recordingVersion;
+    int rowCount;
+    bool decided;
+};
+OrderShading orderShading;
+
+void decideOrderShading() {
+    OrderShading& o = orderShading;
+    if (o.decided && o.recordingVersion == recordingVersion && o.rowCount == recording.rowCount)
+        return;
+    o = {{shadeColumnUnset(recording, 7), shadeColumnUnset(recording, 14)},
+         recordingVersion,
+         recording.rowCount,
+         true};
+}
+
 // One eye's strip. With gaps on, a missing sample ends the strip and a new
 // one starts after it; a present sample between two missing ones is left
 // out, and no strip is left empty: renderers draw a strip of one vertex as a
@@ -76,7 +96,8 @@ void eyeStrip(const RecordingRow* rows, int first, int end, float s, bool gaps, 
             }
             broken = false;
         }
-        const float shade = c[column == 3 ? 7 : 14];
+        const float shade = orderShading.byOrder[left ? 0 : 1] ? orderShade(i, recording.rowCount)
+                                                               : c[column == 3 ? 7 : 14];
         if (left)
             glColor3f(1 - shade, 1 - shade, 1);
         else
@@ -212,6 +233,12 @@ void callCurves(int blocksPerFlush) {
 // Brings blocks 0 .. wanted-1 up to date and returns wanted.
 int prepareBlocks(int wanted) {
     if (!cache.firstList) cache.firstList = glGenLists(PARTS * BLOCK_COUNT + 2 * PARTS);
+    const OrderShading was = orderShading;
+    decideOrderShading();
+    const bool anyByOrder = orderShading.byOrder[0] || orderShading.byOrder[1];
+    if (was.byOrder[0] != orderShading.byOrder[0] || was.byOrder[1] != orderShading.byOrder[1] ||
+        (anyByOrder && was.rowCount != orderShading.rowCount))
+        cache.compiled = 0;
     if (cache.showLeftEye != view.showLeftEye || cache.showRightEye != view.showRightEye ||
         cache.showDifference != view.showDifference || cache.showGaps != view.showGaps ||
         cache.torsionScale != view.torsionScale) {

@@ -128,8 +128,16 @@ bool drumWindowBox(int box[4]) {
     // translation to (12, -15, -32).
     double projection[16], identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     int viewport[4];
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
     plotViewport(viewport);
+    // The drum stands in the eye's perspective, whichever projection the
+    // plot has.
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    setEyeProjection(viewport[2], viewport[3]);
+    glMatrixMode(GL_PROJECTION);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
     const double reach = 1.25 * 1.4143;
     if (!view.showDrum) return false;
     box[0] = box[1] = 1 << 30;

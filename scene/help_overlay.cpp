@@ -24,6 +24,8 @@ const char* const helpEntries[][2] = {
     {"e", "saccades drawn wide, blinks marked"},
     {"v", "vergence strip in the time plot"},
     {"1, 2, 3", "front, top, side view"},
+    {"4", "subject's view: right, up, toward you"},
+    {"o", "orthographic view (true scale) on/off"},
     {"r", "reset the view"},
     {"s", "save the view as quelvist-NNN.png"},
     {"h", "this help (h or ESC closes it)"},
@@ -47,7 +49,7 @@ constexpr int HELP_COUNT = sizeof helpEntries / sizeof helpEntries[0];
 void drawHelpOverlay() {
     if (!view.showHelp || windowWidth < 1 || windowHeight < 1) return;
     void* font = addedTextFont();
-    int lineHeight = font == GLUT_BITMAP_HELVETICA_18 ? 24 : 12;
+    int lineHeight = addedTextLineHeight();
 
     beginWindowPixels();
     drawBackdrop(0, 0, windowWidth, windowHeight, 0.8f);

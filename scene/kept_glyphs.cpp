@@ -33,6 +33,7 @@ struct GlyphSet {
 // The fonts the viewer's texts use; any other is drawn with glBitmap.
 GlyphSet glyphSets[] = {{GLUT_BITMAP_8_BY_13, false, false, 0, {}},
                         {GLUT_BITMAP_TIMES_ROMAN_10, false, false, 0, {}},
+                        {GLUT_BITMAP_HELVETICA_12, false, false, 0, {}},
                         {GLUT_BITMAP_HELVETICA_18, false, false, 0, {}}};
 
 constexpr int PAD = 3; // empty pixels round each glyph's cell

@@ -84,12 +84,15 @@ void helpLinesWindowBox(double box[4]);
 // Draws the lines drawStatusText gathered this frame: every backdrop, then
 // every text.
 void drawGatheredStatusText();
-// The font of the texts the program adds: Times 10, Helvetica 18 in windows
-// taller than 900 pixels; how far its letters reach below and above the
-// baseline, in pixels.
+// The font of the texts the program adds: Times 10, Helvetica 12 in windows
+// LEGIBLE_TEXT_FROM_HEIGHT pixels tall or more, Helvetica 18 in windows
+// taller than 900; how far its letters reach below and above the baseline,
+// and the step between lines, in pixels.
+constexpr int LEGIBLE_TEXT_FROM_HEIGHT = 700;
 void* addedTextFont();
 int addedTextDescent();
 int addedTextAscent();
+int addedTextLineHeight();
 
 // Drawing in window pixels (0, 0 the bottom left) over the whole window,
 // without depth test, texture or lighting; the state is restored by the end.
@@ -101,6 +104,12 @@ void drawBackdrop(int x0, int y0, int x1, int y1, float opacity);
 // White text in the added font on its backdrop, baseline at (x, y), in
 // window pixels (between beginWindowPixels and endWindowPixels).
 void drawLabel(int x, int y, const char* text);
+
+// The eye's perspective (the drum, the help lines and the status texts
+// stand in it) and the plot's projection: the same, or in the orthographic
+// view a parallel one as high as the perspective at the view's centre.
+void setEyeProjection(int width, int height);
+void setPlotProjection(int width, int height);
 
 // Where the label drum can appear in the window, whichever way it has
 // turned (x0, y0, x1, y1 in pixels), under the current projection.

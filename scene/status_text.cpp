@@ -57,24 +57,34 @@ int breakIntoLines(const char* text, void* font, int room, char lines[4][200]) {
 }
 
 // The lines' spacing at depth 50: 1.8 units as always, but never closer
-// than 8 pixels (the 3D view above the time plot is short), and 22 pixels
-// for the large font.
-float lineStep(double pixelsPerUnit, bool large) {
-    return static_cast<float>(std::max(large ? 22 / pixelsPerUnit : 1.8, 8 / pixelsPerUnit));
+// than 8 pixels (the 3D view above the time plot is short), nor than the
+// larger fonts' lines.
+float lineStep(double pixelsPerUnit, void* font) {
+    const double line = font == GLUT_BITMAP_TIMES_ROMAN_10 ? 0 : addedTextLineHeight() - 2;
+    return static_cast<float>(std::max({line / pixelsPerUnit, 1.8, 8 / pixelsPerUnit}));
 }
 
 } // namespace
 
 void* addedTextFont() {
-    return windowHeight > 900 ? GLUT_BITMAP_HELVETICA_18 : GLUT_BITMAP_TIMES_ROMAN_10;
+    if (windowHeight > 900) return GLUT_BITMAP_HELVETICA_18;
+    return windowHeight >= LEGIBLE_TEXT_FROM_HEIGHT ? GLUT_BITMAP_HELVETICA_12
+                                                    : GLUT_BITMAP_TIMES_ROMAN_10;
 }
 
 int addedTextDescent() {
-    return addedTextFont() == GLUT_BITMAP_HELVETICA_18 ? 5 : 3;
+    void* font = addedTextFont();
+    return font == GLUT_BITMAP_HELVETICA_18 ? 5 : font == GLUT_BITMAP_HELVETICA_12 ? 4 : 3;
 }
 
 int addedTextAscent() {
-    return addedTextFont() == GLUT_BITMAP_HELVETICA_18 ? 15 : 9;
+    void* font = addedTextFont();
+    return font == GLUT_BITMAP_HELVETICA_18 ? 15 : font == GLUT_BITMAP_HELVETICA_12 ? 11 : 9;
+}
+
+int addedTextLineHeight() {
+    void* font = addedTextFont();
+    return font == GLUT_BITMAP_HELVETICA_18 ? 24 : font == GLUT_BITMAP_HELVETICA_12 ? 17 : 12;
 }
 
 void beginWindowPixels() {
@@ -139,7 +149,6 @@ float statusColour[4];
 
 float drawStatusText(const char* text, float y) {
     void* font = addedTextFont();
-    const bool large = font == GLUT_BITMAP_HELVETICA_18;
     int viewport[4];
     plotViewport(viewport);
     if (viewport[2] < 1 || viewport[3] < 1) return y;
@@ -150,7 +159,7 @@ float drawStatusText(const char* text, float y) {
         viewport[2] * (1 - 30 / (halfHeight * viewAspect(viewport[2], viewport[3]))) / 2;
     const int x = viewport[0] + static_cast<int>(std::floor(left));
     const double pixelsPerUnit = viewport[3] / (2 * halfHeight);
-    const float step = lineStep(pixelsPerUnit, large);
+    const float step = lineStep(pixelsPerUnit, font);
     auto baseline = [&](float at) {
         return static_cast<int>(std::floor(viewport[1] + viewport[3] / 2.0 + at * pixelsPerUnit));
     };
@@ -214,7 +223,8 @@ constexpr float HELP_TOP = 29, HELP_STEP = 1.8f;
 static float helpLineStep() {
     int viewport[4];
     plotViewport(viewport);
-    return viewport[3] > 0 ? lineStep(viewport[3] / (2 * 31.85), false) : HELP_STEP;
+    return viewport[3] > 0 ? lineStep(viewport[3] / (2 * 31.85), GLUT_BITMAP_TIMES_ROMAN_10)
+                           : HELP_STEP;
 }
 
 void drawHelpLines() {

@@ -312,3 +312,52 @@ TEST(CurvesFrame, PresetViewsShowTwoAxesInTheScreenPlane) {
         EXPECT_TRUE(blue) << "the path's midpoint in view " << p.key;
     }
 }
+
+// The subject's view (key 4) puts the data's (h, t, v) at eye (h, v, t):
+// right, up and toward the viewer. The orthographic view (key o) draws
+// every depth at the scale of the view's centre, so a sample lands where
+// its horizontal and vertical say, whatever its torsion.
+TEST(CurvesFrame, SubjectAndOrthographicViewsPutSamplesWhereTheirValuesSay) {
+    std::vector<Sample> rows = {{4, 4, 4, 1, 0, 0, 0, 1}, {8, 8, 8, 1, 0, 0, 0, 1}};
+    startSceneWith(recordingText(rows));
+    applyCommand(2);
+    applyCommand(5);
+    auto blueNear = [](const Frame& frame, double x, double y) {
+        for (int dx = -1; dx <= 1; dx++)
+            for (int dy = -1; dy <= 1; dy++) {
+                Rgb got = frame.at(static_cast<int>(x) + dx, static_cast<int>(y) + dy);
+                if (got.r == 0 && got.g == 0 && got.b == 255) return true;
+            }
+        return false;
+    };
+    onKey('4', 0, 0);
+    {
+        Frame frame = drawFrame();
+        auto mid = projectEyePoint(6, 6, 6 - view.distance);
+        EXPECT_GT(mid[0], 150); // right and up of the middle
+        EXPECT_GT(mid[1], 150);
+        EXPECT_TRUE(blueNear(frame, mid[0], mid[1])) << "the path's midpoint, subject's view";
+    }
+    onKey('1', 0, 0);
+    onKey('o', 0, 0);
+    ASSERT_EQ(1, view.orthographic);
+    struct Case {
+        float distance;
+        double h, t, v;
+    };
+    // At distance 30 the view is 2 * 30 tan(32.5 deg) = 38.22 units high.
+    for (const Case& c : {Case{30, 6, 6, 6}, Case{15, 5, 5, 5}, Case{30, 7, 7, 7}}) {
+        view.distance = c.distance;
+        buildCurveList();
+        Frame frame = drawFrame();
+        const double pixelsPerUnit = 300 / (2 * c.distance * std::tan(32.5 * M_PI / 180));
+        // The front view: positive horizontal to the left, vertical down.
+        const double x = 150 - c.h * pixelsPerUnit, y = 150 - c.v * pixelsPerUnit;
+        EXPECT_TRUE(blueNear(frame, x, y)) << c.distance << " " << c.h;
+    }
+    // Back in perspective a distance nearer than the perspective allows
+    // comes out to it.
+    view.distance = 0.5f;
+    onKey('o', 0, 0);
+    EXPECT_EQ(NEAREST_DISTANCE, view.distance);
+}

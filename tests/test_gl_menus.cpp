@@ -47,10 +47,11 @@ TEST(Menus, OnlyTheLatestBuildSurvives) {
         alive += menuExists(id);
     EXPECT_EQ(MENU_COUNT, alive);
 
-    EXPECT_EQ(11, itemsOf(menuIds[0])); // F1..F5, gaps, scale, plot, Listing, events, vergence
+    EXPECT_EQ(12, itemsOf(menuIds[0])); // F1..F5, gaps, scale, plot, Listing, events, vergence, o
     EXPECT_EQ(3, itemsOf(menuIds[1]));
     EXPECT_EQ(2, itemsOf(menuIds[2]));
     EXPECT_EQ(2, itemsOf(menuIds[3]));
     EXPECT_EQ(7, itemsOf(menuIds[4])); // Replay, without paging for a short recording
-    EXPECT_EQ(6, itemsOf(menuIds[5])); // the five submenus and "Fit view (f)"
+    EXPECT_EQ(7, itemsOf(menuIds[5])); // the five submenus, "Fit view (f)" and View
+    EXPECT_EQ(4, itemsOf(menuIds[6])); // the front, top, side and subject's views
 }

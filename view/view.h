@@ -43,6 +43,14 @@ struct ViewState {
     int32_t rangeFirst, rangeEnd;
     uint8_t showDrum;      // the label drum (off only when the command line asks)
     uint8_t showHelpLines; // the four help lines (likewise)
+    // A parallel projection (key o): every sample is drawn at the scale of
+    // the view's centre, so values read off the scale whatever the depth.
+    uint8_t orthographic;
+    // The subject's view (key 4) mirrors the torsion axis: with horizontal
+    // to the right and vertical up, positive torsion then points toward
+    // the viewer, which no turn of the plot alone can give.
+    uint8_t mirrorTorsion;
+    uint8_t showLegend; // the key to the colours without the scale (--legend)
 };
 
 // The matrices the latest frame drew the plot with (glGetDoublev after the
@@ -67,10 +75,19 @@ constexpr double FIELD_OF_VIEW = 65;
 // Zooming in stops at this distance from the view's centre: nearer, the
 // picture would pass behind the viewer (the near plane lies at 1).
 constexpr float NEAREST_DISTANCE = 2;
+// The orthographic view's width is that of the perspective at the view's
+// centre (2 distance tan(FIELD_OF_VIEW / 2) high); nothing passes behind
+// the viewer there, so zooming in goes on to a view 0.06 units high.
+constexpr float NEAREST_ORTHO_DISTANCE = 0.05f;
+float nearestDistance(const ViewState& state);
+// Key o: the projection switches, the picture keeps its size at the view's
+// centre; back in perspective a distance nearer than NEAREST_DISTANCE
+// comes out to it.
+void toggleOrthographic(ViewState& state);
 
 // The wheel: each notch away from the user (positive) divides the distance
-// by 1.15, each toward the user multiplies it; never nearer than
-// NEAREST_DISTANCE.
+// (in the orthographic view: the width) by 1.15, each toward the user
+// multiplies it; never nearer than nearestDistance.
 void zoomByWheel(ViewState& state, int notches);
 
 // The far plane: 200 as always, further when the view has been zoomed out
@@ -156,12 +173,15 @@ double replayPaceFigure(const ReplayPace& pace, const ViewState& state);
 constexpr float DRAG_DEGREES_PER_PIXEL = 0.5f;
 void turnByDrag(ViewState& state, int dx, int dy);
 
-// Keys 1, 2, 3: the front (start), top and side views. Only the angles
-// change; distance, torsion scale and switches stay.
+// Keys 1, 2, 3, 4: the front (start), top, side and subject's views. Only
+// the angles and the torsion mirror change; distance, torsion scale and
+// switches stay. The subject's view looks as the subject does: positive
+// horizontal to the right, vertical up, torsion toward the viewer.
+constexpr int PRESET_SUBJECT = 4;
 void setPresetView(ViewState& state, int preset);
 
 // A view asked for on the command line: a preset (1 front, 2 top, 3 side,
-// 0 none) or the three angles, a distance and a torsion scale (each left as
+// 4 subject, 0 none) or the three angles, a distance and a torsion scale (each left as
 // it is while not given), and the switches it turns off.
 enum HiddenPart : unsigned {
     HIDE_LEFT_EYE = 1,
@@ -171,6 +191,7 @@ enum HiddenPart : unsigned {
     HIDE_CROSS = 16,
     HIDE_DRUM = 32,
     HIDE_HELP = 64,
+    HIDE_LEGEND = 128, // vector figures draw the key to the colours unless hidden
 };
 struct ViewChoice {
     int preset;
@@ -180,7 +201,9 @@ struct ViewChoice {
     float distance;
     bool torsionScaleGiven;
     float torsionScale;
-    unsigned hidden; // HiddenPart bits
+    unsigned hidden;   // HiddenPart bits
+    bool orthographic; // --ortho
+    bool legend;       // --legend: the key to the colours without the scale
 };
 // Applies choice over the state's start values.
 void applyViewChoice(ViewState& state, const ViewChoice& choice);

@@ -13,6 +13,7 @@ void resetViewMotion(ViewState& state) {
     state.angleX = -90;
     state.angleY = 180;
     state.angleZ = 0;
+    state.mirrorTorsion = 0;
     state.rotateX = 0;
     state.rotateY = 0;
     state.rotateZ = 0;
@@ -45,6 +46,8 @@ void setStartView(ViewState& state) {
     state.showVergence = 0;
     state.showDrum = 1;
     state.showHelpLines = 1;
+    state.orthographic = 0;
+    state.showLegend = 0;
     resetViewMotion(state);
 }
 
@@ -57,11 +60,21 @@ void zoomByWheel(ViewState& state, int notches) {
     for (; notches < 0; notches++)
         exact *= 1.15;
     const float distance = static_cast<float>(exact);
+    const float nearest = nearestDistance(state);
     // A distance already nearer (F10 has its own bound) is not pushed away.
-    if (distance >= NEAREST_DISTANCE || distance >= state.distance)
+    if (distance >= nearest || distance >= state.distance)
         state.distance = distance;
-    else if (state.distance > NEAREST_DISTANCE)
-        state.distance = NEAREST_DISTANCE;
+    else if (state.distance > nearest)
+        state.distance = nearest;
+}
+
+float nearestDistance(const ViewState& state) {
+    return state.orthographic ? NEAREST_ORTHO_DISTANCE : NEAREST_DISTANCE;
+}
+
+void toggleOrthographic(ViewState& state) {
+    state.orthographic = 1 - state.orthographic;
+    if (state.distance < nearestDistance(state)) state.distance = nearestDistance(state);
 }
 
 double farPlaneFor(float distance) {
@@ -79,12 +92,15 @@ void turnByDrag(ViewState& state, int dx, int dy) {
 }
 
 void setPresetView(ViewState& state, int preset) {
-    // angleX, angleY, angleZ of the front, top and side views.
-    static const float presets[3][3] = {{-90, 180, 0}, {0, 180, 0}, {-90, 180, 90}};
-    if (preset < 1 || preset > 3) return;
+    // angleX, angleY, angleZ of the front, top, side and subject's views.
+    // The front view puts (h, t, v) at eye (-h, -v, -t); the subject's,
+    // with torsion mirrored, at (h, v, t).
+    static const float presets[4][3] = {{-90, 180, 0}, {0, 180, 0}, {-90, 180, 90}, {-90, 0, 0}};
+    if (preset < 1 || preset > PRESET_SUBJECT) return;
     state.angleX = presets[preset - 1][0];
     state.angleY = presets[preset - 1][1];
     state.angleZ = presets[preset - 1][2];
+    state.mirrorTorsion = preset == PRESET_SUBJECT;
 }
 
 void applyViewChoice(ViewState& state, const ViewChoice& choice) {
@@ -103,6 +119,8 @@ void applyViewChoice(ViewState& state, const ViewChoice& choice) {
     if (choice.hidden & HIDE_CROSS) state.showCross = 0;
     if (choice.hidden & HIDE_DRUM) state.showDrum = 0;
     if (choice.hidden & HIDE_HELP) state.showHelpLines = 0;
+    if (choice.orthographic) state.orthographic = 1;
+    if (choice.legend) state.showLegend = 1;
 }
 
 bool lightFrameWanted(const ViewState& state, double sinceViewMoved, double lastFullFrameSeconds) {
