@@ -165,6 +165,7 @@ void drawPicture() {
     if (view.showHelpLines) drawHelpLines();
     drawStatusLines();
     drawGatheredStatusText();
+    drawLegend();
     glViewport(0, 0, windowWidth, windowHeight);
     drawTimePlot();
     drawHelpOverlay();

@@ -18,6 +18,9 @@ bool plotAtStart;
 bool scaleAtStart;
 bool listingAtStart;
 
+// The file a snapshot or figure run writes; null in the viewer.
+static const char* snapshotTarget;
+
 void initScene() {
     // A directional light fixed relative to the viewer: set while the
     // modelview matrix is the identity.
@@ -36,6 +39,8 @@ void initScene() {
     view.showPlot = plotAtStart;
     view.showScale = scaleAtStart;
     view.showListing = listingAtStart;
+    // A vector figure carries the key to its colours unless --hide legend.
+    if (snapshotTarget && isVectorFigureName(snapshotTarget)) view.showLegend = 1;
     glEnable(GL_TEXTURE_2D);
     glShadeModel(GL_SMOOTH);
     loadDrumTexture();
@@ -89,7 +94,6 @@ static void onWindowClose() {
     traceExit(0);
 }
 
-static const char* snapshotTarget;
 static MovieSettings movieTarget;
 static int askedWidth, askedHeight;
 

@@ -18,7 +18,7 @@ namespace {
 
 constexpr int MOST_NUMBERS = 8;
 constexpr int TICK_PIXELS = 4;
-constexpr int MOST_LABELS = 8 + 3 * (MOST_NUMBERS + 1);
+constexpr int MOST_LABELS = 9 + 3 * (MOST_NUMBERS + 1);
 
 struct Number {
     double x, y;        // the tick, window pixels
@@ -27,7 +27,7 @@ struct Number {
     char text[16];
 };
 
-// The help lines, the label drum, and the cross's labels: the raster
+// The help lines, the label drum, the legend, and the cross's labels: the raster
 // positions of buildCrossList, their texts in the 8 by 13 font drawn to the
 // right of them.
 void reserveCrossLabels(LabelBox* boxes, int& count) {
@@ -45,6 +45,9 @@ void reserveCrossLabels(LabelBox* boxes, int& count) {
     int drum[4];
     if (drumWindowBox(drum))
         boxes[count++] = {1.0 * drum[0], 1.0 * drum[1], 1.0 * drum[2], 1.0 * drum[3]};
+    int legend[4];
+    if (legendWindowBox(legend))
+        boxes[count++] = {1.0 * legend[0], 1.0 * legend[1], 1.0 * legend[2], 1.0 * legend[3]};
     if (!view.showCross) return;
     for (const auto& label : labels) {
         double p[3] = {0, 0, 0};

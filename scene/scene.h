@@ -120,6 +120,16 @@ bool drumWindowBox(int box[4]);
 // Called under the plot transform, after framePlotProjection is taken.
 void drawScale();
 
+// The key to the colours ("left eye" with a blue line, "right eye" with a
+// red one, "difference" with a grey one while F3 shows it, the Listing
+// view's planes, the events' marks) in the plot's upper right corner, while
+// the scale or --legend shows it (a vector figure sets showLegend) and
+// --hide legend does not hide it; in window pixels. legendWindowBox gives
+// the box it takes (x0, y0, x1, y1), false while none is drawn.
+bool legendShown();
+bool legendWindowBox(int box[4]);
+void drawLegend();
+
 // The time plot across the bottom of the window while view.showPlot is
 // set: horizontal, vertical and torsion against Time, both eyes, a cursor
 // at the replay's newest or the picked sample, the dragged range shaded.

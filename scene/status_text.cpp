@@ -167,6 +167,10 @@ float drawStatusText(const char* text, float y) {
     int drum[4];
     int right = windowWidth - 4;
     if (drumWindowBox(drum) && baseline(y) - addedTextDescent() < drum[3]) right = drum[0] - 6;
+    // Likewise beside the legend, for every line the text may take.
+    int legend[4];
+    if (legendWindowBox(legend) && baseline(y + 3 * step) + addedTextAscent() > legend[1])
+        right = std::min(right, legend[0] - 6);
     char lines[4][200];
     const int count = breakIntoLines(text, font, right - x, lines);
     glGetFloatv(GL_CURRENT_COLOR, statusColour); // the help lines' colour, set by the frame

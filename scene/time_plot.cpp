@@ -19,7 +19,13 @@ namespace {
 
 constexpr int MOST_COLUMNS = 8192;
 constexpr int STRIP_GAP = 4;
-const char* const STRIP_NAMES[4] = {"H", "V", "T", "Vg"};
+const char* const STRIP_NAMES[4] = {"horizontal (deg)", "vertical (deg)", "torsion (deg)",
+                                    "vergence (deg)"};
+const char* const TIME_AXIS_NAME = "time (s)";
+const char* const VERGENCE_NAMES[3] = {"horizontal", "vertical", "cyclo"};
+// Blue and red for the eyes; the vergences in colours of their own.
+const float EYE_COLOURS[2][3] = {{0, 0, 1}, {1, 0, 0}};
+const float VERGENCE_COLOURS[3][3] = {{0, 0.5f, 0}, {0.6f, 0, 0.6f}, {0.9f, 0.5f, 0}};
 
 // The traces of the latest page, per eye (left, right) and strip (H, V, T),
 // computed again only when the page or the panel's width changes.
@@ -117,6 +123,39 @@ struct StripTraces {
     int count;
 };
 
+// The strip's name in its upper left corner on a pale box, so that it reads
+// over the traces in any strip height; the vergence strip names its traces
+// after it, each in its colour.
+void drawStripName(int strip, int top, const TimePlotFrame& f) {
+    const int ascent = addedTextAscent(), descent = addedTextDescent();
+    const int baseline = top - 2 - ascent;
+    int width = textWidth(STRIP_NAMES[strip]);
+    const int space = textWidth("  ");
+    if (strip == 3)
+        for (const char* name : VERGENCE_NAMES)
+            width += space + textWidth(name);
+    const int x0 = f.x0 + 3;
+    const int x1 = std::min(x0 + width + 4, f.x1 - 1);
+    glPushAttrib(GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(1, 1, 1, 0.8f);
+    glRecti(x0, baseline - descent, x1, top - 1);
+    glPopAttrib();
+    glColor3f(0, 0, 0);
+    int x = x0 + 2;
+    drawTextAt(x, baseline, STRIP_NAMES[strip]);
+    x += textWidth(STRIP_NAMES[strip]);
+    if (strip != 3) return;
+    for (int k = 0; k < 3; k++) {
+        x += space;
+        if (x + textWidth(VERGENCE_NAMES[k]) > f.x1) break;
+        glColor3fv(VERGENCE_COLOURS[k]);
+        drawTextAt(x, baseline, VERGENCE_NAMES[k]);
+        x += textWidth(VERGENCE_NAMES[k]);
+    }
+}
+
 // One strip: its frame, its traces in its own range, the degrees at its
 // top and bottom and its name.
 void drawStrip(int strip, const StripTraces& s, int top, int bottom, const TimePlotFrame& f) {
@@ -169,9 +208,7 @@ void drawStrip(int strip, const StripTraces& s, int top, int bottom, const TimeP
     drawTextAt(f.x0 - 4 - textWidth(text), top - digits, text);
     snprintf(text, sizeof text, "%.1f", low);
     if (top - bottom >= 2 * digits + 2) drawTextAt(f.x0 - 4 - textWidth(text), bottom + 1, text);
-    if (top - bottom >= 3 * digits + 6)
-        drawTextAt(f.x0 - 4 - textWidth(STRIP_NAMES[strip]), (top + bottom - digits) / 2,
-                   STRIP_NAMES[strip]);
+    drawStripName(strip, top, f);
 }
 
 // Seconds along the bottom edge, at steps of 1, 2 or 5 times a power of ten.
@@ -188,17 +225,17 @@ void drawSeconds(const TimePlotFrame& f) {
         const double x = xOfTime(f, k * step);
         char text[32];
         formatTickValue(text, sizeof text, k * step, step);
-        // The last number carries the unit.
-        if (k == last) snprintf(text + strlen(text), sizeof text - strlen(text), " s");
         glBegin(GL_LINES);
         glVertex2d(std::floor(x) + 0.5, f.y0);
         glVertex2d(std::floor(x) + 0.5, f.y0 - 3);
         glEnd();
-        // Centred on the tick, the unit aside.
+        // Centred on the tick.
         const int width = textWidth(text);
-        const int left = static_cast<int>(x) - (width - (k == last ? textWidth(" s") : 0)) / 2;
-        if (left >= 0 && left + width <= windowWidth) drawTextAt(left, baseline, text);
+        const int left = static_cast<int>(x) - width / 2;
+        if (left >= f.x0 - 6 && left + width <= windowWidth) drawTextAt(left, baseline, text);
     }
+    // The axis's name in the margin left of it, level with its numbers.
+    drawTextAt(f.x0 - 8 - textWidth(TIME_AXIS_NAME), baseline, TIME_AXIS_NAME);
 }
 
 } // namespace
@@ -206,9 +243,8 @@ void drawSeconds(const TimePlotFrame& f) {
 bool timePlotFrame(TimePlotFrame& f) {
     const int panel = timePlotHeight(windowHeight, view.showPlot);
     if (panel < 1 || windowWidth < 1 || !timeSpan(f.t0, f.t1)) return false;
-    char widest[32];
-    snprintf(widest, sizeof widest, "-888.8");
-    f.x0 = textWidth(widest) + 8;
+    // The margin holds the strips' degrees and the time axis's name.
+    f.x0 = std::max(textWidth("-888.8"), textWidth(TIME_AXIS_NAME)) + 10;
     f.x1 = windowWidth - 10;
     f.y0 = addedTextAscent() + addedTextDescent() + 5;
     f.y1 = panel - 4;
@@ -227,9 +263,6 @@ void drawTimePlot() {
         return;
     }
     updateTraces(f);
-    // Blue and red for the eyes; the vergences in colours of their own.
-    static const float eyeColours[2][3] = {{0, 0, 1}, {1, 0, 0}};
-    static const float vergenceColours[3][3] = {{0, 0.5f, 0}, {0.6f, 0, 0.6f}, {0.9f, 0.5f, 0}};
     const int strips = view.showVergence ? 4 : 3;
     const int stripHeight = (f.y1 - f.y0 - (strips - 1) * STRIP_GAP) / strips;
     for (int strip = 0; strip < strips; strip++) {
@@ -239,12 +272,12 @@ void drawTimePlot() {
             for (int eye = 0; eye < 2; eye++)
                 if (shown[eye]) {
                     s.trace[s.count] = traces.column[eye][strip];
-                    s.colour[s.count++] = eyeColours[eye];
+                    s.colour[s.count++] = EYE_COLOURS[eye];
                 }
         } else {
             for (int component = 0; component < 3; component++) {
                 s.trace[s.count] = traces.vergence[component];
-                s.colour[s.count++] = vergenceColours[component];
+                s.colour[s.count++] = VERGENCE_COLOURS[component];
             }
         }
         const int top = f.y1 - strip * (stripHeight + STRIP_GAP);

@@ -51,6 +51,7 @@ struct ViewState {
     // the viewer, which no turn of the plot alone can give.
     uint8_t mirrorTorsion;
     uint8_t showLegend; // the key to the colours without the scale (--legend)
+    uint8_t hideLegend; // --hide legend: not even with the scale or in a figure
 };
 
 // The matrices the latest frame drew the plot with (glGetDoublev after the

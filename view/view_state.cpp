@@ -48,6 +48,7 @@ void setStartView(ViewState& state) {
     state.showHelpLines = 1;
     state.orthographic = 0;
     state.showLegend = 0;
+    state.hideLegend = 0;
     resetViewMotion(state);
 }
 
@@ -121,6 +122,7 @@ void applyViewChoice(ViewState& state, const ViewChoice& choice) {
     if (choice.hidden & HIDE_HELP) state.showHelpLines = 0;
     if (choice.orthographic) state.orthographic = 1;
     if (choice.legend) state.showLegend = 1;
+    if (choice.hidden & HIDE_LEGEND) state.hideLegend = 1;
 }
 
 bool lightFrameWanted(const ViewState& state, double sinceViewMoved, double lastFullFrameSeconds) {
