@@ -614,6 +614,7 @@ void printUsage() {
           "  1, 2, 3    front view (the start view), top view, side view\n"
           "  4          the subject's view: horizontal right, vertical up, torsion toward you\n"
           "  o          orthographic view (parallel projection) on/off\n"
+          "  Ctrl+O     open another recording (the view stays)\n"
           "  h          all keys and mouse actions (h or ESC closes the list)\n"
           "  r          reset the view\n"
           "  s          save the view as quelvist-NNN.png in the working directory\n"

@@ -100,6 +100,10 @@ void applyCommandEffect(ViewState& state, int command) {
 }
 
 void applyCommand(int command) {
+    if (command == COMMAND_OPEN) {
+        openAnotherRecording();
+        return;
+    }
     if (command == COMMAND_FIT) fitViewToSamples();
     applyCommandEffect(view, command);
     if (command == COMMAND_LISTING) applyListingView();
@@ -142,7 +146,8 @@ int commandForKey(unsigned char key) {
                    {'l', COMMAND_LISTING},        {'e', COMMAND_EVENTS},
                    {'v', COMMAND_VERGENCE},       {'o', COMMAND_ORTHO},
                    {'1', COMMAND_VIEW_FIRST},     {'2', COMMAND_VIEW_FIRST + 1},
-                   {'3', COMMAND_VIEW_FIRST + 2}, {'4', COMMAND_VIEW_FIRST + 3}};
+                   {'3', COMMAND_VIEW_FIRST + 2}, {'4', COMMAND_VIEW_FIRST + 3},
+                   {KEY_CTRL_O, COMMAND_OPEN}};
     for (const auto& letter : letters)
         if (letter.key == key) return letter.command;
     return 0;

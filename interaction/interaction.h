@@ -18,6 +18,7 @@ constexpr int COMMAND_LISTING = 17;  // key l, in Show/Hide
 constexpr int COMMAND_EVENTS = 18;   // key e, in Show/Hide
 constexpr int COMMAND_VERGENCE = 19; // key v, in Show/Hide
 constexpr int COMMAND_ORTHO = 20;    // key o, in Show/Hide
+constexpr int COMMAND_OPEN = 30;     // Ctrl+O, the main menu's "Open recording... (Ctrl+O)"
 // Keys 1 to 4, the View menu: the front, top, side and subject's views.
 constexpr int COMMAND_VIEW_FIRST = 31;
 constexpr int COMMAND_VIEW_LAST = COMMAND_VIEW_FIRST + PRESET_SUBJECT - 1;
@@ -160,6 +161,16 @@ void clickTimePlot(int x);
 void dragTimePlot(int x0, int x, bool done);
 void clearTimePlotRange();
 
+// Ctrl+O: asks for a recording with the system's file dialog and shows it
+// instead of the one shown, keeping the view's angles, distance and
+// switches, fitting it again where it had been fitted, clearing the range
+// and the pick; the window's title names the file. A file that cannot be
+// read (or holds no samples) leaves the old one shown and the window's
+// notice says why. Traced as "opened N" (its rows), "open failed" or
+// "open cancelled".
+constexpr unsigned char KEY_CTRL_O = 'o' & 0x1f;
+void openAnotherRecording();
+
 // Pure effects, callable without GL or GLUT.
 void applyCommandEffect(ViewState& state, int command);
 
@@ -209,6 +220,7 @@ const char* characterKeyName(unsigned char key, char* buffer, size_t capacity);
 
 // Identifiers of the menus of the latest build, for tests: the five
 // submenus in creation order, then the main menu, then the View submenu
-// (which the main menu lists after "Fit view (f)"); 0 before the first build.
+// (which the main menu lists after "Fit view (f)", followed by "Open
+// recording... (Ctrl+O)"); 0 before the first build.
 constexpr int MENU_COUNT = 7;
 extern int menuIds[MENU_COUNT];

@@ -60,6 +60,7 @@ void rebuildNow() {
     glutAddSubMenu("Replay", menuIds[4]);
     glutAddMenuEntry(menuLabel(view, COMMAND_FIT), COMMAND_FIT);
     glutAddSubMenu("View", menuIds[6]);
+    glutAddMenuEntry(menuLabel(view, COMMAND_OPEN), COMMAND_OPEN);
     glutAttachMenu(GLUT_RIGHT_BUTTON);
     giveKeyboardBack(keyboard);
 }
@@ -108,6 +109,9 @@ const char* menuLabel(const ViewState& s, int value) {
         return pick(s.showVergence, "Hide vergence (v)", "Show vergence (v)");
     case COMMAND_ORTHO:
         return pick(s.orthographic, "Perspective view (o)", "Orthographic view (o)");
+    case COMMAND_OPEN:
+        // Three dots: the menus' bitmap fonts have no ellipsis character.
+        return "Open recording... (Ctrl+O)";
     case COMMAND_VIEW_FIRST:
         return "Front view (1)";
     case COMMAND_VIEW_FIRST + 1:

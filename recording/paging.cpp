@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -54,6 +55,33 @@ bool readRecordingPage(const char* path, long long firstSample) {
     recordingVersion++;
     recordingSelection = selection;
     recordingExtent = extent;
+    return true;
+}
+
+bool openOtherRecording(const char* path, char* why, size_t capacity) {
+    const RecordingSelection selection = WHOLE_RECORDING;
+    RecordingExtent extent;
+    const int shownRows = recording.rowCount;
+    if (!readPage(path, selection, extent)) {
+        snprintf(why, capacity, "Could not open %s; %s stays", path, recordingPath);
+        return false;
+    }
+    // A file with nothing to draw does not replace one that has.
+    char trouble[300];
+    if (pageTable.rowCount == 0 ||
+        describeRecordingTrouble(trouble, sizeof trouble, extent, selection)) {
+        if (pageTable.rowCount == 0 && !trouble[0]) snprintf(trouble, sizeof trouble, "No samples");
+        snprintf(why, capacity, "%s: %s; %s stays", path, trouble, recordingPath);
+        return false;
+    }
+    copyRecordingRows(recording, pageTable, 0, std::max(shownRows, pageTable.rowCount));
+    recording.rowCount = pageTable.rowCount;
+    recordingVersion++;
+    recordingSelection = selection;
+    recordingExtent = extent;
+    recordingPageNotice[0] = '\0';
+    snprintf(recordingPath, RECORDING_PATH_CAPACITY, "%s", path);
+    if (capacity) why[0] = '\0';
     return true;
 }
 

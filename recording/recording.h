@@ -171,6 +171,12 @@ bool readRecordingStream(FILE* file, RecordingTable& table,
 // shorter, the last page it still has is read.
 bool readRecordingPage(const char* path, long long firstSample);
 
+// Reads the first page of another recording (the whole of it selected)
+// into the process-wide table and makes path the recording's. When the file
+// cannot be read or holds no samples, everything stays as it was, why says
+// so ("<path>: No samples: ...; <old path> stays") and false is returned.
+bool openOtherRecording(const char* path, char* why, size_t capacity);
+
 // "Could not read <name> again; the page shown stays" after a failed page
 // read, empty otherwise.
 extern char recordingPageNotice[400];

@@ -26,6 +26,7 @@ const char* const helpEntries[][2] = {
     {"1, 2, 3", "front, top, side view"},
     {"4", "subject's view: right, up, toward you"},
     {"o", "orthographic view (true scale) on/off"},
+    {"Ctrl+O", "open another recording"},
     {"r", "reset the view"},
     {"s", "save the view as quelvist-NNN.png"},
     {"h", "this help (h or ESC closes it)"},

@@ -174,11 +174,12 @@ def rendered_like(png, other):
     return apart <= 0.01 * size.width * size.height, apart
 
 
-# Vector figures rendered back at the window's size match the PNG, and their
-# texts are text.
+# Vector figures rendered back at the window's size match the PNG (which
+# asks for the key to the colours that figures carry), and their texts are
+# text.
 for extra in ([], ["--plot", "--scale", "--fit", "--view", "top"]):
     reference = os.path.join(work, "reference.png")
-    run("--snapshot", reference, "--size", "500x400", *extra, recording)
+    run("--snapshot", reference, "--size", "500x400", "--legend", *extra, recording)
     for ending, render in (("pdf", ["pdftoppm", "-r", "72", "-png", "-singlefile"]),
                            ("svg", ["rsvg-convert", "-w", "500", "-h", "400", "-o"])):
         figure = os.path.join(work, f"figure.{ending}")
@@ -192,7 +193,8 @@ for extra in ([], ["--plot", "--scale", "--fit", "--view", "top"]):
             subprocess.run(render + [back, figure], check=True)
             text = open(figure, encoding="utf-8").read()
         alike, apart = rendered_like(reference, back) if r.returncode == 0 else (False, None)
-        check(alike and "horizontal" in text and "vertical" in text,
+        check(alike and "horizontal" in text and "vertical" in text and "left eye" in text
+              and "right eye" in text,
               f"{ending.upper()} {' '.join(extra)}: rendered back it matches the PNG ({apart} "
               f"pixels apart), its labels are text ({r.stderr.strip()[-120:]})")
 
