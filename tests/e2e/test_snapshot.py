@@ -134,6 +134,34 @@ check(r.returncode == 0 and read_png(out).count(is_red) > 200 and read_png(out).
       and read_png(reference).count(is_blue) > 200,
       f"a right-eye-only export draws the right eye alone ({r.returncode})")
 
+# Shade columns that hold nothing (0 on every row, empty, or cut off) shade
+# each path by sample order: the very picture of a file whose shade column
+# holds i / (n - 1). A constant 1 draws as before: both paths fully coloured.
+def shaded(shade_of):
+    text = HEADER
+    for i, (t, h, v) in enumerate(rows):
+        s = shade_of(i)
+        text += f"{t}\t0\t0\t{h}\t{v}\t0,1\t0\t{s}\t0\t0\t-{h}\t{v}\t0,1\t0\t{s}\n"
+    return text
+
+
+by_order = os.path.join(work, "by-order.png")
+run("--snapshot", by_order, export("by-order.txt", shaded(lambda i: repr(i / (len(rows) - 1)))))
+ordered = read_png(by_order)
+for name, text in (("zero.txt", shaded(lambda i: "0")), ("empty-shade.txt", shaded(lambda i: "")),
+                   ("cut-off.txt", HEADER.rsplit("\t", 2)[0] + "\n" + "".join(
+                       "\t".join(l.split("\t")[:13]) + "\n"
+                       for l in shaded(lambda i: "").splitlines()[1:]))):
+    r = run("--snapshot", out, export(name, text))
+    image = read_png(out) if r.returncode == 0 else None
+    check(image is not None and differing(image, ordered, skip=(0, 0, 0, 0)) == 0
+          and image.count(is_blue) > 100 and image.count(is_red) > 100,
+          f"{name}: the paths shade by sample order, blue and red ({r.returncode}, {r.stderr!r})")
+r = run("--snapshot", out, export("constant.txt", shaded(lambda i: "1")))
+constant = read_png(out)
+check(constant.count(is_blue) > ordered.count(is_blue) and constant.count(is_red) > 100,
+      "a constant shade of 1 draws both paths fully coloured, as before")
+
 # Never over the recording, whatever the name; never over a file of another
 # kind without --force.
 recording = export("recording.txt", HEADER + both)
