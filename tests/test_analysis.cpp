@@ -52,6 +52,71 @@ TEST(Fit, ProjectionAndViewOfTheFrontView) {
     EXPECT_FALSE(allSamplesInView({&table, 0, 2, true, true, false}, pose, lens));
 }
 
+// The orthographic view draws every depth as the perspective draws the
+// view's centre: at distance 30, 150 / (30 tan 32.5 deg) pixels a degree,
+// whatever the torsion. The subject's view puts (H, T, V) at eye (H, V, T):
+// positive horizontal to the right, vertical up. A fit in the orthographic
+// view fills 90 % of the window with the samples, wherever their torsion;
+// the samples are kept clear of a box by moving away.
+TEST(Fit, OrthographicAndSubjectViews) {
+    ViewState state;
+    setStartView(state);
+    const double f = 150 / std::tan(32.5 * 3.14159265358979 / 180) / 30;
+    struct Case {
+        int preset;
+        double h, v, t;
+        double x, y;
+    };
+    const Case cases[] = {{1, 10, 0, 8, 150 - 10 * f, 150},
+                          {1, 10, 0, -8, 150 - 10 * f, 150},
+                          {1, -4, -6, 20, 150 + 4 * f, 150 + 6 * f},
+                          {PRESET_SUBJECT, 10, 5, 8, 150 + 10 * f, 150 + 5 * f},
+                          {PRESET_SUBJECT, -4, -6, -20, 150 - 4 * f, 150 - 6 * f}};
+    const PlotLens lens = {FIELD_OF_VIEW, 300, 300, true};
+    for (const Case& c : cases) {
+        setPresetView(state, c.preset);
+        const double p[3] = {c.h, c.t, c.v};
+        double x, y;
+        ASSERT_TRUE(projectPlotPoint(plotPoseOf(state), lens, p, x, y));
+        EXPECT_NEAR(c.x, x, 1e-6) << c.preset << " " << c.h << " " << c.v << " " << c.t;
+        EXPECT_NEAR(c.y, y, 1e-6) << c.preset << " " << c.h << " " << c.v << " " << c.t;
+    }
+    // The subject's view in perspective: positive torsion is nearer, so
+    // drawn further out.
+    double x, y, xFar, yFar;
+    const double near[3] = {10, 8, 0}, far[3] = {10, -8, 0};
+    setPresetView(state, PRESET_SUBJECT);
+    projectPlotPoint(plotPoseOf(state), {FIELD_OF_VIEW, 300, 300}, near, x, y);
+    projectPlotPoint(plotPoseOf(state), {FIELD_OF_VIEW, 300, 300}, far, xFar, yFar);
+    EXPECT_NEAR(150 + 10 * 150 / std::tan(32.5 * 3.14159265358979 / 180) / 22, x, 1e-6);
+    EXPECT_GT(x, xFar);
+
+    // A 10 by 6 degree box of samples at torsion -20 and 20, fitted in the
+    // orthographic front view: 90 % of 300 pixels is 270 for the 10 degrees.
+    setPresetView(state, 1);
+    table = {};
+    table.rowCount = 2;
+    setEyes(0, 10, 4, -20);
+    setEyes(1, 20, 10, 20);
+    PlotPose pose = plotPoseOf(state);
+    ASSERT_TRUE(fitPlotPose({&table, 0, 2, true, true, false}, lens, 0.9, pose));
+    EXPECT_NEAR(15, pose.centre[0], 1e-9);
+    EXPECT_NEAR(7, pose.centre[2], 1e-9);
+    const double p0[3] = {10, -20, 4}, p1[3] = {20, 20, 10};
+    projectPlotPoint(pose, lens, p0, x, y);
+    EXPECT_NEAR(285, x, 1e-6);
+    projectPlotPoint(pose, lens, p1, x, y);
+    EXPECT_NEAR(15, x, 1e-6);
+    // Kept clear of the lower left 40 pixels square: the sample at (15, y)
+    // moves out of it as the view widens.
+    const int box[4] = {0, 0, 40, 300};
+    const double before = pose.distance;
+    EXPECT_TRUE(keepSamplesClearOf({&table, 0, 2, true, true, false}, lens, box, pose));
+    projectPlotPoint(pose, lens, p1, x, y);
+    EXPECT_GT(x, 40);
+    EXPECT_GT(pose.distance, before);
+}
+
 // Picking with plain matrices: the modelview and projection are the
 // identity, so a point (x, y, z) lands at ((x + 1) 100, (y + 1) 100) in a
 // 200 x 200 viewport. Torsion (y) is scaled as the curves were drawn.
