@@ -63,7 +63,8 @@ bool drawnAsNow() {
            kept.curveVersion == curveContent.version && curveContent.count >= kept.count &&
            a.angleX == b.angleX && a.angleY == b.angleY && a.angleZ == b.angleZ &&
            a.distance == b.distance && a.showEdges == b.showEdges && a.centreH == b.centreH &&
-           a.centreT == b.centreT && a.centreV == b.centreV;
+           a.centreT == b.centreT && a.centreV == b.centreV && a.orthographic == b.orthographic &&
+           a.mirrorTorsion == b.mirrorTorsion;
 }
 
 // A texture large enough for the window, made anew when it is not; false

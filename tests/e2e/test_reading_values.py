@@ -96,6 +96,19 @@ r = subprocess.run([BINARY, "--snapshot", snapshot, "--size", f"{SIZE}x{SIZE}", 
 check(r.returncode == 0 and differing(read_png(snapshot), start, (0, 0, SIZE, SIZE), (0, 0, 0, 0)) == 0,
       f"--snapshot --ortho draws what the viewer shows ({r.stderr.strip()[-200:]})")
 
+# o switches to the perspective and back: each time the settled picture is
+# the snapshot of that projection (no picture kept from the other).
+perspective = os.path.join(work, "perspective.png")
+subprocess.run([BINARY, "--snapshot", perspective, "--size", f"{SIZE}x{SIZE}", "--scale", "--hide",
+                "drum", values], env=child_env(), check=True)
+v.key("o")
+check(differing(read_png(perspective), v.shot("60-perspective"), (0, 0, SIZE, SIZE),
+                (0, 0, 0, 0)) == 0, "o: the perspective view, as its snapshot")
+v.key("o")
+start = v.shot("60-ortho-again")
+check(differing(read_png(snapshot), start, (0, 0, SIZE, SIZE), (0, 0, 0, 0)) == 0,
+      "o again: the orthographic view, as its snapshot")
+
 # The cross meets at the window's middle (the view's centre is the origin).
 # The horizontal axis's ticks stand 4 pixels above and below it, the
 # vertical axis's beside it.
