@@ -62,7 +62,7 @@ void applyCommandEffect(ViewState& state, int command) {
         break;
     case 10:
         // Never through the centre: the picture would vanish behind the viewer.
-        if (state.distance - 0.5f >= NEAREST_DISTANCE) state.distance -= 0.5f;
+        if (state.distance - 0.5f >= nearestDistance(state)) state.distance -= 0.5f;
         break;
     case 11:
         state.torsionScale += 0.5f;

@@ -69,6 +69,38 @@ TEST(Commands, ZoomStopsBeforeTheCentreTorsionHasNoLimit) {
     EXPECT_EQ(0.0f, s.torsionScale);
 }
 
+// In the orthographic view (o) nothing passes behind the viewer: the wheel
+// narrows the view on to 0.05 units; back in perspective the view comes out
+// to 2 again. The subject's view (4) mirrors torsion, every other preset
+// and r end the mirror.
+TEST(Commands, OrthographicZoomAndTheSubjectsView) {
+    ViewState s = started();
+    applyCommandEffect(s, COMMAND_ORTHO);
+    ASSERT_EQ(1, s.orthographic);
+    zoomByWheel(s, 30); // 30 / 1.15^30 = 0.45
+    EXPECT_NEAR(30 / std::pow(1.15, 30), s.distance, 1e-5);
+    zoomByWheel(s, 100);
+    EXPECT_EQ(NEAREST_ORTHO_DISTANCE, s.distance);
+    applyCommandEffect(s, 9);
+    applyCommandEffect(s, 10);
+    EXPECT_NEAR(NEAREST_ORTHO_DISTANCE, s.distance, 1e-6);
+    applyCommandEffect(s, 10);
+    EXPECT_NEAR(NEAREST_ORTHO_DISTANCE, s.distance, 1e-6);
+    applyCommandEffect(s, COMMAND_ORTHO);
+    EXPECT_EQ(0, s.orthographic);
+    EXPECT_EQ(NEAREST_DISTANCE, s.distance);
+    EXPECT_EQ(COMMAND_VIEW_FIRST + 3, commandForKey('4'));
+    applyCommandEffect(s, commandForKey('4'));
+    EXPECT_EQ(1, s.mirrorTorsion);
+    EXPECT_EQ(-90, s.angleX);
+    EXPECT_EQ(0, s.angleY);
+    applyCommandEffect(s, commandForKey('2'));
+    EXPECT_EQ(0, s.mirrorTorsion);
+    applyCommandEffect(s, commandForKey('4'));
+    applyKeyEffect(s, 'r');
+    EXPECT_EQ(0, s.mirrorTorsion);
+}
+
 TEST(Commands, OtherNumbersChangeNothing) {
     ViewState s = started();
     for (int c : {0, 14, 100, 101, 102, 103, 104, 105, -1})

@@ -676,6 +676,49 @@ TEST(Paging, FileGoneOrShorterBetweenPages) {
     EXPECT_EQ(30000, recordingExtent.selectedSamples);
 }
 
+// Another recording replaces the one shown only when it has samples; its
+// first page is read whatever the old selection was, and the path becomes
+// its. Otherwise everything stays and the reason names both files.
+TEST(Paging, AnotherRecordingReplacesOnlyWithSamples) {
+    std::string first = header, second = header;
+    for (int i = 0; i < 60000; i++)
+        first += std::to_string(i) + "\t1\t0\t3\n";
+    for (int i = 0; i < 100; i++)
+        second += std::to_string(i) + "\t0\t0\t2\n";
+    const std::string one = writeFile("first.txt", first), two = writeFile("second.txt", second);
+    const std::string bad = writeFile("two-columns.txt", "Time\tx\n0\t1\n");
+    recordingSelection = WHOLE_RECORDING;
+    recordingSelection.from = 5;
+    snprintf(recordingPath, RECORDING_PATH_CAPACITY, "%s", one.c_str());
+    ASSERT_TRUE(readRecordingPage(one.c_str(), 50000));
+    struct Case {
+        std::string path;
+        bool opens;
+        const char* why; // a part of the reason
+        int rows;
+        float lastColumn3;
+    };
+    const Case cases[] = {{two, true, "", 100, 2},
+                          {bad, false, "No samples", 100, 2},
+                          {"/nonexistent/x.txt", false, "Could not open", 100, 2},
+                          {one, true, "", 50000, 3}};
+    for (const Case& c : cases) {
+        char why[400] = "x";
+        const std::string before = recordingPath;
+        EXPECT_EQ(c.opens, openOtherRecording(c.path.c_str(), why, sizeof why)) << c.path;
+        EXPECT_NE(nullptr, strstr(why, c.why)) << why;
+        EXPECT_EQ(c.opens ? c.path : before, std::string(recordingPath));
+        if (!c.opens) {
+            EXPECT_NE(nullptr, strstr(why, (before + " stays").c_str())) << why;
+        }
+        EXPECT_EQ(c.rows, recording.rowCount) << c.path;
+        EXPECT_EQ(c.lastColumn3, recording.rows[recording.rowCount - 1].col[3]);
+        EXPECT_EQ(0.0f, recording.rows[recording.rowCount].col[3]); // no rows left over
+        EXPECT_EQ(0, recordingExtent.firstSample);
+        EXPECT_EQ(0.0f, recording.rows[0].col[0]); // from the start, not from 5 s
+    }
+}
+
 // The trail goes back from the newest sample while the times lie within the
 // window and run forwards.
 TEST(Paging, TrailEndsWhereTimeRunsBackwards) {
