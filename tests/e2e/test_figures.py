@@ -177,7 +177,8 @@ def rendered_like(png, other):
 # Vector figures rendered back at the window's size match the PNG (which
 # asks for the key to the colours that figures carry), and their texts are
 # text.
-for extra in ([], ["--plot", "--scale", "--fit", "--view", "top"]):
+for extra in ([], ["--plot", "--scale", "--fit", "--view", "top"],
+              ["--ortho", "--view", "subject", "--scale"]):
     reference = os.path.join(work, "reference.png")
     run("--snapshot", reference, "--size", "500x400", "--legend", *extra, recording)
     for ending, render in (("pdf", ["pdftoppm", "-r", "72", "-png", "-singlefile"]),

@@ -338,6 +338,25 @@ if dialog:
             # The menus were rebuilt; their windows do not keep the keyboard.
             check(key_unclicked(v, "F1") and key_unclicked(v, "F1"),
                   "keys reach the window after menus were rebuilt, without a click")
+            # Ctrl+O: the Win32 dialog again; another recording replaces
+            # the sample, and the window's title names it.
+            other = os.path.join(work, "other.txt")
+            write_recording(other, [(-5, 0, 0, 1, 5, 0, 0, 1), (-15, 5, 0, 1, 15, 5, 0, 1),
+                                    (-10, 10, 0, 1, 10, 10, 0, 1)])
+            mark = v.trace.mark()
+            xdo("mousemove", "--window", str(window), "296", "4", "click", "1")
+            xdo("key", "ctrl+o")
+            dialog = v.wait_dialog(120)
+            check(dialog is not None and name_of(dialog) == "Open", "Ctrl+O opens the file dialog")
+            if dialog:
+                typed = "Z:" + other.replace("/", "\\")
+                check(type_into_dialog(dialog, typed), f"the path reads back ({clipboard()!r})")
+                v.answer_until_gone(dialog, "Return", timeout=120)
+            opened = v.trace.wait("opened", mark, timeout=120)
+            check(opened is not None and v.trace.lines[opened] == "opened 3"
+                  and name_of(window) == "Quelvist - other.txt",
+                  f"Ctrl+O shows the other recording, named in the title "
+                  f"({v.trace.read()[mark:][-3:]}, {name_of(window)!r})")
             v.key("Escape")
             check(v.wait_exit(60) == 1, "ESC ends with status 1")
 v.stop()
