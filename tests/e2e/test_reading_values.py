@@ -174,20 +174,22 @@ check(rows_lit and max(rows_lit) - min(rows_lit) + 1 >= 11,
 legend = ocr_until(None, "64-legend", "right eye", crop=f"200x70+{g['X'] + SIZE - 200}+{g['Y']}")
 check("left eye" in legend and "right eye" in legend, f"the key names the eyes ({legend!r})")
 
-def open_with_dialog():
-    """Ctrl+O; the dialog it shows (the key is traced once it is answered)."""
+def open_with_dialog(path):
+    """Ctrl+O, and path given to the dialog it shows (the key is traced once
+    the dialog is answered); the trace's mark before."""
+    mark = v.trace.mark()
     xdo("windowfocus", "--sync", str(window))
     xdo("key", "ctrl+o")
-    return v.wait_dialog()
+    dialog = v.wait_dialog()
+    if dialog is not None:
+        v.answer(dialog, "ctrl+l")
+        xdo("type", "--delay", "20", path)
+        v.answer_until_gone(dialog, "Return")
+    return mark
 
 
 # Ctrl+O: the file dialog, a second recording; the view stays orthographic.
-mark = v.trace.mark()
-dialog = open_with_dialog()
-if dialog is not None:
-    v.answer(dialog, "ctrl+l")
-    xdo("type", "--delay", "20", second)
-    v.answer_until_gone(dialog, "Return")
+mark = open_with_dialog(second)
 opened = v.trace.wait("opened", mark)
 check(opened is not None and v.trace.lines[opened] == f"opened {len(square)}",
       f"Ctrl+O opens the second recording ({v.trace.read()[mark:][-4:]})")
@@ -196,12 +198,7 @@ check(xdo("getwindowname", str(window)).strip() == "Quelvist - second.txt",
 v.wait_frames_after(opened)
 
 # A bad file keeps the second one, and the window says why.
-mark = v.trace.mark()
-dialog = open_with_dialog()
-if dialog is not None:
-    v.answer(dialog, "ctrl+l")
-    xdo("type", "--delay", "20", empty)
-    v.answer_until_gone(dialog, "Return")
+mark = open_with_dialog(empty)
 failed = v.trace.wait("open failed", mark)
 if failed is not None:
     v.wait_frames_after(failed)
