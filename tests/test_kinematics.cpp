@@ -101,7 +101,7 @@ TEST(Kinematics, SaccadesBlinksAndLosses) {
     }
     EXPECT_NEAR(500, medianSampleRate(table, 0, 1000), 1e-9); // from the times as written
     static EyeEvent events[64];
-    const int count = detectEyeEvents(table, 0, 1000, events, 64);
+    const int count = detectEyeEvents(table, 0, 1000, DEFAULT_SACCADE_SETTINGS, events, 64);
     ASSERT_EQ(4, count);
     // In order of onset: the right eye's loss, the saccades, the blink.
     EXPECT_EQ(EventKind::Loss, events[0].kind);
