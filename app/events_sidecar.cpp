@@ -158,7 +158,9 @@ std::string describeEventsTable(const StartOptions& o, const char* recording, do
     for (int end = 0; end < 2; end++)
         for (int axis = 0; axis < 3; axis++) {
             const std::string name = std::string(end ? "end_" : "start_") + names[axis];
-            std::string description = std::string("The ") + names[axis] + " eye position " +
+            static const char* const what[3] = {"horizontal eye position", "vertical eye position",
+                                                "torsion"};
+            std::string description = std::string("The ") + what[axis] + " " +
                                       (end ? "at a saccade's last sample; for a blink or loss at "
                                              "the first sample after it"
                                            : "at a saccade's first sample; for a blink or loss "

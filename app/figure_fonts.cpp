@@ -95,11 +95,17 @@ const char* const OUTLINE_PROGRAM =
     "  { ( M) print q } { ( L) print q } { ( C) print 6 -2 roll q 4 -2 roll q q }\n"
     "  { ( Z) print } pathforall (\\n) print } bind def\n";
 
+const char* notStarted(const char* ghostscript) {
+    static char text[4400];
+    snprintf(text, sizeof text, "Ghostscript (%s) could not be started", ghostscript);
+    return text;
+}
+
 } // namespace
 
 bool findGhostscript(char* out, size_t capacity) {
     const char* wanted = getenv("QUELVIST_GHOSTSCRIPT");
-    if (wanted && *wanted) return findProgram(wanted, out, capacity);
+    if (wanted && *wanted) return findProgram(wanted, out, capacity) && fileExists(out);
     // Its name on Linux and macOS, then its console programs on Windows.
     for (const char* name : {"gs", "gswin64c", "gswin32c"})
         if (findProgram(name, out, capacity)) return true;
@@ -127,8 +133,9 @@ bool outlineFigureTexts(const char* ghostscript, const char* target, const char*
     const char* arguments[] = {ghostscript, "-q",  "-dSAFER", "-dNODISPLAY", "-dBATCH",
                                "-dNOPAUSE", stdoutName.c_str(), "-", nullptr};
     ChildProcess child;
-    bool done = startChildProcess(arguments, child, output);
-    if (done) {
+    const bool started = startChildProcess(arguments, child, output);
+    bool done = started;
+    if (started) {
         done = fwrite(program.data(), 1, program.size(), child.input) == program.size();
         done = finishChildProcess(child) && done;
     }
@@ -148,14 +155,15 @@ bool outlineFigureTexts(const char* ghostscript, const char* target, const char*
         const unsigned long index = strtoul(line.c_str() + 3, &rest, 10);
         if (index >= vectorTextOutlines.size() || rest == line.c_str() + 3) continue;
         VectorTextOutline& o = vectorTextOutlines[index];
-        o.outline = rest;
+        o.outline = rest + strspn(rest, " ");
         // A moveto alone (a text of blanks) draws nothing.
         if (o.outline.find_first_of("LCZ") == std::string::npos) o.outline.clear();
         o.found = true;
         outlined++;
     }
     if (!done || outlined < vectorTextOutlines.size()) {
-        *problem = "Ghostscript could not draw the texts' outlines (its message is above)";
+        *problem = started ? "Ghostscript could not draw the texts' outlines (its message is above)"
+                           : notStarted(ghostscript);
         return false;
     }
     return true;
@@ -194,8 +202,9 @@ bool embedFigureFonts(const char* ghostscript, const char* path, OutputFile& dra
                                                  "-dCompatibilityLevel=1.4"});
     arguments.insert(arguments.end(), {outputName.c_str(), "-", nullptr});
     ChildProcess child;
-    bool done = startChildProcess(arguments.data(), child, embedded.stream);
-    if (done) {
+    const bool started = startChildProcess(arguments.data(), child, embedded.stream);
+    bool done = started;
+    if (started) {
         done = feedFile(drawn.partial.c_str(), child.input);
         done = finishChildProcess(child) && done;
     }
@@ -218,7 +227,8 @@ bool embedFigureFonts(const char* ghostscript, const char* path, OutputFile& dra
     }
     if (!done) {
         abandonOutputFile(embedded);
-        *problem = "Ghostscript could not embed the figure's fonts (its message is above)";
+        *problem = started ? "Ghostscript could not embed the figure's fonts (its message is above)"
+                           : notStarted(ghostscript);
         return false;
     }
     return finishOutputFile(embedded, problem);

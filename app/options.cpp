@@ -313,7 +313,7 @@ const OptionRow optionTable[] = {
      }},
     {"--events", "FILE",
      "write the saccades, blinks and losses of the whole\nrecording to FILE (tab-separated, "
-     "BIDS style) and exit",
+     "BIDS style) and\nits description to FILE.json, and exit",
      [](StartOptions& o, const char* v) -> const char* {
          o.eventsPath = v;
          return *v ? nullptr : "--events needs a file name";

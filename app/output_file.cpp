@@ -38,15 +38,15 @@ bool looksLikePicture(const unsigned char* b, size_t n) {
     return vector && writer && start.find("Quelvist") != std::string::npos;
 }
 
-// A PDF Ghostscript wrote again keeps the figure's information, with the
-// program as its creator, near its end.
+// A PDF Ghostscript wrote again keeps the figure's information (its title
+// "Quelvist: ...", gl2ps as its creator), near its end.
 bool endsLikeOwnPdf(const char* path) {
     unsigned char end[8192];
     const long count = readEndOfFile(path, end, sizeof end);
     if (count <= 0) return false;
     const std::string tail(reinterpret_cast<const char*>(end), static_cast<size_t>(count));
-    return tail.find("/Creator(Quelvist)") != std::string::npos ||
-           tail.find("/Creator (Quelvist)") != std::string::npos;
+    return tail.find("/Title(Quelvist: ") != std::string::npos &&
+           tail.find("/Creator(GL2PS") != std::string::npos;
 }
 
 bool looksLikeVideo(const unsigned char* b, size_t n) {
