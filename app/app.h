@@ -35,7 +35,7 @@ struct StartOptions {
     const char* eventsPath;        // "--events FILE": the events as a tab-separated file
     AngleConvention convention;    // "--convention fick|helmholtz"
     AxisSigns signs;               // "--signs -h...": the file's axes flipped
-    SaccadeSettings saccades;      // "--saccade-lambda", "--saccade-min-ms", "--saccade-min-amplitude"
+    SaccadeSettings saccades;      // "--saccade-lambda", "--saccade-min-ms", ...
     ViewChoice viewChoice; // "--view", "--angles", "--distance", "--torsion-scale", "--hide"
     bool clean;            // "--clean": no help lines, no notices
     bool clock;            // "--clock": the movie's frames say their time

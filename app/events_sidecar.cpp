@@ -90,9 +90,9 @@ std::string eventsSidecarName(const char* eventsPath) {
     std::string name = eventsPath;
     const size_t n = name.size();
     const size_t separator = name.find_last_of("/\\");
-    const bool tsv = n > 4 && name[n - 4] == '.' && (separator == std::string::npos || separator < n - 4) &&
-                     (name[n - 3] | 0x20) == 't' && (name[n - 2] | 0x20) == 's' &&
-                     (name[n - 1] | 0x20) == 'v';
+    const bool tsv =
+        n > 4 && name[n - 4] == '.' && (separator == std::string::npos || separator < n - 4) &&
+        (name[n - 3] | 0x20) == 't' && (name[n - 2] | 0x20) == 's' && (name[n - 1] | 0x20) == 'v';
     if (tsv) name.resize(n - 4);
     return name + ".json";
 }

@@ -23,8 +23,8 @@ namespace {
 // device ("%pipe%...", "|...") or an option ("-..."), and for -sOutputFile
 // with its '%' doubled (it would number pages there).
 std::string ghostscriptName(const std::string& partial, bool outputFile) {
-    const bool rooted = partial[0] == '/' || partial[0] == '\\' ||
-                        (partial.size() > 1 && partial[1] == ':');
+    const bool rooted =
+        partial[0] == '/' || partial[0] == '\\' || (partial.size() > 1 && partial[1] == ':');
     std::string name = rooted ? "" : "./";
     for (char c : partial) {
         name += c;
@@ -125,13 +125,14 @@ bool outlineFigureTexts(const char* ghostscript, const char* target, const char*
     std::string program = OUTLINE_PROGRAM;
     for (size_t i = 0; i < vectorTextOutlines.size(); i++) {
         const VectorTextOutline& o = vectorTextOutlines[i];
-        program += "(" + postScriptString(o.text) + ") " + std::to_string(o.size) + " /" +
-                   o.font + " " + std::to_string(i) + " outline\n";
+        program += "(" + postScriptString(o.text) + ") " + std::to_string(o.size) + " /" + o.font +
+                   " " + std::to_string(i) + " outline\n";
     }
     const std::string stdoutName =
         "-sstdout=" + ghostscriptName(childOutputName(printed.c_str()), false);
-    const char* arguments[] = {ghostscript, "-q",  "-dSAFER", "-dNODISPLAY", "-dBATCH",
-                               "-dNOPAUSE", stdoutName.c_str(), "-", nullptr};
+    const char* arguments[] = {ghostscript,        "-q",      "-dSAFER",
+                               "-dNODISPLAY",      "-dBATCH", "-dNOPAUSE",
+                               stdoutName.c_str(), "-",       nullptr};
     ChildProcess child;
     const bool started = startChildProcess(arguments, child, output);
     bool done = started;
@@ -198,8 +199,9 @@ bool embedFigureFonts(const char* ghostscript, const char* path, OutputFile& dra
                                           "-dDownsampleColorImages=false"};
     // Flate is PDF's; PostScript level 2, as eps2write writes it, has LZW.
     if (eps) arguments.push_back("-dColorImageFilter=/LZWEncode");
-    if (!eps) arguments.insert(arguments.end(), {"-dColorImageFilter=/FlateEncode",
-                                                 "-dCompatibilityLevel=1.4"});
+    if (!eps)
+        arguments.insert(arguments.end(),
+                         {"-dColorImageFilter=/FlateEncode", "-dCompatibilityLevel=1.4"});
     arguments.insert(arguments.end(), {outputName.c_str(), "-", nullptr});
     ChildProcess child;
     const bool started = startChildProcess(arguments.data(), child, embedded.stream);

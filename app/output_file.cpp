@@ -33,8 +33,9 @@ bool looksLikePicture(const unsigned char* b, size_t n) {
     const bool vector = startsWith(b, n, "%PDF-", 5) || startsWith(b, n, "%!PS", 4) ||
                         start.find("<svg") != std::string::npos;
     // As gl2ps wrote it, or an EPS Ghostscript wrote again (with its title).
-    const bool writer = start.find("GL2PS") != std::string::npos ||
-                        (startsWith(b, n, "%!PS", 4) && start.find("Ghostscript") != std::string::npos);
+    const bool writer =
+        start.find("GL2PS") != std::string::npos ||
+        (startsWith(b, n, "%!PS", 4) && start.find("Ghostscript") != std::string::npos);
     return vector && writer && start.find("Quelvist") != std::string::npos;
 }
 

@@ -302,8 +302,9 @@ bool finishEventsFiles(const StartOptions& o, const std::string& sidecar, Output
         if (finishOutputFile(description, &problem)) {
             failed = o.eventsPath;
             if (finishOutputFile(table, &problem)) return true;
-            fprintf(stderr, "quelvist: could not write %s: %s (%s describes events that were not "
-                            "written)\n",
+            fprintf(stderr,
+                    "quelvist: could not write %s: %s (%s describes events that were not "
+                    "written)\n",
                     failed, problem, sidecar.c_str());
             return false;
         }

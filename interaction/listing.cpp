@@ -51,8 +51,8 @@ void refreshPageEvents() {
     if (pageEvents.found && pageEvents.recordingVersion == recordingVersion) return;
     // The file's numbers: the Listing view's vectors would move the saccades.
     const RecordingTable& page = fileNumbers();
-    pageEvents.count = detectEyeEvents(page, 0, page.rowCount, saccadeSettings,
-                                       pageEvents.events, MOST_EVENTS);
+    pageEvents.count =
+        detectEyeEvents(page, 0, page.rowCount, saccadeSettings, pageEvents.events, MOST_EVENTS);
     pageEvents.recordingVersion = recordingVersion;
     pageEvents.found = true;
     traceEvent("events %d", pageEvents.count);

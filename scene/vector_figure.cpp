@@ -106,12 +106,15 @@ void addTextOutline(const VectorTextOutline& o, const char* text) {
     GLfloat at[4], colour[4];
     glGetFloatv(GL_CURRENT_RASTER_POSITION, at);
     glGetFloatv(GL_CURRENT_RASTER_COLOR, colour);
-    auto byte = [](float c) { return static_cast<int>(c <= 0 ? 0 : c >= 1 ? 255 : c * 255 + 0.5f); };
+    auto byte = [](float c) {
+        return static_cast<int>(c <= 0 ? 0 : c >= 1 ? 255 : c * 255 + 0.5f);
+    };
     char head[200];
-    snprintf(head, sizeof head, "<path transform=\"matrix(1 0 0 -1 %g %g)\" fill=\"#%02x%02x%02x\" d=\"",
-             at[0], windowHeight - at[1], byte(colour[0]), byte(colour[1]), byte(colour[2]));
-    const std::string element = head + o.outline + "\"><title>" + encodedFor(text, VectorText::Svg) +
-                                "</title></path>";
+    snprintf(head, sizeof head,
+             "<path transform=\"matrix(1 0 0 -1 %g %g)\" fill=\"#%02x%02x%02x\" d=\"", at[0],
+             windowHeight - at[1], byte(colour[0]), byte(colour[1]), byte(colour[2]));
+    const std::string element =
+        head + o.outline + "\"><title>" + encodedFor(text, VectorText::Svg) + "</title></path>";
     gl2psSpecial(GL2PS_SVG, element.c_str());
 }
 

@@ -625,8 +625,8 @@ TEST(Reader, SampleLineNumberIsTheFilesLine) {
     };
     const Case cases[] = {
         {"header first", header, "\n", false, WHOLE_RECORDING, 0, "\t100\t"},
-        {"preamble, CRLF", "Export 3\r\nSubject\r\n\r\nTime\tn\r\n", "\r\n", false,
-         WHOLE_RECORDING, 5, "\t105\t"},
+        {"preamble, CRLF", "Export 3\r\nSubject\r\n\r\nTime\tn\r\n", "\r\n", false, WHOLE_RECORDING,
+         5, "\t105\t"},
         {"after a blank row", "Time of recording:\n" + header, "\n", true, WHOLE_RECORDING, 5,
          "\t104\t"},
         {"from 0.02 s", header, "\n", false, {0.02, WHOLE_RECORDING.to, 0}, 1, "\t103\t"},
@@ -634,7 +634,8 @@ TEST(Reader, SampleLineNumberIsTheFilesLine) {
     for (const Case& c : cases) {
         std::string content = c.above;
         for (int i = 0; i < 8; i++) {
-            content += "0.0" + std::to_string(i) + "\t" + std::to_string(100 + i) + "\t0\t1\t2" + c.end;
+            content +=
+                "0.0" + std::to_string(i) + "\t" + std::to_string(100 + i) + "\t0\t1\t2" + c.end;
             if (c.blankRow && i == 2) content += c.end;
         }
         const std::string path = writeFile("lines.txt", content);
