@@ -204,8 +204,7 @@ bool saveVectorFigure(const char* path, const char** problem) {
     // A figure that works, and a word on how to make its fonts travel.
     if (!embedding) {
         char notice[600];
-        describeFontsNotEmbedded(notice, sizeof notice, path,
-                                 outlining || format->gl2ps == GL2PS_SVG);
+        describeFontsNotEmbedded(notice, sizeof notice, path, format->gl2ps == GL2PS_SVG);
         fprintf(stderr, "quelvist: %s\n", notice);
     }
     return true;
