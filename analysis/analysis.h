@@ -78,11 +78,12 @@ bool projectWithMatrices(const PlotProjection& frame, const double p[3], double&
 int nearestSample(const ShownSamples& samples, const PlotProjection& frame, double x, double y,
                   double radius);
 
-// The picked sample's line: "sample 6174  t = 12.346 s  left H 3.21 V -1.05
-// T 0.42  right H 2.98 V -1.10 T 0.77  (deg)"; sample counts from 1 in the
-// whole file, the torsion is as recorded.
+// The picked sample's line: "sample 6108 (line 6114 of the file)  t = 12.346 s
+// left H 3.21 V -1.05 T 0.42  right H 2.98 V -1.10 T 0.77  (deg)"; sample
+// counts from 1 in the samples read, line from 1 in the file (0: not
+// known, and not said); the torsion is as recorded.
 void describePickedSample(char* out, size_t capacity, const RecordingTable& table, int row,
-                          long long sample);
+                          long long sample, long long line);
 
 // The least and greatest horizontal, torsion (as recorded) and vertical
 // positions of the shown samples; false when none is shown.
@@ -191,7 +192,9 @@ void addResidual(ListingPlane& plane, const double r[3]);
 void vergenceOf(const float* row, const AxisSigns& signs, double out[3]);
 
 // Events. Saccades after Engbert & Kliegl 2003 (Vision Res. 43): lambda 6,
-// at least 12 ms and 2 samples, runs less than 10 ms apart merged. Runs of
+// at least 12 ms and 2 samples, runs less than 10 ms apart merged (the
+// threshold, the shortest run and the smallest amplitude can be set: see
+// SaccadeSettings). Runs of
 // missing samples, widened by 10 ms each side, are blinks from 50 to 500 ms
 // and losses otherwise; they and their margins are never saccades. Both
 // rules are decided in samples at the median interval's rate: a run of k
@@ -203,6 +206,18 @@ void vergenceOf(const float* row, const AxisSigns& signs, double out[3]);
 // lines) are missing samples but no event.
 constexpr double SACCADE_LAMBDA = 6;
 constexpr double SACCADE_SHORTEST_SECONDS = 0.012;
+// What a researcher may choose (--saccade-lambda, --saccade-min-ms,
+// --saccade-min-amplitude): Engbert and Kliegl's multiple of the velocity
+// spread, the shortest saccade (never fewer than 2 samples) and the
+// smallest amplitude kept (0 keeps every one).
+struct SaccadeSettings {
+    double lambda;
+    double shortestSeconds;
+    double smallestAmplitudeDeg;
+};
+constexpr SaccadeSettings DEFAULT_SACCADE_SETTINGS = {SACCADE_LAMBDA, SACCADE_SHORTEST_SECONDS, 0};
+// The viewer's (key e, the Listing view's fixations), from the command line.
+extern SaccadeSettings saccadeSettings;
 constexpr double SACCADE_MERGE_SECONDS = 0.010;
 constexpr double BLINK_MARGIN_SECONDS = 0.010;
 constexpr double BLINK_SHORTEST_SECONDS = 0.050;
@@ -230,8 +245,10 @@ double medianSampleRate(const RecordingTable& table, int first, int end);
 void eyeVelocity(const RecordingTable& table, int first, int end, int column, double rate,
                  double* out);
 // Both eyes' saccades, blinks and losses over rows first .. end-1, in
-// order of onset; returns how many were written (at most capacity).
-int detectEyeEvents(const RecordingTable& table, int first, int end, EyeEvent* out, int capacity);
+// order of onset, saccades as settings ask; returns how many were written
+// (at most capacity).
+int detectEyeEvents(const RecordingTable& table, int first, int end,
+                    const SaccadeSettings& settings, EyeEvent* out, int capacity);
 
 // Why an eye of the latest detectEyeEvents got no saccades though it has
 // velocities: one component's velocity never varies, so that Engbert and
@@ -278,10 +295,12 @@ void addFixationVectors(const RecordingTable& table, int first, int end, int eye
 ListingPlane planeOfFixations(const PlaneSums& sums, const AxisSigns& signs);
 
 // Each eye's Listing's plane over the fixation samples of rows first ..
-// end-1: planes[eye][0] under the settings' convention, [eye][1] under the
-// other one (thickness included; not valid below LISTING_FEWEST_SAMPLES).
+// end-1 (outside the saccades found as saccades asks): planes[eye][0]
+// under the settings' convention, [eye][1] under the other one (thickness
+// included; not valid below LISTING_FEWEST_SAMPLES).
 void fitPagePlanes(const RecordingTable& table, int first, int end,
-                   const KinematicsSettings& settings, ListingPlane planes[2][2]);
+                   const KinematicsSettings& settings, const SaccadeSettings& saccades,
+                   ListingPlane planes[2][2]);
 
 // "these angles fit Listing's law better as Helmholtz angles: --convention
 // helmholtz" (or as Fick angles) when every eye with a plane is thinner by

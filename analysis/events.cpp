@@ -5,6 +5,7 @@
 #include <cmath>
 
 SaccadeTrouble saccadeTrouble[2];
+SaccadeSettings saccadeSettings = DEFAULT_SACCADE_SETTINGS;
 
 namespace {
 
@@ -176,14 +177,15 @@ const char* describeSaccadeTrouble(SaccadeTrouble trouble) {
     return "";
 }
 
-int detectEyeEvents(const RecordingTable& t, int first, int end, EyeEvent* out, int capacity) {
+int detectEyeEvents(const RecordingTable& t, int first, int end, const SaccadeSettings& settings,
+                    EyeEvent* out, int capacity) {
     int count = 0;
     saccadeTrouble[0] = saccadeTrouble[1] = SaccadeTrouble::None;
     const double rate = medianSampleRate(t, first, end);
     if (rate <= 0) return 0;
     // Both rules in samples: a run of k samples lasts k / rate, a gap of g
     // samples between runs (g + 1) / rate.
-    const double shortestRun = SACCADE_SHORTEST_SECONDS * rate - SAMPLE_TOLERANCE;
+    const double shortestRun = settings.shortestSeconds * rate - SAMPLE_TOLERANCE;
     const double mergedGap = SACCADE_MERGE_SECONDS * rate - SAMPLE_TOLERANCE;
     for (uint8_t eye = 0; eye < 2; eye++) {
         const int column = eye == 0 ? 3 : 10;
@@ -200,7 +202,8 @@ int detectEyeEvents(const RecordingTable& t, int first, int end, EyeEvent* out, 
                 sigmaH <= 0 ? SaccadeTrouble::FlatHorizontal : SaccadeTrouble::FlatVertical;
             continue;
         }
-        const double etaH = SACCADE_LAMBDA * sigmaH, etaV = SACCADE_LAMBDA * sigmaV;
+        // Engbert & Kliegl 2003, eq. 3: eta = lambda sigma, per component.
+        const double etaH = settings.lambda * sigmaH, etaV = settings.lambda * sigmaV;
         // A sample is a candidate when (v_H / eta_H)^2 + (v_V / eta_V)^2 > 1.
         auto candidate = [&](int i) {
             if (excluded[i] || !std::isfinite(velocityH[i]) || !std::isfinite(velocityV[i]))
@@ -212,7 +215,8 @@ int detectEyeEvents(const RecordingTable& t, int first, int end, EyeEvent* out, 
         auto finish = [&]() {
             if (runFirst < 0) return;
             const int samples = runLast - runFirst + 1;
-            // Shorter than 12 ms, or a single sample: noise, not a saccade.
+            // Shorter than the shortest (12 ms), or a single sample: noise,
+            // not a saccade.
             if (samples >= 2 && samples >= shortestRun) {
                 EyeEvent e = {};
                 e.kind = EventKind::Saccade;
@@ -224,6 +228,11 @@ int detectEyeEvents(const RecordingTable& t, int first, int end, EyeEvent* out, 
                 positionOf(t, runFirst, column, e.start);
                 positionOf(t, runLast, column, e.end);
                 e.amplitudeDeg = std::hypot(e.end[0] - e.start[0], e.end[1] - e.start[1]);
+                // Smaller than asked: left with the fixation it interrupts.
+                if (e.amplitudeDeg < settings.smallestAmplitudeDeg) {
+                    runFirst = runLast = -1;
+                    return;
+                }
                 double peak = 0;
                 for (int i = runFirst; i <= runLast; i++)
                     if (std::isfinite(velocityH[i]) && std::isfinite(velocityV[i]))

@@ -174,10 +174,10 @@ ListingPlane planeOfFixations(const PlaneSums& sums, const AxisSigns& signs) {
 }
 
 void fitPagePlanes(const RecordingTable& t, int first, int end, const KinematicsSettings& settings,
-                   ListingPlane planes[2][2]) {
+                   const SaccadeSettings& saccades, ListingPlane planes[2][2]) {
     static EyeEvent events[MOST_EVENTS];
     static bool fixation[RECORDING_CAPACITY];
-    const int count = detectEyeEvents(t, first, end, events, MOST_EVENTS);
+    const int count = detectEyeEvents(t, first, end, saccades, events, MOST_EVENTS);
     for (int eye = 0; eye < 2; eye++) {
         markFixationRows(t, first, end, events, count, eye, fixation);
         PlaneSums sums[2] = {};

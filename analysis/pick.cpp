@@ -48,10 +48,12 @@ int nearestSample(const ShownSamples& samples, const PlotProjection& frame, doub
 }
 
 void describePickedSample(char* out, size_t capacity, const RecordingTable& table, int row,
-                          long long sample) {
+                          long long sample, long long line) {
     const float* c = table.rows[row].col;
+    char where[64] = "";
+    if (line > 0) snprintf(where, sizeof where, " (line %lld of the file)", line);
     snprintf(out, capacity,
-             "sample %lld  t = %.3f s  left H %.2f V %.2f T %.2f  right H %.2f V %.2f T %.2f  "
+             "sample %lld%s  t = %.3f s  left H %.2f V %.2f T %.2f  right H %.2f V %.2f T %.2f  "
              "(deg)",
-             sample, c[0], c[3], c[4], c[5], c[10], c[11], c[12]);
+             sample, where, c[0], c[3], c[4], c[5], c[10], c[11], c[12]);
 }

@@ -35,6 +35,7 @@ struct StartOptions {
     const char* eventsPath;        // "--events FILE": the events as a tab-separated file
     AngleConvention convention;    // "--convention fick|helmholtz"
     AxisSigns signs;               // "--signs -h...": the file's axes flipped
+    SaccadeSettings saccades;      // "--saccade-lambda", "--saccade-min-ms", ...
     ViewChoice viewChoice; // "--view", "--angles", "--distance", "--torsion-scale", "--hide"
     bool clean;            // "--clean": no help lines, no notices
     bool clock;            // "--clock": the movie's frames say their time
@@ -65,9 +66,22 @@ std::string fillOutputName(const char* pattern, const char* recording);
 int runBatch(const StartOptions& options);
 
 // --report and --events: reads every page of the recording, writes each
-// eye's numbers to standard output and the events to their file, and
-// returns the exit status; needs no display.
+// eye's numbers to standard output and the events to their file with its
+// sidecar, and returns the exit status; needs no display.
 int runReport(const StartOptions& options);
+
+// The events table's sidecar: its name ("events.tsv" -> "events.json", any
+// other name with ".json" added) and its text (BIDS JSON: every column with
+// its units, the saccade rules, convention, signs, the sampling rate, lowest
+// and highest over the pages, and this program's version).
+std::string eventsSidecarName(const char* eventsPath);
+std::string describeEventsTable(const StartOptions& options, const char* recording,
+                                double lowestRate, double highestRate);
+// The saccade rules in a line, to be cited: "saccades after Engbert &
+// Kliegl (2003): lambda 6, at least 12 ms and 2 samples, at least 0 deg,
+// runs less than 10 ms apart merged; samples at 500 Hz".
+std::string describeSaccadeRules(const SaccadeSettings& settings, double lowestRate,
+                                 double highestRate);
 
 // The output module: every file the program writes (snapshot, figure,
 // movie, events table, and so every output of a batch) is asked for here,
@@ -76,7 +90,7 @@ int runReport(const StartOptions& options);
 // files, and an existing file of another kind unless forced; it writes
 // under a partial name made exclusively in the target's folder, renames it
 // into place when complete, and removes it on failure or interrupt.
-enum class OutputKind { Picture, Video, Events };
+enum class OutputKind { Picture, Video, Events, EventsSidecar };
 // --force: an existing file of another kind may be written over.
 extern bool outputForced;
 // Why path may not receive a file of kind (before anything is drawn or
@@ -97,8 +111,10 @@ bool openOutputFile(const char* path, OutputKind kind, OutputFile& file, const c
 bool finishOutputFile(OutputFile& file, const char** problem);
 // Closes and removes the partial file after the writer's own failure.
 void abandonOutputFile(OutputFile& file);
-// The events table's first line, by which the program knows its own table.
+// The events table's first line, by which the program knows its own table,
+// and the start of its sidecar (the description of its columns).
 extern const char* const EVENTS_HEADER;
+extern const char* const EVENTS_SIDECAR_START;
 
 // Draws the current view into the back buffer and writes it to path as a
 // PNG, under a temporary name first. On failure returns false with the
@@ -110,6 +126,24 @@ bool saveSnapshot(const char* path, const char** problem);
 // under a temporary name first as saveSnapshot does.
 bool isVectorFigureName(const char* path);
 bool saveVectorFigure(const char* path, const char** problem);
+
+// A figure's fonts, by Ghostscript (QUELVIST_GHOSTSCRIPT, else gs, or
+// gswin64c / gswin32c as Windows names it): its program's full path;
+// false when there is none.
+bool findGhostscript(char* out, size_t capacity);
+// The outlines of the texts collected for an SVG figure to target
+// (vectorTextOutlines), in Ghostscript's fonts; false with problem.
+bool outlineFigureTexts(const char* ghostscript, const char* target, const char** problem);
+// The figure gl2ps wrote (drawn, under its partial name) written again by
+// Ghostscript with its fonts embedded into a partial file of its own for
+// path, which then takes the name; drawn is removed either way. An EPS gets
+// title again. False with problem, and path left as it was, on failure.
+bool embedFigureFonts(const char* ghostscript, const char* path, OutputFile& drawn, bool eps,
+                      const std::string& title, const char** problem);
+// "fig.pdf: its fonts are not embedded (Ghostscript was not found): ...
+// Install Ghostscript ... then write the figure again" (for an SVG: its
+// texts are not outlines).
+void describeFontsNotEmbedded(char* out, size_t capacity, const char* path, bool svg);
 // The frame's part: the drum alone on the background (its image is taken
 // from that), and the drum's image in the figure in its place.
 void drawDrumAlone();

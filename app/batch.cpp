@@ -110,6 +110,19 @@ int runBatch(const StartOptions& options) {
         fprintf(stderr, "quelvist: %s\n", problem);
         return 2;
     }
+    // Each run says so of its own figure, in a log nobody reads when it
+    // succeeds: the batch says it once.
+    char ghostscript[4096];
+    if (options.snapshotPath && isVectorFigureName(options.snapshotPath) &&
+        !findGhostscript(ghostscript, sizeof ghostscript)) {
+        const std::string name = options.snapshotPath;
+        const bool svg = name.size() > 4 && (name[name.size() - 3] | 0x20) == 's' &&
+                         (name[name.size() - 2] | 0x20) == 'v' &&
+                         (name[name.size() - 1] | 0x20) == 'g';
+        char notice[600];
+        describeFontsNotEmbedded(notice, sizeof notice, options.snapshotPath, svg);
+        fprintf(stderr, "quelvist: %s\n", notice);
+    }
     int jobs = options.jobs;
     if (jobs < 1) jobs = processorsAvailable();
     jobs = std::clamp(jobs, 1, total);

@@ -143,14 +143,27 @@ bool saveVectorFigure(const char* path, const char** problem) {
         *problem = format ? "the window has no area" : "not a PDF, SVG or EPS name";
         return false;
     }
+    // The fonts go with the figure where Ghostscript is installed; the texts
+    // are then set in its fonts, and an SVG's collected to be outlined.
+    static char ghostscript[4096];
+    const bool embedding = findGhostscript(ghostscript, sizeof ghostscript);
+    const bool outlining = embedding && format->text == VectorText::Svg;
+    vectorFontsEmbedded = embedding;
+    vectorTextOutlines.clear();
     // Laid out as the picture (a fit, the scale's room) before the drum is
     // taken apart from it.
+    collectVectorTexts = outlining;
     drawPicture();
+    collectVectorTexts = false;
     if (view.showDrum) captureDrum(width, height);
     drumImage.format = format;
 
     OutputFile output;
     if (!openOutputFile(path, OutputKind::Picture, output, problem)) return false;
+    if (outlining && !outlineFigureTexts(ghostscript, output.target.c_str(), problem)) {
+        abandonOutputFile(output);
+        return false;
+    }
     FILE* file = output.stream;
     GLint viewport[4] = {0, 0, width, height};
     // Room for every segment's feedback at once; doubled while it overflows.
@@ -184,5 +197,15 @@ bool saveVectorFigure(const char* path, const char** problem) {
         abandonOutputFile(output);
         return false;
     }
-    return finishOutputFile(output, problem);
+    if (embedding && !outlining)
+        return embedFigureFonts(ghostscript, path, output, format->gl2ps == GL2PS_EPS, title,
+                                problem);
+    if (!finishOutputFile(output, problem)) return false;
+    // A figure that works, and a word on how to make its fonts travel.
+    if (!embedding) {
+        char notice[600];
+        describeFontsNotEmbedded(notice, sizeof notice, path, format->gl2ps == GL2PS_SVG);
+        fprintf(stderr, "quelvist: %s\n", notice);
+    }
+    return true;
 }

@@ -72,8 +72,9 @@ static void drawStatusLines() {
     if (describeRecordingTrouble(text, sizeof text, recordingExtent, recordingSelection))
         y = drawStatusText(text, y);
     if (view.pickedRow >= 0 && view.pickedRow < recording.rowCount) {
-        describePickedSample(text, sizeof text, recording, view.pickedRow,
-                             recordingExtent.firstSample + view.pickedRow + 1);
+        const long long sample = recordingExtent.firstSample + view.pickedRow + 1;
+        describePickedSample(text, sizeof text, recording, view.pickedRow, sample,
+                             pickedLine.sample == sample ? pickedLine.line : 0);
         y = drawStatusText(text, y);
     }
     if (view.buildUpCount != -1 && replayReadoutShown && !cleanView) {

@@ -114,6 +114,35 @@ const char* takeSigns(StartOptions& options, const char* value) {
     return nullptr;
 }
 
+// The saccade rules' values: finite numbers, the threshold above 0, the
+// shortest duration and the smallest amplitude 0 or more.
+const char* takeSaccadeLambda(StartOptions& options, const char* value) {
+    double number = 0;
+    if (!readNumber(value, number) || number <= 0)
+        return "--saccade-lambda takes a multiple of the velocity spread above 0, such as 6 (the "
+               "default)";
+    options.saccades.lambda = number;
+    return nullptr;
+}
+
+const char* takeSaccadeMinMs(StartOptions& options, const char* value) {
+    double number = 0;
+    if (!readNumber(value, number) || number < 0)
+        return "--saccade-min-ms takes the shortest saccade in milliseconds, 0 or more, such as 12 "
+               "(the default)";
+    options.saccades.shortestSeconds = number / 1000;
+    return nullptr;
+}
+
+const char* takeSaccadeMinAmplitude(StartOptions& options, const char* value) {
+    double number = 0;
+    if (!readNumber(value, number) || number < 0)
+        return "--saccade-min-amplitude takes the smallest saccade in degrees, 0 or more, such as "
+               "0.5 (the default 0 keeps every one)";
+    options.saccades.smallestAmplitudeDeg = number;
+    return nullptr;
+}
+
 const char* takeView(StartOptions& options, const char* value) {
     const char* const names[] = {"front", "top", "side", "subject"};
     for (int i = 0; i < PRESET_SUBJECT; i++)
@@ -300,7 +329,7 @@ const OptionRow optionTable[] = {
      }},
     {"--events", "FILE",
      "write the saccades, blinks and losses of the whole\nrecording to FILE (tab-separated, "
-     "BIDS style) and exit",
+     "BIDS style) and\nits description to FILE.json, and exit",
      [](StartOptions& o, const char* v) -> const char* {
          o.eventsPath = v;
          return *v ? nullptr : "--events needs a file name";
@@ -309,6 +338,16 @@ const OptionRow optionTable[] = {
      takeConvention},
     {"--signs", "-h-v-t", "flip the file's axes, e.g. -h where horizontal is\npositive to the left",
      takeSigns},
+    {"--saccade-lambda", "L",
+     "saccades where the velocity passes L times its spread\n(Engbert & Kliegl 2003; default 6), "
+     "for key e,\n--report and --events",
+     takeSaccadeLambda},
+    {"--saccade-min-ms", "M",
+     "saccades last at least M milliseconds (default 12;\nnever fewer than 2 samples)",
+     takeSaccadeMinMs},
+    {"--saccade-min-amplitude", "DEG",
+     "leave out saccades smaller than DEG degrees\n(default 0: every one)",
+     takeSaccadeMinAmplitude},
     {"--from", "SECONDS", "read only samples whose Time is SECONDS or later",
      [](StartOptions& o, const char* v) { return takeSeconds(o.from, v); }},
     {"--to", "SECONDS", "read only samples whose Time is before SECONDS",
@@ -483,6 +522,7 @@ StartOptions parseArguments(int argc, char** argv) {
     options.fps = 30;
     options.speed = 1;
     options.signs = FILE_SIGNS;
+    options.saccades = DEFAULT_SACCADE_SETTINGS;
     bool optionsEnded = false; // after "--" every argument is a recording
     for (int i = 1; i < argc && !options.problem; i++) {
         const char* arg = argv[i];
@@ -556,6 +596,8 @@ void printUsage() {
           "                RECORDING...\n"
           "       quelvist [--report] [--events FILE.tsv] [--force]\n"
           "                [--convention fick|helmholtz] [--signs -h-v-t]\n"
+          "                [--saccade-lambda L] [--saccade-min-ms M]\n"
+          "                [--saccade-min-amplitude DEG]\n"
           "                [--from SECONDS] [--to SECONDS] RECORDING\n"
           "       quelvist --movie FILE.mp4 [--fps N] [--speed X] [--size WxH]\n"
           "                [--rotate x|y|z] [--clock] [--trail] [VIEW] [--force]\n"

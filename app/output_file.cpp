@@ -32,8 +32,22 @@ bool looksLikePicture(const unsigned char* b, size_t n) {
         return start.find(std::string("tEXtSoftware\0Quelvist", 21)) != std::string::npos;
     const bool vector = startsWith(b, n, "%PDF-", 5) || startsWith(b, n, "%!PS", 4) ||
                         start.find("<svg") != std::string::npos;
-    return vector && start.find("GL2PS") != std::string::npos &&
-           start.find("Quelvist") != std::string::npos;
+    // As gl2ps wrote it, or an EPS Ghostscript wrote again (with its title).
+    const bool writer =
+        start.find("GL2PS") != std::string::npos ||
+        (startsWith(b, n, "%!PS", 4) && start.find("Ghostscript") != std::string::npos);
+    return vector && writer && start.find("Quelvist") != std::string::npos;
+}
+
+// A PDF Ghostscript wrote again keeps the figure's information (its title
+// "Quelvist: ...", gl2ps as its creator), near its end.
+bool endsLikeOwnPdf(const char* path) {
+    unsigned char end[8192];
+    const long count = readEndOfFile(path, end, sizeof end);
+    if (count <= 0) return false;
+    const std::string tail(reinterpret_cast<const char*>(end), static_cast<size_t>(count));
+    return tail.find("/Title(Quelvist: ") != std::string::npos &&
+           tail.find("/Creator(GL2PS") != std::string::npos;
 }
 
 bool looksLikeVideo(const unsigned char* b, size_t n) {
@@ -47,8 +61,18 @@ bool looksLikeVideo(const unsigned char* b, size_t n) {
            (n >= 189 && b[0] == 0x47 && b[188] == 0x47);                            // MPEG-TS
 }
 
+// The table's first line, and the one it had before its positions' columns
+// were named in full (start_h ... end_t).
 bool looksLikeEvents(const unsigned char* b, size_t n) {
-    return startsWith(b, n, EVENTS_HEADER, strlen(EVENTS_HEADER));
+    static const char* const before =
+        "onset\tduration\ttrial_type\teye\tamplitude_deg\tpeak_velocity_deg_s\tstart_h\tstart_v\t"
+        "start_t\tend_h\tend_v\tend_t\n";
+    return startsWith(b, n, EVENTS_HEADER, strlen(EVENTS_HEADER)) ||
+           startsWith(b, n, before, strlen(before));
+}
+
+bool looksLikeEventsSidecar(const unsigned char* b, size_t n) {
+    return startsWith(b, n, EVENTS_SIDECAR_START, strlen(EVENTS_SIDECAR_START));
 }
 
 } // namespace
@@ -82,6 +106,7 @@ const char* outputFileProblem(const char* path, OutputKind kind, bool force,
     switch (kind) {
     case OutputKind::Picture:
         if (count > 0 && looksLikePicture(start, n)) return nullptr;
+        if (startsWith(start, n, "%PDF-", 5) && endsLikeOwnPdf(target.c_str())) return nullptr;
         return "it exists and is not a picture this program wrote (PNG, PDF, SVG, EPS); give "
                "--force to write over it";
     case OutputKind::Video:
@@ -91,6 +116,10 @@ const char* outputFileProblem(const char* path, OutputKind kind, bool force,
         if (count > 0 && looksLikeEvents(start, n)) return nullptr;
         return "it exists and is not an events table of this program; give --force to write "
                "over it";
+    case OutputKind::EventsSidecar:
+        if (count > 0 && looksLikeEventsSidecar(start, n)) return nullptr;
+        return "it exists and is not an events table's description by this program; give "
+               "--force to write over it";
     }
     return nullptr;
 }
@@ -111,8 +140,10 @@ bool openOutputFile(const char* path, OutputKind kind, OutputFile& file, const c
 void abandonOutputFile(OutputFile& file) {
     if (file.stream) fclose(file.stream);
     file.stream = nullptr;
-    if (!file.partial.empty()) removeFile(file.partial.c_str());
-    removeOnInterrupt(nullptr);
+    if (!file.partial.empty()) {
+        removeFile(file.partial.c_str());
+        forgetOnInterrupt(file.partial.c_str());
+    }
     file.partial.clear();
 }
 
@@ -135,7 +166,7 @@ bool finishOutputFile(OutputFile& file, const char** problem) {
         abandonOutputFile(file);
         return false;
     }
-    removeOnInterrupt(nullptr);
+    forgetOnInterrupt(file.partial.c_str());
     file.partial.clear();
     return true;
 }

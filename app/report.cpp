@@ -11,10 +11,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 const char* const EVENTS_HEADER =
-    "onset\tduration\ttrial_type\teye\tamplitude_deg\tpeak_velocity_deg_s\tstart_h\tstart_v\t"
-    "start_t\tend_h\tend_v\tend_t\n";
+    "onset\tduration\ttrial_type\teye\tamplitude_deg\tpeak_velocity_deg_s\tstart_horizontal\t"
+    "start_vertical\tstart_torsion\tend_horizontal\tend_vertical\tend_torsion\n";
 
 namespace {
 
@@ -73,6 +74,8 @@ CarriedEvent carried[2];
 int flatPages[2];
 SaccadeTrouble flatTrouble[2];
 int pagesRead;
+// The pages' sampling rates (samples per second), 0 until one advances.
+double lowestRate, highestRate;
 
 bool reachesPageEnd(const EyeEvent& e, int rows) {
     return e.spanEnd > rows - PAGE_END_ROWS;
@@ -179,10 +182,13 @@ bool passOverPages(const StartOptions& o, int pass, FILE* events) {
         const int rows = recording.rowCount;
         const bool last = recordingExtent.firstSample + rows >= recordingExtent.selectedSamples;
         const int ownFirst = start == 0 ? 0 : PAGE_OVERLAP / 2;
-        const int found = detectEyeEvents(recording, 0, rows, pageEvents, MOST_EVENTS);
+        const int found = detectEyeEvents(recording, 0, rows, o.saccades, pageEvents, MOST_EVENTS);
         const int ownEnd = last ? rows : ownRowsEnd(pageEvents, found, rows, ownFirst);
         if (pass == 0) {
             pagesRead++;
+            const double rate = medianSampleRate(recording, 0, rows);
+            if (rate > 0 && (lowestRate == 0 || rate < lowestRate)) lowestRate = rate;
+            if (rate > highestRate) highestRate = rate;
             for (int eye = 0; eye < 2; eye++)
                 if (saccadeTrouble[eye] != SaccadeTrouble::None) {
                     flatPages[eye]++;
@@ -263,6 +269,50 @@ void writeReport(const StartOptions& o) {
     char hint[160];
     if (describeConventionHint(hint, sizeof hint, planes, o.convention))
         fprintf(stderr, "quelvist: %s\n", hint);
+    // The rules the saccades were counted by, to be cited with the numbers.
+    fprintf(stderr, "quelvist: %s\n",
+            describeSaccadeRules(o.saccades, lowestRate, highestRate).c_str());
+}
+
+// Where the events and their sidecar may not be written: before anything
+// is read, so that a run ends at once rather than after the last page.
+bool refuseEventsFiles(const StartOptions& o, const std::string& sidecar) {
+    const char* names[2] = {o.eventsPath, sidecar.c_str()};
+    const OutputKind kinds[2] = {OutputKind::Events, OutputKind::EventsSidecar};
+    for (int i = 0; i < 2; i++) {
+        const char* problem = outputFileProblem(names[i], kinds[i], o.force, recordingPath);
+        if (problem) {
+            fprintf(stderr, "quelvist: will not write %s: %s\n", names[i], problem);
+            return true;
+        }
+    }
+    return false;
+}
+
+// The sidecar, complete under its partial name, then both files renamed
+// into place, the sidecar first: an events table never stands without the
+// description of how it was made. False (and a line said) on failure.
+bool finishEventsFiles(const StartOptions& o, const std::string& sidecar, OutputFile& table) {
+    OutputFile description;
+    const char* problem = nullptr;
+    const std::string text = describeEventsTable(o, recordingPath, lowestRate, highestRate);
+    const char* failed = sidecar.c_str();
+    if (openOutputFile(failed, OutputKind::EventsSidecar, description, &problem)) {
+        fwrite(text.data(), 1, text.size(), description.stream);
+        if (finishOutputFile(description, &problem)) {
+            failed = o.eventsPath;
+            if (finishOutputFile(table, &problem)) return true;
+            fprintf(stderr,
+                    "quelvist: could not write %s: %s (%s describes events that were not "
+                    "written)\n",
+                    failed, problem, sidecar.c_str());
+            return false;
+        }
+    }
+    abandonOutputFile(table);
+    fprintf(stderr, "quelvist: could not write %s: %s; so %s was not written either\n", failed,
+            problem, o.eventsPath);
+    return false;
 }
 
 } // namespace
@@ -279,14 +329,11 @@ int runReport(const StartOptions& o) {
     recordingSelection.to = o.to;
     FILE* events = nullptr;
     OutputFile output;
+    const std::string sidecar = o.eventsPath ? eventsSidecarName(o.eventsPath) : "";
     if (o.eventsPath) {
         outputForced = o.force;
-        const char* problem =
-            outputFileProblem(o.eventsPath, OutputKind::Events, o.force, recordingPath);
-        if (problem) {
-            fprintf(stderr, "quelvist: will not write %s: %s\n", o.eventsPath, problem);
-            return 2;
-        }
+        if (refuseEventsFiles(o, sidecar)) return 2;
+        const char* problem = nullptr;
         if (!openOutputFile(o.eventsPath, OutputKind::Events, output, &problem)) {
             fprintf(stderr, "quelvist: could not write %s: %s\n", o.eventsPath, problem);
             return 2;
@@ -306,13 +353,10 @@ int runReport(const StartOptions& o) {
         read = false;
     }
     if (events) {
-        const char* problem = nullptr;
-        if (!read) {
+        if (!read)
             abandonOutputFile(output);
-        } else if (!finishOutputFile(output, &problem)) {
-            fprintf(stderr, "quelvist: could not write %s: %s\n", o.eventsPath, problem);
+        else if (!finishEventsFiles(o, sidecar, output))
             return 2;
-        }
     }
     if (!read && recordingExtent.trouble == RecordingTrouble::None) {
         fprintf(stderr, "quelvist: Could not open filename %s.\n", recordingPath);
@@ -321,6 +365,7 @@ int runReport(const StartOptions& o) {
     if (!read) return 2;
     if (o.report) writeReport(o);
     // The event file's line, kept off standard output where the report goes.
-    if (o.eventsPath && !o.report) fprintf(stderr, "quelvist: wrote %s\n", o.eventsPath);
+    if (o.eventsPath && !o.report)
+        fprintf(stderr, "quelvist: wrote %s and %s\n", o.eventsPath, sidecar.c_str());
     return 0;
 }

@@ -163,6 +163,7 @@ int runViewer(int argc, char** argv) {
     }
     stopOnProblem(early);
     kinematicsSettings = {early.convention, early.signs};
+    saccadeSettings = early.saccades;
     // The report needs no display: it is written before GLUT starts.
     if (early.report || early.eventsPath) endProcess(runReport(early));
     if ((early.snapshotPath || early.moviePath) && early.recordings.size() > 1)

@@ -59,7 +59,8 @@ static void reportPage50000(benchmark::State& state) {
     static EyeEvent events[MOST_EVENTS];
     static bool fixation[RECORDING_CAPACITY];
     for (auto _ : state) {
-        const int count = detectEyeEvents(recording, 0, recording.rowCount, events, MOST_EVENTS);
+        const int count = detectEyeEvents(recording, 0, recording.rowCount,
+                                          DEFAULT_SACCADE_SETTINGS, events, MOST_EVENTS);
         for (int eye = 0; eye < 2; eye++) {
             markFixationRows(recording, 0, recording.rowCount, events, count, eye, fixation);
             for (AngleConvention convention : {AngleConvention::Fick, AngleConvention::Helmholtz}) {

@@ -98,7 +98,8 @@ const char* conventionHint() {
         fittedPage = recordingExtent.firstSample;
         fittedRows = recording.rowCount;
         ListingPlane planes[2][2];
-        fitPagePlanes(fileNumbers(), 0, fileNumbers().rowCount, kinematicsSettings, planes);
+        fitPagePlanes(fileNumbers(), 0, fileNumbers().rowCount, kinematicsSettings, saccadeSettings,
+                      planes);
         describeConventionHint(text, sizeof text, planes, kinematicsSettings.convention);
     }
     return text[0] ? text : nullptr;

@@ -134,6 +134,13 @@ void pickAt(int x, int y);
 // Moves the pick by step samples within the page while no replay runs;
 // false when there is nothing to move.
 bool movePick(int step);
+// The picked sample (from 1, in the samples read) and its line of the file
+// (from 1), as the latest pick found it; line 0 when the file no longer
+// has it.
+struct PickedLine {
+    long long sample, line;
+};
+extern PickedLine pickedLine;
 
 // The Listing view: makes the table hold rotation vectors in degrees while
 // view.showListing is set (fitting each eye's plane to the page as read,

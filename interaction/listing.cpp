@@ -26,7 +26,8 @@ void applyListingView() {
     if (view.showListing == converted) return;
     if (view.showListing) {
         copyRows(filePage, recording);
-        fitPagePlanes(filePage, 0, filePage.rowCount, kinematicsSettings, listingPlanes);
+        fitPagePlanes(filePage, 0, filePage.rowCount, kinematicsSettings, saccadeSettings,
+                      listingPlanes);
         convertToRotationDegrees(recording, kinematicsSettings);
     } else {
         copyRows(recording, filePage);
@@ -50,7 +51,8 @@ void refreshPageEvents() {
     if (pageEvents.found && pageEvents.recordingVersion == recordingVersion) return;
     // The file's numbers: the Listing view's vectors would move the saccades.
     const RecordingTable& page = fileNumbers();
-    pageEvents.count = detectEyeEvents(page, 0, page.rowCount, pageEvents.events, MOST_EVENTS);
+    pageEvents.count =
+        detectEyeEvents(page, 0, page.rowCount, saccadeSettings, pageEvents.events, MOST_EVENTS);
     pageEvents.recordingVersion = recordingVersion;
     pageEvents.found = true;
     traceEvent("events %d", pageEvents.count);

@@ -94,7 +94,7 @@ const char* menuLabel(const ViewState& s, int value) {
     case 12:
         return "Lower torsion (F12)";
     case COMMAND_GAPS:
-        return pick(s.showGaps, "Hide gaps (g)", "Show gaps (g)");
+        return pick(s.showGaps, "Join paths over gaps (g)", "Break paths at gaps (g)");
     case COMMAND_FIT:
         return "Fit view (f)";
     case COMMAND_SCALE:

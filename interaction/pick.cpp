@@ -13,6 +13,8 @@
 
 #include <cstdio>
 
+PickedLine pickedLine;
+
 namespace {
 
 // A click picks within this many pixels of a drawn eye position.
@@ -25,7 +27,9 @@ void announcePick() {
     }
     const long long sample = recordingExtent.firstSample + view.pickedRow;
     char line[RECORDING_LINE_BUFFER];
-    if (findSampleLine(recordingPath, recordingSelection, sample, line, sizeof line)) {
+    pickedLine = {sample + 1, 0};
+    if (findSampleLine(recordingPath, recordingSelection, sample, line, sizeof line,
+                       &pickedLine.line)) {
         printf("%s\n", line);
         fflush(stdout);
     }

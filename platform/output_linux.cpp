@@ -97,6 +97,21 @@ long readStartOfFile(const char* path, unsigned char* bytes, size_t capacity) {
     return count;
 }
 
+long readEndOfFile(const char* path, unsigned char* bytes, size_t capacity) {
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat info;
+    long count = -1;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        const off_t size = info.st_size;
+        const off_t from = size > static_cast<off_t>(capacity) ? size - capacity : 0;
+        const ssize_t n = pread(fd, bytes, static_cast<size_t>(size - from), from);
+        count = n < 0 ? -1 : static_cast<long>(n);
+    }
+    close(fd);
+    return count;
+}
+
 FILE* createPartialFile(const char* path, std::string& partial) {
     const std::string name = nameOf(path);
     size_t dot = name.find_last_of('.');
@@ -154,7 +169,7 @@ FILE* createPartialFile(const char* path, std::string& partial) {
     if (!file) {
         error = errno;
         unlink(partial.c_str());
-        removeOnInterrupt(nullptr);
+        forgetOnInterrupt(partial.c_str());
         close(fd);
         errno = error;
     }

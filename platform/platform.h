@@ -72,11 +72,13 @@ bool followOwnLinks(const char* path, std::string& target);
 // Up to capacity bytes from the start of path, when it is a file that can
 // be read (a FIFO put there meanwhile is never waited for); -1 otherwise.
 long readStartOfFile(const char* path, unsigned char* bytes, size_t capacity);
+// The same for the last capacity bytes (the whole file when it is shorter).
+long readEndOfFile(const char* path, unsigned char* bytes, size_t capacity);
 // A new empty file beside path (in its folder), open for writing, under a
 // name nobody can foresee that still ends as path does
 // ("talk.partial-k3Xz9q.mp4"): created exclusively, never through a link
 // nor over a name that exists (O_CREAT|O_EXCL|O_NOFOLLOW; CREATE_NEW on
-// Windows). Until removeOnInterrupt(nullptr) it is removed should the
+// Windows). Until forgetOnInterrupt(partial) it is removed should the
 // process be interrupted. Null with errno set when it cannot be made.
 FILE* createPartialFile(const char* path, std::string& partial);
 // What decides whether two names are one file to write: the identity of
@@ -195,9 +197,13 @@ void giveKeyboardBack(void* window);
 // A file written under its partial name until it is complete: removed
 // when the process is interrupted (Ctrl-C, its terminal closed, a kill;
 // on Windows Ctrl-C, Ctrl-Break or the console closed), so that no partial
-// file stays behind; null once the file has its name or is gone. The runs
-// of a batch that are still going are stopped then too.
+// file stays behind. Up to PARTIAL_FILES_AT_ONCE files at a time (a table
+// and its sidecar); forgetOnInterrupt takes one off once it has its name
+// or is gone, removeOnInterrupt(nullptr) every one. The runs of a batch
+// that are still going are stopped then too.
+constexpr int PARTIAL_FILES_AT_ONCE = 4;
 void removeOnInterrupt(const char* path);
+void forgetOnInterrupt(const char* path);
 
 // The event trace: when the environment variable QUELVIST_TRACE names a
 // file, one line per finished event is appended to it and flushed at once

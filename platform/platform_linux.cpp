@@ -299,9 +299,10 @@ int processorsAvailable() {
 namespace {
 
 // What an interrupt must clean up: read by the signal handler, so kept in
-// fixed storage and written before the handler can see it.
-char interruptedFile[8192];
-volatile sig_atomic_t interruptedFileSet;
+// fixed storage and written before the handler can see it. A few at once:
+// an events table and its sidecar are complete before either is renamed.
+char interruptedFiles[PARTIAL_FILES_AT_ONCE][8192];
+volatile sig_atomic_t interruptedFileSet[PARTIAL_FILES_AT_ONCE];
 constexpr int MOST_WORKERS = 256;
 volatile pid_t runningWorkers[MOST_WORKERS];
 
@@ -317,7 +318,8 @@ void removeCookie() {
 }
 
 void onInterrupt(int signal) {
-    if (interruptedFileSet) unlink(interruptedFile);
+    for (int i = 0; i < PARTIAL_FILES_AT_ONCE; i++)
+        if (interruptedFileSet[i]) unlink(interruptedFiles[i]);
     removeCookie();
     for (volatile pid_t& pid : runningWorkers)
         if (pid > 0) kill(pid, SIGTERM);
@@ -341,11 +343,23 @@ void handleInterrupts() {
 
 void removeOnInterrupt(const char* path) {
     handleInterrupts();
-    interruptedFileSet = 0;
-    if (path && strlen(path) < sizeof interruptedFile) {
-        strcpy(interruptedFile, path);
-        interruptedFileSet = 1;
+    for (int i = 0; i < PARTIAL_FILES_AT_ONCE; i++) {
+        if (!path) {
+            interruptedFileSet[i] = 0;
+        } else if (!interruptedFileSet[i] && strlen(path) < sizeof interruptedFiles[i]) {
+            strcpy(interruptedFiles[i], path);
+            interruptedFileSet[i] = 1;
+            return;
+        }
     }
+}
+
+void forgetOnInterrupt(const char* path) {
+    for (int i = 0; i < PARTIAL_FILES_AT_ONCE; i++)
+        if (interruptedFileSet[i] && strcmp(interruptedFiles[i], path) == 0) {
+            interruptedFileSet[i] = 0;
+            return;
+        }
 }
 
 bool startWorkerProcess(const char* const* arguments, WorkerProcess& worker) {

@@ -224,20 +224,42 @@ long readStartOfFile(const char* path, unsigned char* bytes, size_t capacity) {
     return done ? static_cast<long>(read) : -1;
 }
 
+long readEndOfFile(const char* path, unsigned char* bytes, size_t capacity) {
+    HANDLE file = CreateFileW(systemPath(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return -1;
+    LARGE_INTEGER size = {}, from = {};
+    DWORD read = 0;
+    bool done = GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size);
+    if (done) {
+        from.QuadPart = size.QuadPart > static_cast<LONGLONG>(capacity)
+                            ? size.QuadPart - static_cast<LONGLONG>(capacity)
+                            : 0;
+        done = SetFilePointerEx(file, from, nullptr, FILE_BEGIN) &&
+               ReadFile(file, bytes, static_cast<DWORD>(size.QuadPart - from.QuadPart), &read,
+                        nullptr);
+    }
+    CloseHandle(file);
+    return done ? static_cast<long>(read) : -1;
+}
+
 namespace {
 
-// The partial file an interrupt removes: its wide name, in fixed storage
-// for the console's handler thread.
-wchar_t interruptedFile[32768];
-volatile LONG interruptedFileSet;
+// The partial files an interrupt removes: their wide names, in fixed
+// storage for the console's handler thread.
+wchar_t interruptedFiles[PARTIAL_FILES_AT_ONCE][32768];
+volatile LONG interruptedFileSet[PARTIAL_FILES_AT_ONCE];
 
-// Ctrl-C, Ctrl-Break and the console closed: the partial file is deleted
-// (once ffmpeg, ended by the same Ctrl-C, lets go of it; it is gone when
-// our own handle closes with the process), then Windows ends the process.
+// Ctrl-C, Ctrl-Break and the console closed: the partial files are deleted
+// (once ffmpeg, ended by the same Ctrl-C, lets go of them; they are gone
+// when our own handles close with the process), then Windows ends the
+// process.
 BOOL WINAPI onConsoleInterrupt(DWORD) {
-    if (InterlockedExchange(&interruptedFileSet, 0)) {
+    for (int i = 0; i < PARTIAL_FILES_AT_ONCE; i++) {
+        if (!InterlockedExchange(&interruptedFileSet[i], 0)) continue;
         for (int attempt = 0; attempt < 60; attempt++) {
-            if (DeleteFileW(interruptedFile)) break;
+            if (DeleteFileW(interruptedFiles[i])) break;
             const DWORD error = GetLastError();
             if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) break;
             Sleep(50);
@@ -286,12 +308,28 @@ std::string namePart(const std::string& path) {
 void removeOnInterrupt(const char* path) {
     static bool installed = SetConsoleCtrlHandler(onConsoleInterrupt, TRUE) != 0;
     (void)installed;
-    InterlockedExchange(&interruptedFileSet, 0);
-    if (!path) return;
+    if (!path) {
+        for (volatile LONG& set : interruptedFileSet)
+            InterlockedExchange(&set, 0);
+        return;
+    }
     const std::wstring name = systemPath(path);
-    if (name.size() >= sizeof interruptedFile / sizeof *interruptedFile) return;
-    memcpy(interruptedFile, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
-    InterlockedExchange(&interruptedFileSet, 1);
+    if (name.size() >= sizeof interruptedFiles[0] / sizeof(wchar_t)) return;
+    for (int i = 0; i < PARTIAL_FILES_AT_ONCE; i++) {
+        if (interruptedFileSet[i]) continue;
+        memcpy(interruptedFiles[i], name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+        InterlockedExchange(&interruptedFileSet[i], 1);
+        return;
+    }
+}
+
+void forgetOnInterrupt(const char* path) {
+    const std::wstring name = systemPath(path);
+    for (int i = 0; i < PARTIAL_FILES_AT_ONCE; i++)
+        if (interruptedFileSet[i] && name == interruptedFiles[i]) {
+            InterlockedExchange(&interruptedFileSet[i], 0);
+            return;
+        }
 }
 
 FILE* createPartialFile(const char* path, std::string& partial) {
@@ -348,7 +386,7 @@ FILE* createPartialFile(const char* path, std::string& partial) {
         else
             CloseHandle(file);
         removeFile(partial.c_str());
-        removeOnInterrupt(nullptr);
+        forgetOnInterrupt(partial.c_str());
         errno = EIO;
     }
     return stream;

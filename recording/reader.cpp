@@ -363,6 +363,7 @@ struct LineCapture {
     char* out;
     size_t capacity;
     bool found;
+    long long line; // its line of the file, from 1
 };
 
 // The running counts of the second step.
@@ -394,11 +395,17 @@ bool readRows(FILE* file, const HeaderChoice& header, RecordingTable& table,
     n = {};
     n.columns = -1;
     Piece piece;
+    // Lines ended so far: a line longer than a piece is several pieces.
+    long long linesEnded = 0;
+    auto ended = [](const Piece& p) { return p.length > 0 && p.text[p.length - 1] == '\n'; };
     for (int skipped = 0; skipped <= header.line; skipped++) {
         if (!nextPiece(in, piece)) return !in.failed;
+        linesEnded += ended(piece);
         putBack(piece);
     }
     while (nextPiece(in, piece)) {
+        const long long lineNumber = linesEnded + 1;
+        linesEnded += ended(piece);
         const char* line = piece.text;
         // Rows before the page and past the table need only their time.
         double time;
@@ -420,6 +427,7 @@ bool readRows(FILE* file, const HeaderChoice& header, RecordingTable& table,
         if (captured) {
             snprintf(capture->out, capture->capacity, "%s", line);
             capture->found = true;
+            capture->line = lineNumber;
         }
         putBack(piece);
         if (captured) break; // all that was wanted
@@ -611,7 +619,7 @@ bool readRecordingStream(FILE* file, RecordingTable& table, const RecordingSelec
 }
 
 bool findSampleLine(const char* path, const RecordingSelection& selection, long long sample,
-                    char* out, size_t capacity) {
+                    char* out, size_t capacity, long long* lineNumber) {
     if (capacity == 0) return false;
     out[0] = '\0';
     FILE* file = openFile(path, "rb");
@@ -620,10 +628,11 @@ bool findSampleLine(const char* path, const RecordingSelection& selection, long 
     static RecordingTable scratch;
     RecordingSelection from = selection;
     from.firstSample = sample;
-    LineCapture capture = {sample, out, capacity, false};
+    LineCapture capture = {sample, out, capacity, false, 0};
     if (isReadableFile(file)) readWithHeader(file, scratch, from, nullptr, &capture);
     fclose(file);
     // The line as it stands, without its line end.
     out[strcspn(out, "\r\n")] = '\0';
+    if (lineNumber) *lineNumber = capture.found ? capture.line : 0;
     return capture.found;
 }

@@ -197,10 +197,11 @@ bool describeRecordingPage(char* out, size_t capacity, const RecordingExtent& ex
 int trailStart(const RecordingTable& table, int count, double seconds);
 
 // The line of the file that holds the sample'th (0-based) of the samples
-// the selection keeps, without its line end, as it stands; false when the
-// file no longer has it.
+// the selection keeps, without its line end, as it stands, and where given
+// its number in the file (from 1, the header's and the preamble's lines
+// counted); false when the file no longer has it.
 bool findSampleLine(const char* path, const RecordingSelection& selection, long long sample,
-                    char* out, size_t capacity);
+                    char* out, size_t capacity, long long* lineNumber = nullptr);
 
 // Reads into the process-wide table; when the file cannot be read, shows
 // "Could not open filename <path>." and ends the process with status 1.

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // Compiles LIST_CURVES from the recording and the view's switches, torsion
 // scale and build-up count.
@@ -193,6 +195,26 @@ void drawPendingGlyphs();
 enum class VectorText { None, Pdf, Svg, PostScript };
 extern VectorText vectorFigureText;
 void addVectorText(const char* text, void* font);
+// Where Ghostscript makes a figure's fonts travel with it (embedded in a
+// PDF or EPS, outlines in an SVG) the texts are set in its own fonts,
+// named as it names them; otherwise in PostScript's standard fonts, for
+// which every reader has a stand-in of its own.
+extern bool vectorFontsEmbedded;
+// An SVG figure's texts as outlines: while collectVectorTexts holds,
+// drawing outside a figure adds every text drawn, once, with its font
+// (Ghostscript's name) and size in points; outline is then filled in, the
+// glyphs' path in SVG's syntax (points, y up, from the start of the
+// baseline), and found says so (an outline of blanks is empty). An SVG
+// figure draws each text that has one as that path; others as text.
+struct VectorTextOutline {
+    const char* font;
+    int size;
+    std::string text; // Latin-1, as drawn
+    std::string outline;
+    bool found;
+};
+extern bool collectVectorTexts;
+extern std::vector<VectorTextOutline> vectorTextOutlines;
 void setLineWidth(float width);
 void restoreVectorLineWidth();
 

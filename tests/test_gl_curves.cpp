@@ -278,7 +278,10 @@ TEST(Curves, GapsBreakThePathsAtMissingSamples) {
         EXPECT_EQ(c.reachesOrigin, reachesOrigin) << c.name;
         EXPECT_EQ(c.gapsKeyPresses, view.showGaps) << c.name;
     }
-    EXPECT_STREQ("Hide gaps (g)", menuLabel(view, COMMAND_GAPS));
+    // The entry says what choosing it does.
+    EXPECT_STREQ("Join paths over gaps (g)", menuLabel(view, COMMAND_GAPS));
+    onKey('g', 0, 0);
+    EXPECT_STREQ("Break paths at gaps (g)", menuLabel(view, COMMAND_GAPS));
 }
 
 // Keys 1, 2, 3: in each view two axes lie in the screen plane and the third

@@ -101,7 +101,7 @@ TEST(Kinematics, SaccadesBlinksAndLosses) {
     }
     EXPECT_NEAR(500, medianSampleRate(table, 0, 1000), 1e-9); // from the times as written
     static EyeEvent events[64];
-    const int count = detectEyeEvents(table, 0, 1000, events, 64);
+    const int count = detectEyeEvents(table, 0, 1000, DEFAULT_SACCADE_SETTINGS, events, 64);
     ASSERT_EQ(4, count);
     // In order of onset: the right eye's loss, the saccades, the blink.
     EXPECT_EQ(EventKind::Loss, events[0].kind);
@@ -121,6 +121,58 @@ TEST(Kinematics, SaccadesBlinksAndLosses) {
     EXPECT_NEAR(1.5 - 0.01, events[3].onset, 1e-4);
     EXPECT_NEAR(0.1 + 0.02, events[3].duration, 1e-4);
     EXPECT_NEAR(2 + 8, events[3].start[0], 0.05); // the sample before the blink
+}
+
+// The rules a study sets: three saccades of the left eye at 500 Hz with
+// cosine profiles, (size, duration) = (0.6 deg, 16 ms), (3 deg, 30 ms),
+// (12 deg, 50 ms), between fixations with a tremor of 0.01 deg. Their
+// peak velocities, pi A / (2 D): 59, 157 and 377 deg/s.
+TEST(Kinematics, SaccadeRulesAsSet) {
+    table = {};
+    table.rowCount = 1500;
+    struct Jump {
+        double at, size, seconds;
+    } jumps[] = {{0.5, 0.6, 0.016}, {1.2, 3, 0.030}, {2.0, 12, 0.050}};
+    for (int i = 0; i < table.rowCount; i++) {
+        const double t = i / 500.0;
+        float* c = table.rows[i].col;
+        c[0] = static_cast<float>(t);
+        table.times[i] = t;
+        double h = 1;
+        for (const Jump& j : jumps)
+            h += t < j.at                ? 0
+                 : t >= j.at + j.seconds ? j.size
+                                         : j.size * (1 - std::cos(PI * (t - j.at) / j.seconds)) / 2;
+        c[3] = static_cast<float>(h + 0.01 * std::sin(i * 2.1));
+        c[4] = static_cast<float>(1 + 0.01 * std::cos(i * 0.7));
+        c[5] = 0.5f;
+    }
+    struct Case {
+        SaccadeSettings settings;
+        int saccades; // found: the jumps from firstKept on
+        int firstKept;
+    };
+    const Case cases[] = {
+        {DEFAULT_SACCADE_SETTINGS, 3, 0},
+        {{6, 0.012, 1}, 2, 1},   // the smallest left out
+        {{6, 0.012, 3.5}, 1, 2}, // and the middle one
+        {{6, 0.040, 0}, 1, 2},   // only the longest lasts 40 ms above threshold
+        {{1e6, 0.012, 0}, 0, 3}, // a threshold no velocity reaches
+    };
+    static EyeEvent events[64];
+    for (const Case& c : cases) {
+        const int count = detectEyeEvents(table, 0, table.rowCount, c.settings, events, 64);
+        int saccades = 0;
+        for (int e = 0; e < count; e++) {
+            if (events[e].kind != EventKind::Saccade || events[e].eye != 0) continue;
+            const Jump& j = jumps[c.firstKept + saccades++];
+            EXPECT_NEAR(j.size, events[e].amplitudeDeg, 0.05) << c.settings.smallestAmplitudeDeg;
+            EXPECT_NEAR(PI * j.size / (2 * j.seconds), events[e].peakVelocity,
+                        0.1 * PI * j.size / (2 * j.seconds));
+        }
+        EXPECT_EQ(c.saccades, saccades) << c.settings.lambda << " " << c.settings.shortestSeconds
+                                        << " " << c.settings.smallestAmplitudeDeg;
+    }
 }
 
 // The Listing view's table and readouts.

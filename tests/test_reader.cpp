@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -607,6 +608,45 @@ TEST(Reader, PreambleAboveTheSampleChangesNothing) {
         char line[RECORDING_LINE_BUFFER];
         ASSERT_TRUE(findSampleLine(path.c_str(), WHOLE_RECORDING, 0, line, sizeof line));
         EXPECT_EQ(firstRow, line);
+    }
+}
+
+// A picked sample's line number is the file's, as an editor counts lines:
+// preamble, header, blank rows (samples too), CRLF ends, a range chosen.
+TEST(Reader, SampleLineNumberIsTheFilesLine) {
+    struct Case {
+        const char* name;
+        std::string above; // preamble and header
+        const char* end;   // each line's end
+        bool blankRow;     // a blank line after the third sample
+        RecordingSelection selection;
+        long long sample;   // of those the selection keeps, from 0
+        const char* marker; // what stands only in that sample's line
+    };
+    const Case cases[] = {
+        {"header first", header, "\n", false, WHOLE_RECORDING, 0, "\t100\t"},
+        {"preamble, CRLF", "Export 3\r\nSubject\r\n\r\nTime\tn\r\n", "\r\n", false, WHOLE_RECORDING,
+         5, "\t105\t"},
+        {"after a blank row", "Time of recording:\n" + header, "\n", true, WHOLE_RECORDING, 5,
+         "\t104\t"},
+        {"from 0.02 s", header, "\n", false, {0.02, WHOLE_RECORDING.to, 0}, 1, "\t103\t"},
+    };
+    for (const Case& c : cases) {
+        std::string content = c.above;
+        for (int i = 0; i < 8; i++) {
+            content +=
+                "0.0" + std::to_string(i) + "\t" + std::to_string(100 + i) + "\t0\t1\t2" + c.end;
+            if (c.blankRow && i == 2) content += c.end;
+        }
+        const std::string path = writeFile("lines.txt", content);
+        const size_t at = content.find(c.marker);
+        const long long expected = std::count(content.begin(), content.begin() + at, '\n') + 1;
+        char line[RECORDING_LINE_BUFFER];
+        long long number = -1;
+        ASSERT_TRUE(findSampleLine(path.c_str(), c.selection, c.sample, line, sizeof line, &number))
+            << c.name;
+        EXPECT_NE(nullptr, strstr(line, c.marker)) << c.name << ": " << line;
+        EXPECT_EQ(expected, number) << c.name;
     }
 }
 

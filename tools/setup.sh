@@ -12,7 +12,7 @@ PACKAGES=(
   libgtk-3-dev libpng-dev libgl2ps-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool xclip imagemagick tesseract-ocr tesseract-ocr-eng
-  poppler-utils librsvg2-bin
+  poppler-utils librsvg2-bin ghostscript
   locales python3
   desktop-file-utils dpkg-dev file man-db g++-mingw-w64-x86-64
   ffmpeg

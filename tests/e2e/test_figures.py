@@ -4,6 +4,7 @@ view; the PDF and SVG rendered back and compared with the PNG; a movie with
 its clock and trail."""
 import math
 import os
+import re
 import struct
 import subprocess
 import tempfile
@@ -198,6 +199,97 @@ for extra in ([], ["--plot", "--scale", "--fit", "--view", "top"],
               and "right eye" in text,
               f"{ending.upper()} {' '.join(extra)}: rendered back it matches the PNG ({apart} "
               f"pixels apart), its labels are text ({r.stderr.strip()[-120:]})")
+
+# Fonts that go with the figure, by Ghostscript: every font of a PDF
+# embedded (pdffonts), the EPS carrying its font programs, an SVG's labels
+# drawn as outlines of the same fonts (the words kept as their titles); a
+# figure written again over its own without --force.
+def pdf_fonts(path):
+    """(name, embedded) of each font pdffonts lists."""
+    lines = subprocess.run(["pdffonts", path], capture_output=True, text=True).stdout.splitlines()
+    if len(lines) < 2:
+        return []
+    at = lines[0].index("emb")
+    return [(line.split()[0], line[at:at + 3].strip()) for line in lines[2:]]
+
+
+def eps_fonts(path):
+    """(name, program) of each font the EPS uses: the font's descriptor
+    names a FontFile object, and the file holds it with its data."""
+    text = open(path, encoding="latin-1").read()
+    objects = dict(re.findall(r"\n(\d+) 0 obj\n(.*?)endobj", text, re.S))
+    fonts = []
+    for number, body in objects.items():
+        name = re.search(r"/BaseFont/([^/\s>]+)", body)
+        if not name or "/Type/Font" not in body:
+            continue
+        descriptor = re.search(r"/FontDescriptor (\d+) 0 R", body)
+        program = re.search(r"/FontFile\d? (\d+) 0 R", objects.get(descriptor.group(1), "")) \
+            if descriptor else None
+        data = objects.get(program.group(1), "") if program else ""
+        fonts.append((name.group(1), program is not None and "stream" in data and len(data) > 1000))
+    return fonts
+
+
+figures = {ending: os.path.join(work, f"fonts.{ending}") for ending in ("pdf", "eps", "svg")}
+for ending, figure in figures.items():
+    for attempt in range(2):
+        r = run("--snapshot", figure, "--size", "500x400", "--plot", recording)
+        check(r.returncode == 0 and "not embedded" not in r.stderr and "not outlines" not in r.stderr,
+              f"{ending.upper()} with Ghostscript, {'again over its own' if attempt else 'new'} "
+              f"({r.stderr.strip()[-200:]})")
+fonts = pdf_fonts(figures["pdf"])
+check(len(fonts) >= 2 and all(embedded == "yes" for _, embedded in fonts),
+      f"pdffonts: every font of the PDF embedded ({fonts})")
+fonts = eps_fonts(figures["eps"])
+check(len(fonts) >= 2 and all(program for _, program in fonts)
+      and {name.split("+")[-1] for name, _ in fonts} >= {"NimbusMonoPS-Regular", "NimbusRoman-Regular"},
+      f"the EPS carries the program of every font it uses ({fonts})")
+svg = open(figures["svg"], encoding="utf-8").read()
+outlined = re.findall(r"<path transform=\"matrix\(1 0 0 -1 [^\"]+\)\" fill=\"#[0-9a-f]{6}\" "
+                      r"d=\"M[^\"]*\"><title>([^<]*)</title>", svg)
+check("<text" not in svg and "+ horizontal" in outlined and "+ vertical" in outlined,
+      f"the SVG's labels are outlines titled with their words ({outlined[:6]})")
+back = os.path.join(work, "fonts-eps.png")
+subprocess.run(["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=png16m", "-r72",
+                "-dEPSCrop", "-dTextAlphaBits=4", "-dGraphicsAlphaBits=4", f"-sOutputFile={back}",
+                figures["eps"]], check=True)
+reference = os.path.join(work, "fonts-reference.png")
+run("--snapshot", reference, "--size", "500x400", "--plot", recording)
+alike, apart = rendered_like(reference, back)  # without the scale: EPS has no transparency
+check(alike, f"the EPS rendered back by Ghostscript matches the PNG ({apart} pixels apart)")
+
+# Without Ghostscript the figure still works, its fonts named only, and a
+# line says so and how to embed them.
+for ending in ("pdf", "svg"):
+    figure = os.path.join(work, f"plain.{ending}")
+    r = subprocess.run([BINARY, "--snapshot", figure, recording], cwd=work, capture_output=True,
+                       text=True, env=child_env(PATH="/nonexistent"))
+    named = pdf_fonts(figure) if ending == "pdf" else []
+    ok = all(embedded == "no" for _, embedded in named) and len(named) >= 2 if ending == "pdf" \
+        else "<text" in open(figure, encoding="utf-8").read()
+    check(r.returncode == 0 and ok and "Ghostscript was not found" in r.stderr
+          and "apt install ghostscript" in r.stderr and "QUELVIST_GHOSTSCRIPT" in r.stderr,
+          f"{ending.upper()} without Ghostscript: written, fonts named only, and said "
+          f"({r.returncode}, {named}, {r.stderr.strip()!r})")
+
+# A Ghostscript that fails, or writes something else, replaces nothing:
+# the figure of that name stays, nothing partial is left.
+kept = open(figures["pdf"], "rb").read()
+for name, script in (("fails", "echo 'gs: broken' >&2; exit 1"),
+                     ("writes junk", 'for a; do case "$a" in -sOutputFile=*) '
+                                     'echo junk > "${a#-sOutputFile=}";; esac; done; cat > /dev/null')):
+    fake = os.path.join(work, "fake-gs")
+    with open(fake, "w") as f:
+        f.write("#!/bin/sh\n" + script + "\n")
+    os.chmod(fake, 0o755)
+    r = subprocess.run([BINARY, "--snapshot", figures["pdf"], "--size", "500x400", recording],
+                       cwd=work, capture_output=True, text=True,
+                       env=child_env(QUELVIST_GHOSTSCRIPT=fake))
+    check(r.returncode == 2 and "Ghostscript could not embed" in r.stderr
+          and open(figures["pdf"], "rb").read() == kept
+          and not [f for f in os.listdir(work) if ".partial-" in f],
+          f"a Ghostscript that {name}: status 2, the figure as it was ({r.stderr.strip()!r})")
 
 # Names and texts that PDF, PostScript and XML would take as their own
 # syntax: a recording named with them, the Listing lines' parentheses.

@@ -11,7 +11,7 @@ import re
 import tempfile
 
 from harness import (BINARY, bounding_box, check, child_env, differing, finish, geometry, is_red,
-                     ocr_until, read_png, viewer_or_finish, xdo)
+                     near, ocr_until, read_png, viewer_or_finish, xdo)
 import subprocess
 
 work = tempfile.mkdtemp(prefix="quelvist-measure-")
@@ -22,6 +22,7 @@ work = tempfile.mkdtemp(prefix="quelvist-measure-")
 # diameter at 90 % of the window's height: 135 pixels either side of 150.
 circle = os.path.join(work, "circle.txt")
 with open(circle, "w") as out:
+    out.write("Export of session 4\nSubject 7, 30 Hz\n")  # the sample lines start lower
     out.write("Time\tc1\tc2\tLH\tLV\tLT\tc6\tLS\tc8\tc9\tRH\tRV\tRT\tc13\tRS\n")
     for i in range(121):  # 120 steps: 7 pixels apart once fitted
         a = 2 * math.pi * i / 120
@@ -67,6 +68,12 @@ def click(x, y):
 
 check(click(150, 284) == "pick 31", "a click picks the sample under the pointer")
 v.shot("44-picked")
+# The readout names the sample as the file does: its number among the
+# samples and its line (preamble and header above it).
+line_of_31 = next(i for i, line in enumerate(lines) if line.startswith("1,0000\t")) + 1
+words = ocr_until(None, "44-readout", "line", crop=f"300x45+{g['X']}+{g['Y'] + 255}", light=True)
+check(near(words, f"31 (line {line_of_31} of the file)"),
+      f"the readout says sample 31 (line {line_of_31} of the file) ({words!r})")
 v.key("Right", "shift+Right", "Left")
 picks = [line for line in v.trace.read() if line.startswith("pick")]
 check(picks[-3:] == ["pick 32", "pick 42", "pick 41"], f"Right, Shift+Right, Left move the pick ({picks})")
@@ -145,7 +152,7 @@ check(v.proc.poll() is None and differing(before_help, v.shot("46-help-closed"))
 v.key("Escape")
 check(v.wait_exit() == 1, "ESC then quits")
 printed = v.proc.stdout.read().splitlines()[:4]
-check(printed == [lines[31], lines[32], lines[42], lines[41]],
+check(printed == [lines[33], lines[34], lines[44], lines[43]],
       f"each pick prints its line of the file as it stands ({printed})")
 
 v.stop()

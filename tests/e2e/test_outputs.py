@@ -300,6 +300,10 @@ def interrupt(cell):
     process = subprocess.Popen([BINARY, *arguments], cwd=work, env=env, stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, text=True)
     name = watch.wait_partial(process)
+    # A PDF is written again by Ghostscript into a partial file of its own
+    # while gl2ps's is still there: interrupted then, both go.
+    if name and cell.writer == "pdf" and shutil.which("gs"):
+        name = watch.wait_partial(process)
     watch.close()
     sent = SIGNALS[cell.writer]
     if name:

@@ -1,14 +1,18 @@
 """A researcher asks for each eye's numbers and the events of a recording
 without a window: --report on an eye that obeys Listing's law (positions
 made here from the law itself, through rotation matrices), under both
-conventions and with flipped signs; --events with blinks, as a BIDS file;
-no display needed."""
+conventions and with flipped signs; --events with blinks, as a BIDS file
+with its sidecar; the saccade rules a study sets (threshold, shortest,
+smallest) in the table, the report, the sidecar and key e; no display
+needed."""
+import json
 import math
 import os
+import re
 import subprocess
 import tempfile
 
-from harness import (BINARY, check, child_env, finish, geometry, is_blue, near, ocr_until,
+from harness import (BINARY, DATA, check, child_env, finish, geometry, is_blue, near, ocr_until,
                      viewer_or_finish)
 
 work = tempfile.mkdtemp(prefix="quelvist-report-")
@@ -179,4 +183,146 @@ check(len(rows) == 2 and rows[0]["samples"] == "60000" and rows[0]["blinks"] == 
 
 r = run("--report", "--convention", "listing", blinky)
 check(r.returncode == 2 and "fick or helmholtz" in r.stderr, f"a wrong convention: status 2 ({r.stderr!r})")
+
+# The saccade rules a study sets, and the sidecar that says how a table was
+# made. Jumps of known sizes (degrees, horizontal and vertical at once)
+# between fixations of 0.3 s at 250 Hz: each is a saccade of both eyes.
+path = [(0, 0)]
+for size, angle in ((0.5, 0), (3, 90), (1, 200), (6, 30), (0.8, 270), (2.5, 180), (4, 300),
+                    (0.6, 45), (1.6, 135), (8, 225)):
+    h, v = path[-1]
+    path.append((h + size * math.cos(math.radians(angle)), v + size * math.sin(math.radians(angle))))
+sized = os.path.join(work, "sized.txt")
+write(sized, [(h + 1, v + 1, 0.5) for h, v in path])  # off the origin: (0, 0, 0) is missing
+jumps = [math.hypot(b[0] - a[0], b[1] - a[1]) for a, b in zip(path, path[1:])]
+VERSION = re.search(r"project\(Quelvist VERSION ([0-9.]+)",
+                    open(os.path.join(os.path.dirname(DATA), "CMakeLists.txt")).read()).group(1)
+
+
+def events_run(name, *options):
+    """--events into name (and its sidecar) with options: the status, the
+    table's rows as dicts, the sidecar parsed, standard error."""
+    tsv = os.path.join(work, name)
+    r = run("--events", tsv, *options)
+    rows, sidecar = [], None
+    if r.returncode == 0 and os.path.exists(tsv):
+        rows = table(open(tsv).read())
+    json_path = tsv[:-4] + ".json" if tsv.endswith(".tsv") else tsv + ".json"
+    if os.path.isfile(json_path):
+        try:
+            sidecar = json.load(open(json_path, encoding="utf-8"))
+        except ValueError as error:
+            sidecar = {"not JSON": str(error)}
+    return r, rows, sidecar
+
+
+for smallest in (0, 0.7, 1.2, 2.8):
+    r, rows, sidecar = events_run("sized.tsv", "--saccade-min-amplitude", str(smallest), sized)
+    kept = [j for j in jumps if j >= smallest]
+    found = [float(row["amplitude_deg"]) for row in rows if row["trial_type"] == "saccade"]
+    check(r.returncode == 0 and len(found) == len(kept)
+          and all(row["eye"] == "both" for row in rows)
+          and all(abs(a - b) < 0.01 for a, b in zip(found, kept)),
+          f"--saccade-min-amplitude {smallest}: the saccades of at least that size and no others "
+          f"({[round(a, 2) for a in found]}, expected {[round(j, 2) for j in kept]}; {r.stderr!r})")
+r = run("--report", "--saccade-min-amplitude", "1.2", sized)
+rows = table(r.stdout) if r.returncode == 0 else []
+check(len(rows) == 2 and all(row["saccades"] == str(sum(j >= 1.2 for j in jumps)) for row in rows)
+      and "lambda 6, at least 12 ms and 2 samples, at least 1.2 deg" in r.stderr
+      and "samples at 250 Hz" in r.stderr,
+      f"--report counts the same saccades and names the rules it used ({rows}, {r.stderr!r})")
+
+# Every column of the table described in the sidecar, with its units; the
+# rules given, the convention, the signs, the rate and the version in it.
+r, rows, sidecar = events_run("study.tsv", "--saccade-lambda", "7,5", "--saccade-min-ms", "20",
+                              "--saccade-min-amplitude", "0.7", "--convention", "helmholtz",
+                              "--signs", "-h", "--from", "0.5", sized)
+columns = open(os.path.join(work, "study.tsv")).readline().rstrip("\n").split("\t") \
+    if r.returncode == 0 else []
+units = {"onset": "s", "duration": "s", "amplitude_deg": "deg", "peak_velocity_deg_s": "deg/s"}
+units.update({f"{end}_{axis}": "deg" for end in ("start", "end")
+              for axis in ("horizontal", "vertical", "torsion")})
+described = sidecar or {}
+detection = described.get("SaccadeDetection", {})
+check(len(columns) == 12 and all(isinstance(described.get(c), dict) and described[c].get("Description")
+                                 for c in columns)
+      and all(described[c].get("Units") == u for c, u in units.items())
+      and set(described.get("trial_type", {}).get("Levels", {})) == {"saccade", "blink", "loss"}
+      and set(described.get("eye", {}).get("Levels", {})) == {"left", "right", "both"},
+      f"the sidecar describes every column with its units ({columns}, {sorted(described)})")
+check(detection.get("VelocityThresholdLambda") == 7.5 and detection.get("MinimumDurationMs") == 20
+      and detection.get("MinimumAmplitudeDeg") == 0.7 and "Engbert" in detection.get("Method", "")
+      and described.get("SamplingFrequency") == 250 and described.get("AngleConvention") == "helmholtz"
+      and described.get("AxisSigns", {}).get("horizontal") == "positive left"
+      and "positive left" in described.get("start_horizontal", {}).get("Description", "")
+      and described.get("TimeSelection") == {"From": 0.5, "To": None}
+      and described.get("GeneratedBy", [{}])[0].get("Version") == VERSION,
+      f"the sidecar records the rules, convention, signs, rate, range and version ({described})")
+r, rows, sidecar = events_run("named.txt", sized)
+check(r.returncode == 0 and sidecar is not None and os.path.exists(os.path.join(work, "named.txt.json"))
+      and not os.path.exists(os.path.join(work, "named.json")),
+      f"a table not named .tsv gets its name with .json added ({r.stderr!r})")
+
+# Realistic noise: a higher threshold finds fewer saccades.
+noisy = os.path.join(work, "noisy.txt")
+subprocess.run(["python3", os.path.join(os.path.dirname(DATA), "tools", "make_recording.py"),
+                "--rows", "20000", "--seed", "11", "-o", noisy], check=True, stdout=subprocess.DEVNULL)
+counts = {}
+for lam in ("6", "10"):
+    r, rows, sidecar = events_run(f"lambda{lam}.tsv", "--saccade-lambda", lam, noisy)
+    counts[lam] = sum(row["trial_type"] == "saccade" for row in rows) if r.returncode == 0 else -1
+check(0 < counts["10"] < counts["6"], f"lambda 10 finds fewer saccades than lambda 6 ({counts})")
+
+# Values out of range: a message, status 2, no file.
+for option, value in (("--saccade-lambda", "0"), ("--saccade-lambda", "-2"),
+                      ("--saccade-lambda", "nan"), ("--saccade-lambda", "inf"),
+                      ("--saccade-min-ms", "-1"), ("--saccade-min-ms", "12ms"),
+                      ("--saccade-min-amplitude", "-0.1"), ("--saccade-min-amplitude", "")):
+    r, rows, sidecar = events_run("wrong.tsv", option, value, sized)
+    check(r.returncode == 2 and option in r.stderr and not os.path.exists(os.path.join(work, "wrong.tsv"))
+          and sidecar is None,
+          f"{option} {value!r}: status 2 and a message, nothing written ({r.returncode}, {r.stderr!r})")
+
+# Both files or a clear failure: a sidecar that may not be written stops
+# the run before anything is read, and the table of an earlier run stays.
+kept_table = open(os.path.join(work, "study.tsv")).read()
+os.remove(os.path.join(work, "study.json"))
+os.mkdir(os.path.join(work, "study.json"))
+r, rows, sidecar = events_run("study.tsv", sized)
+check(r.returncode == 2 and "study.json: it is a folder" in r.stderr
+      and open(os.path.join(work, "study.tsv")).read() == kept_table
+      and not [f for f in os.listdir(work) if ".partial-" in f],
+      f"a sidecar that cannot be written: status 2, the table as it was ({r.stderr!r})")
+os.rmdir(os.path.join(work, "study.json"))
+with open(os.path.join(work, "study.json"), "w") as f:
+    f.write('{"Description": "somebody\'s own notes"}\n')
+r, rows, sidecar = events_run("study.tsv", sized)
+check(r.returncode == 2 and "--force" in r.stderr and sidecar == {"Description": "somebody's own notes"},
+      f"another's JSON of that name needs --force ({r.stderr!r})")
+r, rows, sidecar = events_run("study.tsv", "--force", sized)
+r2, rows2, sidecar2 = events_run("study.tsv", sized)
+check(r.returncode == 0 and r2.returncode == 0 and sidecar2 and "GeneratedBy" in sidecar2
+      and "wrote " in r2.stderr and "study.json" in r2.stderr,
+      f"with --force, then without: its own sidecar is written over ({r.stderr!r}, {r2.stderr!r})")
+# A table this program wrote before its columns were named in full.
+older = os.path.join(work, "older.tsv")
+with open(older, "w") as f:
+    f.write("onset\tduration\ttrial_type\teye\tamplitude_deg\tpeak_velocity_deg_s\tstart_h\t"
+            "start_v\tstart_t\tend_h\tend_v\tend_t\n")
+r, rows, sidecar = events_run("older.tsv", sized)
+check(r.returncode == 0 and rows and "start_torsion" in rows[0],
+      f"a table of the columns' old names is written over without --force ({r.stderr!r})")
+
+# Key e finds the events as --events does with the same rules.
+r, rows, sidecar = events_run("viewer.tsv", "--saccade-min-amplitude", "2.8", sized)
+expected_events = sum(2 if row["eye"] == "both" else 1 for row in rows)
+v, window = viewer_or_finish(["--saccade-min-amplitude", "2.8", sized], "the viewer starts with rules")
+mark = v.trace.mark()
+v.key("e")
+found = v.trace.wait("events", mark)
+check(found is not None and v.trace.lines[found] == f"events {expected_events}"
+      and expected_events == 2 * sum(j >= 2.8 for j in jumps),
+      f"key e finds the saccades the rules keep ({v.trace.lines[found] if found else None}, "
+      f"expected events {expected_events})")
+v.stop()
 finish()
