@@ -293,7 +293,8 @@ class Viewer:
         g = geometry(self.window)
         x, y = g["X"], g["Y"]
         parent = (x + 40, y + 72 + 25 * submenu)
-        target = (x + 200, y + 72 + 25 * (submenu + entry))
+        # Past the main menu, whose widest entry is "Open recording... (Ctrl+O)".
+        target = (x + 300, y + 72 + 25 * (submenu + entry))
         # Every submenu has two entries or more: the one beside the target.
         beside = (target[0], target[1] + (25 if entry == 0 else -25))
         xdo("mousemove", str(x + 30), str(y + 60), "click", "3")

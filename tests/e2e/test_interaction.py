@@ -128,19 +128,19 @@ check(differing(start, v.shot("10-a-off")) == 0, "a again shows the whole paths"
 wx, wy = geometry(window)["X"], geometry(window)["Y"]
 open_submenu, close_menu = v.open_submenu, v.close_menu
 
-words = v.read_submenu(0, "11-menu-start", f"330x160+{wx + 30}+{wy + 60}", "Hide cross (F5)")
+words = v.read_submenu(0, "11-menu-start", f"330x160+{wx + 138}+{wy + 60}", "Hide cross (F5)")
 for label in ("Show/Hide", "Auto Rotate", "Zoom", "Torsion", "Hide left eye (F1)",
               "Hide right eye (F2)", "Show differece (F3)", "Hide edges (F4)", "Hide cross (F5)"):
     check(label in words, f"the menu offers {label!r}")
 v.pick()  # "Hide left eye (F1)"
 picked = v.shot("11-menu-picked")
 check(plot_count(picked, is_blue) < 5, "picking Hide left eye (F1) hides the blue path")
-words = v.read_submenu(0, "11-menu-again", f"330x160+{wx + 30}+{wy + 60}", "Show left eye (F1)")
+words = v.read_submenu(0, "11-menu-again", f"330x160+{wx + 138}+{wy + 60}", "Show left eye (F1)")
 check("Show left eye (F1)" in words, f"the entry now reads Show left eye (F1) ({words!r})")
 close_menu()
 v.key("F1")
 
-words = v.read_submenu(3, "12-menu-torsion", f"190x60+{wx + 147}+{wy + 135}", "Lower torsion (F12)")
+words = v.read_submenu(3, "12-menu-torsion", f"190x60+{wx + 255}+{wy + 135}", "Lower torsion (F12)")
 check("Rise torison (F11)" in words and "Lower torsion (F12)" in words,
       f"the Torsion submenu offers F11 and F12 ({words!r})")
 v.pick()
@@ -152,7 +152,7 @@ open_submenu(1)
 v.key("F6")
 close_menu()
 check(v.proc.poll() is None, "a key pressed with the menu open leaves the viewer running")
-words = v.read_submenu(1, "13-menu-rotate", f"330x160+{wx + 30}+{wy + 60}", "Stop rotate about X (F6)")
+words = v.read_submenu(1, "13-menu-rotate", f"330x160+{wx + 138}+{wy + 60}", "Stop rotate about X (F6)")
 check("Stop rotate about X (F6)" in words, f"the labels caught up after the menu closed ({words!r})")
 close_menu()
 
