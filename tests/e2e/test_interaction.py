@@ -128,7 +128,7 @@ check(differing(start, v.shot("10-a-off")) == 0, "a again shows the whole paths"
 wx, wy = geometry(window)["X"], geometry(window)["Y"]
 open_submenu, close_menu = v.open_submenu, v.close_menu
 
-words = v.read_submenu(0, "11-menu-start", f"330x160+{wx + 138}+{wy + 60}", "Hide cross (F5)")
+words = v.read_submenu(0, "11-menu-start", f"420x160+{wx + 30}+{wy + 60}", "Hide cross (F5)")
 for label in ("Show/Hide", "Auto Rotate", "Zoom", "Torsion", "Hide left eye (F1)",
               "Hide right eye (F2)", "Show differece (F3)", "Hide edges (F4)", "Hide cross (F5)"):
     check(label in words, f"the menu offers {label!r}")

@@ -164,7 +164,9 @@ for index, (h, vv, t) in enumerate(FIXATIONS):
 # (parentheses, the tallest) reach at least 11 pixels.
 readout = ocr_until(None, "63-readout", "line", crop=f"{SIZE}x40+{g['X']}+{g['Y'] + SIZE - 40}",
                     light=True)
-check("line" in readout and "of the file" in readout,
+# The header is the file's first line: sample N stands on line N + 1.
+named = re.search(r"sample\s*(\d+)\s*\(line\s*(\d+)\s*of\s*the\s*file\)", readout)
+check(named is not None and int(named.group(2)) == int(named.group(1)) + 1,
       f"the pick's readout names the sample and its line ({readout!r})")
 shot = v.shot("63-readout")
 rows_lit = [y for y in range(SIZE - 40, SIZE) if any(
