@@ -258,6 +258,12 @@ extern SaccadeTrouble saccadeTrouble[2];
 // "its vertical velocity never varies (the saccade threshold would be 0)".
 const char* describeSaccadeTrouble(SaccadeTrouble trouble);
 
+// The rows of an eye (its first column) that are missing or lie within
+// BLINK_MARGIN_SECONDS of a missing run (never across a step where Time
+// does not increase): out[i] true for rows first .. end-1.
+void markMissingMargins(const RecordingTable& table, int first, int end, int column, double rate,
+                        bool* out);
+
 // Engbert & Kliegl's velocity spread of v[first .. end-1] where usable[i]:
 // sqrt(median(v^2) - median(v)^2), or where that is 0, as their own code
 // falls back, sqrt(mean(v^2) - mean(v)^2). NaN when no velocity is usable.
@@ -335,3 +341,87 @@ struct PageEvents {
     EyeEvent events[MOST_EVENTS];
 };
 extern PageEvents pageEvents;
+
+// Nystagmus: quick phases found on all three components, the slow phases
+// between them and their slow-phase velocity (SPV).
+// Quick phases per eye: Engbert & Kliegl's rule with each component's
+// centred median spread sigma = sqrt(median((v - median v)^2)) (the mean's
+// where that is 0), a sample a candidate where (vH/etaH)^2 + (vV/etaV)^2 +
+// (vT/etaT)^2 > 1, eta = lambda sigma; runs of at least 3 samples, merged
+// when less than 10 ms apart; missing samples and 10 ms round them are never
+// candidates. A component whose spread is 0 (torsion not measured) takes no
+// part. A quick phase of one eye alone is kept only where the other eye is
+// missing.
+constexpr double NYSTAGMUS_LAMBDA = 6;
+constexpr int QUICK_PHASE_FEWEST_SAMPLES = 3;
+constexpr double QUICK_PHASE_MERGE_SECONDS = 0.010;
+// Slow phases: the stretches of present samples between a quick phase and
+// the next quick phase or gap (or a gap and the next quick phase), 10 ms
+// trimmed from each end, at least 50 ms long. Their SPV per component is
+// the least-squares slope of position against Time, degrees per second.
+constexpr double SLOW_PHASE_TRIM_SECONDS = 0.010;
+constexpr double SLOW_PHASE_SHORTEST_SECONDS = 0.050;
+// A component beats in a direction where its quick phases' median
+// displacement passes this.
+constexpr double BEATING_SMALLEST_DEG = 0.5;
+
+struct QuickPhase {
+    uint8_t eye;
+    int firstRow, endRow; // the rows of its run
+    double onset, duration;
+    double displacement[3]; // horizontal, vertical, torsion: end minus start
+};
+struct SlowPhase {
+    uint8_t eye;
+    int firstRow, endRow; // the trimmed rows its SPV is fitted to
+    double start, end;    // their first and last Time
+    double spv[3];        // degrees per second; NaN where a component has too few samples
+};
+// What the quick-phase rule used of an eye: whether its torsion took part.
+struct QuickPhaseRule {
+    bool torsionUsed[2];
+};
+
+// Both eyes' quick phases over rows first .. end-1 in order of onset;
+// returns how many were written (at most capacity).
+int findQuickPhases(const RecordingTable& table, int first, int end, double lambda, QuickPhase* out,
+                    int capacity, QuickPhaseRule* rule = nullptr);
+// The slow phases between those quick phases, in order; at most capacity.
+int findSlowPhases(const RecordingTable& table, int first, int end, const QuickPhase* quick,
+                   int quickCount, SlowPhase* out, int capacity);
+
+// One eye's numbers: its quick phases per second of the rows' time, the
+// median SPV of each component over its slow phases (NaN with none), and
+// the beating direction of each component (+1, -1 in the file's signs,
+// 0 where the median displacement stays within BEATING_SMALLEST_DEG).
+struct NystagmusSummary {
+    int quickPhases, slowPhases;
+    double quickPhasesPerSecond;
+    double spv[3];
+    int beating[3];
+    bool torsionUsed;
+};
+NystagmusSummary summariseNystagmus(const RecordingTable& table, int first, int end, int eye,
+                                    const QuickPhase* quick, int quickCount, const SlowPhase* slow,
+                                    int slowCount, bool torsionUsed);
+
+// "left: 2.0 quick phases/s, SPV H -2.0 V 0.0 T 5.0 °/s, right-beating,
+// upper pole beating toward the left ear" (UTF-8); "left: no nystagmus
+// found" without quick phases; the words follow the file's axes turned by
+// signs (positive horizontal right, vertical up, torsion clockwise as the
+// subject sees it), and "(on H and V: no torsion)" where torsion took no
+// part.
+void describeNystagmus(char* out, size_t capacity, int eye, const NystagmusSummary& summary,
+                       const AxisSigns& signs);
+
+// The main sequence (Baloh et al. 1975): peak velocity V = Vmax (1 -
+// exp(-A / C)) against amplitude A, fitted by nonlinear least squares on
+// the velocities from Vmax = the largest peak and C = 10 degrees; not valid
+// below MAIN_SEQUENCE_FEWEST saccades or where the fit does not settle.
+constexpr int MAIN_SEQUENCE_FEWEST = 5;
+struct MainSequence {
+    bool valid;
+    int saccades;
+    double vmax, c;
+};
+MainSequence fitMainSequence(const double* amplitudeDeg, const double* peakVelocity, int count);

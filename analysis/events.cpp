@@ -114,6 +114,14 @@ void findMissingRuns(const RecordingTable& t, int first, int end, int column, do
 
 } // namespace
 
+void markMissingMargins(const RecordingTable& t, int first, int end, int column, double rate,
+                        bool* out) {
+    int none = 0;
+    findMissingRuns(t, first, end, column >= 10 ? 10 : 3, rate, 0, nullptr, 0, none);
+    for (int i = first; i < end; i++)
+        out[i] = excluded[i];
+}
+
 double velocitySpread(const double* v, const bool* use, int first, int end) {
     int n = 0;
     for (int i = first; i < end; i++)

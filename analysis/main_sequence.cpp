@@ -1,0 +1,79 @@
+// The main sequence: saccades' peak velocity against amplitude, and the
+// curve V = Vmax (1 - exp(-A / C)) of Baloh et al. (1975, Neurology 25)
+// fitted to it. Two parameters: Levenberg-Marquardt written out here (a
+// least-squares library would be one more to build for Windows).
+#include "analysis/analysis.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The squared residuals of the velocities for Vmax and C.
+double residualSum(const double* a, const double* v, int n, double vmax, double c) {
+    double sum = 0;
+    for (int i = 0; i < n; i++) {
+        const double r = v[i] - vmax * (1 - std::exp(-a[i] / c));
+        sum += r * r;
+    }
+    return sum;
+}
+
+} // namespace
+
+MainSequence fitMainSequence(const double* amplitude, const double* peak, int count) {
+    MainSequence fit = {false, 0, NAN, NAN};
+    // Only saccades with both numbers, and a positive amplitude.
+    static double a[RECORDING_CAPACITY], v[RECORDING_CAPACITY];
+    int n = 0;
+    for (int i = 0; i < count && n < RECORDING_CAPACITY; i++)
+        if (std::isfinite(amplitude[i]) && std::isfinite(peak[i]) && amplitude[i] > 0) {
+            a[n] = amplitude[i];
+            v[n++] = peak[i];
+        }
+    fit.saccades = n;
+    if (n < MAIN_SEQUENCE_FEWEST) return fit;
+    double vmax = *std::max_element(v, v + n), c = 10;
+    double lambda = 1e-3, sum = residualSum(a, v, n, vmax, c);
+    for (int iteration = 0; iteration < 200; iteration++) {
+        // Normal equations (J^T J + lambda diag(J^T J)) step = J^T r with
+        // dV/dVmax = 1 - e^(-A/C), dV/dC = -Vmax A e^(-A/C) / C^2.
+        double jj[2][2] = {{0, 0}, {0, 0}}, jr[2] = {0, 0};
+        for (int i = 0; i < n; i++) {
+            const double e = std::exp(-a[i] / c);
+            const double j[2] = {1 - e, -vmax * a[i] * e / (c * c)};
+            const double r = v[i] - vmax * (1 - e);
+            for (int p = 0; p < 2; p++) {
+                jr[p] += j[p] * r;
+                for (int q = 0; q < 2; q++)
+                    jj[p][q] += j[p] * j[q];
+            }
+        }
+        bool improved = false;
+        for (int attempt = 0; attempt < 30 && !improved; attempt++) {
+            const double m00 = jj[0][0] * (1 + lambda), m11 = jj[1][1] * (1 + lambda);
+            const double det = m00 * m11 - jj[0][1] * jj[1][0];
+            if (!(std::fabs(det) > 0)) break;
+            const double dv = (jr[0] * m11 - jj[0][1] * jr[1]) / det;
+            const double dc = (m00 * jr[1] - jj[1][0] * jr[0]) / det;
+            const double nv = vmax + dv, nc = c + dc;
+            const double nsum = nc > 0 ? residualSum(a, v, n, nv, nc) : INFINITY;
+            if (nsum < sum) {
+                const bool settled = sum - nsum <= 1e-12 * sum;
+                vmax = nv;
+                c = nc;
+                sum = nsum;
+                lambda = std::max(lambda / 10, 1e-12);
+                improved = true;
+                if (settled) iteration = 200;
+            } else {
+                lambda *= 10;
+            }
+        }
+        if (!improved) break;
+    }
+    fit.valid = std::isfinite(vmax) && std::isfinite(c) && vmax > 0 && c > 0;
+    fit.vmax = vmax;
+    fit.c = c;
+    return fit;
+}

@@ -1,0 +1,318 @@
+// Nystagmus: quick phases on horizontal, vertical and torsion, the slow
+// phases between them, their slow-phase velocity and each eye's summary.
+#include "analysis/analysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Per-row work space, fixed as the table is.
+double velocity[3][RECORDING_CAPACITY];
+double spread[RECORDING_CAPACITY];
+bool blocked[RECORDING_CAPACITY];
+bool candidate[RECORDING_CAPACITY];
+bool usable[RECORDING_CAPACITY];
+QuickPhase eyeQuick[2][RECORDING_CAPACITY / 2 + 1];
+double displacements[RECORDING_CAPACITY / 2 + 1];
+
+constexpr double TIME_TOLERANCE = 1e-7;
+
+bool advances(const RecordingTable& t, int row) {
+    return t.times[row] > t.times[row - 1];
+}
+
+double middleOf(double* v, int n) {
+    std::nth_element(v, v + n / 2, v + n);
+    return v[n / 2];
+}
+
+// The centred median spread sqrt(median((v - median v)^2)) of the usable
+// velocities; where that is 0, sqrt(mean(v^2) - mean(v)^2), as the saccade
+// detector falls back. 0 when nothing varies or nothing is usable.
+double centredSpread(const double* v, const bool* use, int first, int end) {
+    int n = 0;
+    double sum = 0, squares = 0;
+    for (int i = first; i < end; i++)
+        if (use[i] && std::isfinite(v[i])) {
+            spread[n++] = v[i];
+            sum += v[i];
+            squares += v[i] * v[i];
+        }
+    if (n == 0) return 0;
+    const double middle = middleOf(spread, n);
+    for (int k = 0; k < n; k++)
+        spread[k] = (spread[k] - middle) * (spread[k] - middle);
+    const double byMedian = middleOf(spread, n);
+    if (byMedian > 0) return std::sqrt(byMedian);
+    const double mean = sum / n;
+    return std::sqrt(std::max(0.0, squares / n - mean * mean));
+}
+
+// Whether any of rows a .. b-1 of the eye (first column) is missing.
+bool anyMissing(const RecordingTable& t, int a, int b, int column) {
+    for (int i = a; i < b; i++)
+        if (eyeSampleMissing(t, i, column)) return true;
+    return false;
+}
+
+float positionOf(const RecordingTable& t, int row, int column, int component) {
+    return t.rows[row].col[column + component];
+}
+
+// One eye's quick phases over rows first .. end-1, in order.
+int eyeQuickPhases(const RecordingTable& t, int first, int end, int eye, double lambda, double rate,
+                   QuickPhase* out, int capacity, bool& torsionUsed) {
+    const int column = eye ? 10 : 3;
+    for (int k = 0; k < 3; k++)
+        eyeVelocity(t, first, end, column + k, rate, velocity[k]);
+    // The torsion's velocity needs its five torsion values measured.
+    for (int n = first; n < end; n++)
+        for (int k = std::max(first, n - 2); k <= std::min(end - 1, n + 2); k++)
+            if (eyeTorsionMissing(t, k, column)) velocity[2][n] = NAN;
+    markMissingMargins(t, first, end, column, rate, blocked);
+    for (int i = first; i < end; i++)
+        usable[i] = !blocked[i];
+    double eta[3];
+    for (int k = 0; k < 3; k++)
+        eta[k] = lambda * centredSpread(velocity[k], usable, first, end);
+    torsionUsed = eta[2] > 0;
+    for (int i = first; i < end; i++) {
+        double sum = 0;
+        bool any = false;
+        for (int k = 0; k < 3; k++) {
+            if (!(eta[k] > 0) || !std::isfinite(velocity[k][i])) continue;
+            const double r = velocity[k][i] / eta[k];
+            sum += r * r;
+            any = true;
+        }
+        candidate[i] = usable[i] && any && sum > 1;
+    }
+    // Runs of candidates, never across a step where Time does not increase;
+    // runs less than QUICK_PHASE_MERGE_SECONDS apart join: a gap of g
+    // samples lasts (g + 1) / rate.
+    int count = 0;
+    for (int a = first; a < end;) {
+        if (!candidate[a]) {
+            a++;
+            continue;
+        }
+        int b = a + 1;
+        for (;;) {
+            while (b < end && candidate[b] && advances(t, b))
+                b++;
+            int next = b;
+            while (next < end && !candidate[next] && advances(t, next))
+                next++;
+            const bool joins = next < end && candidate[next] && next > b &&
+                               (next - b + 1) / rate < QUICK_PHASE_MERGE_SECONDS - 1e-9;
+            bool unbroken = true;
+            for (int i = b; i <= next && i < end && unbroken; i++)
+                unbroken = advances(t, i);
+            if (!joins || !unbroken) break;
+            b = next;
+        }
+        if (b - a >= QUICK_PHASE_FEWEST_SAMPLES && count < capacity) {
+            QuickPhase& q = out[count++];
+            q.eye = static_cast<uint8_t>(eye);
+            q.firstRow = a;
+            q.endRow = b;
+            q.onset = t.times[a];
+            q.duration = t.times[b - 1] + 1 / rate - t.times[a];
+            // From the sample before the run to the one after it: the 5-point
+            // velocity passes the threshold inside the movement.
+            const int from = a > first && advances(t, a) ? a - 1 : a;
+            const int to = b < end && advances(t, b) ? b : b - 1;
+            for (int k = 0; k < 3; k++)
+                q.displacement[k] = positionOf(t, to, column, k) -
+                                    static_cast<double>(positionOf(t, from, column, k));
+        }
+        a = b;
+    }
+    return count;
+}
+
+bool overlaps(const QuickPhase& a, const QuickPhase& b) {
+    return a.firstRow < b.endRow && b.firstRow < a.endRow;
+}
+
+} // namespace
+
+int findQuickPhases(const RecordingTable& t, int first, int end, double lambda, QuickPhase* out,
+                    int capacity, QuickPhaseRule* rule) {
+    const double rate = medianSampleRate(t, first, end);
+    if (!(rate > 0) || end - first < 5) return 0;
+    int counts[2];
+    for (int eye = 0; eye < 2; eye++) {
+        bool torsion = false;
+        counts[eye] = eyeQuickPhases(t, first, end, eye, lambda, rate, eyeQuick[eye],
+                                     RECORDING_CAPACITY / 2 + 1, torsion);
+        if (rule) rule->torsionUsed[eye] = torsion;
+    }
+    // One eye's quick phase counts only where the other eye's overlaps it,
+    // or the other eye is missing there. Both lists are in order.
+    int count = 0, j[2] = {0, 0};
+    for (;;) {
+        int eye = -1;
+        for (int e = 0; e < 2; e++)
+            if (j[e] < counts[e] &&
+                (eye < 0 || eyeQuick[e][j[e]].onset < eyeQuick[eye][j[eye]].onset))
+                eye = e;
+        if (eye < 0) break;
+        const QuickPhase& q = eyeQuick[eye][j[eye]++];
+        const int other = 1 - eye;
+        bool seen = false;
+        for (int k = 0; k < counts[other] && !seen; k++)
+            seen = overlaps(q, eyeQuick[other][k]);
+        if (!seen && !anyMissing(t, q.firstRow, q.endRow, other ? 10 : 3)) continue;
+        if (count < capacity) out[count++] = q;
+    }
+    return count;
+}
+
+int findSlowPhases(const RecordingTable& t, int first, int end, const QuickPhase* quick,
+                   int quickCount, SlowPhase* out, int capacity) {
+    const double rate = medianSampleRate(t, first, end);
+    if (!(rate > 0)) return 0;
+    int count = 0;
+    for (int eye = 0; eye < 2; eye++) {
+        const int column = eye ? 10 : 3;
+        // Rows that end a stretch: the eye's quick phases and its gaps.
+        for (int i = first; i < end; i++)
+            blocked[i] = eyeSampleMissing(t, i, column);
+        for (int i = first; i < end; i++)
+            candidate[i] = false; // rows of a quick phase
+        for (int k = 0; k < quickCount; k++)
+            if (quick[k].eye == eye)
+                for (int i = quick[k].firstRow; i < quick[k].endRow; i++)
+                    candidate[i] = true;
+        for (int a = first; a < end;) {
+            if (blocked[a] || candidate[a]) {
+                a++;
+                continue;
+            }
+            int b = a + 1;
+            while (b < end && !blocked[b] && !candidate[b] && advances(t, b))
+                b++;
+            // Bounded by a quick phase on one side at least, by a quick phase
+            // or a gap on the other; the page's edges and a restarted clock
+            // bound nothing.
+            const bool quickBefore = a > first && candidate[a - 1] && advances(t, a);
+            const bool gapBefore = a > first && blocked[a - 1] && advances(t, a);
+            const bool quickAfter = b < end && candidate[b] && advances(t, b);
+            const bool gapAfter = b < end && blocked[b] && advances(t, b);
+            const bool counts =
+                (quickBefore && (quickAfter || gapAfter)) || (gapBefore && quickAfter);
+            // Trimmed by SLOW_PHASE_TRIM_SECONDS of Time at each end.
+            int lo = a, hi = b;
+            while (lo < hi && t.times[lo] < t.times[a] + SLOW_PHASE_TRIM_SECONDS - TIME_TOLERANCE)
+                lo++;
+            while (hi > lo &&
+                   t.times[hi - 1] > t.times[b - 1] - SLOW_PHASE_TRIM_SECONDS + TIME_TOLERANCE)
+                hi--;
+            const double span = hi > lo ? t.times[hi - 1] + 1 / rate - t.times[lo] : 0;
+            if (counts && span >= SLOW_PHASE_SHORTEST_SECONDS - 1e-9 && count < capacity) {
+                SlowPhase& s = out[count++];
+                s.eye = static_cast<uint8_t>(eye);
+                s.firstRow = lo;
+                s.endRow = hi;
+                s.start = t.times[lo];
+                s.end = t.times[hi - 1];
+                // Least squares: slope = sum((t - tm)(x - xm)) / sum((t - tm)^2).
+                for (int k = 0; k < 3; k++) {
+                    double n = 0, st = 0, sx = 0;
+                    for (int i = lo; i < hi; i++) {
+                        if (k == 2 && eyeTorsionMissing(t, i, column)) continue;
+                        n++;
+                        st += t.times[i];
+                        sx += positionOf(t, i, column, k);
+                    }
+                    double stt = 0, stx = 0;
+                    for (int i = lo; i < hi && n >= 3; i++) {
+                        if (k == 2 && eyeTorsionMissing(t, i, column)) continue;
+                        const double dt = t.times[i] - st / n;
+                        stt += dt * dt;
+                        stx += dt * (positionOf(t, i, column, k) - sx / n);
+                    }
+                    s.spv[k] = n >= 3 && stt > 0 ? stx / stt : NAN;
+                }
+            }
+            a = b;
+        }
+    }
+    // In order of time, as the quick phases are.
+    std::sort(out, out + count,
+              [](const SlowPhase& a, const SlowPhase& b) { return a.start < b.start; });
+    return count;
+}
+
+NystagmusSummary summariseNystagmus(const RecordingTable& t, int first, int end, int eye,
+                                    const QuickPhase* quick, int quickCount, const SlowPhase* slow,
+                                    int slowCount, bool torsionUsed) {
+    NystagmusSummary s = {};
+    s.torsionUsed = torsionUsed;
+    const double rate = medianSampleRate(t, first, end);
+    const double seconds =
+        rate > 0 && end > first ? t.times[end - 1] - t.times[first] + 1 / rate : 0;
+    for (int k = 0; k < quickCount; k++)
+        if (quick[k].eye == eye) s.quickPhases++;
+    s.quickPhasesPerSecond = seconds > 0 ? s.quickPhases / seconds : 0;
+    for (int c = 0; c < 3; c++) {
+        int n = 0;
+        for (int k = 0; k < slowCount; k++)
+            if (slow[k].eye == eye && std::isfinite(slow[k].spv[c]))
+                displacements[n++] = slow[k].spv[c];
+        s.spv[c] = n ? middleOf(displacements, n) : NAN;
+        if (c == 0)
+            for (int k = 0; k < slowCount; k++)
+                s.slowPhases += slow[k].eye == eye;
+        n = 0;
+        for (int k = 0; k < quickCount; k++)
+            if (quick[k].eye == eye && std::isfinite(quick[k].displacement[c]))
+                displacements[n++] = quick[k].displacement[c];
+        const double middle = n ? middleOf(displacements, n) : 0;
+        s.beating[c] = middle > BEATING_SMALLEST_DEG ? 1 : middle < -BEATING_SMALLEST_DEG ? -1 : 0;
+    }
+    if (!torsionUsed) {
+        s.spv[2] = NAN;
+        s.beating[2] = 0;
+    }
+    return s;
+}
+
+void describeNystagmus(char* out, size_t capacity, int eye, const NystagmusSummary& s,
+                       const AxisSigns& signs) {
+    if (capacity == 0) return;
+    const char* name = eye ? "right" : "left";
+    const char* noTorsion = s.torsionUsed ? "" : " (on H and V: no torsion)";
+    if (s.quickPhases == 0) {
+        snprintf(out, capacity, "%s: no nystagmus found%s", name, noTorsion);
+        return;
+    }
+    char spv[3][16];
+    for (int c = 0; c < 3; c++) {
+        if (std::isfinite(s.spv[c]))
+            snprintf(spv[c], sizeof spv[c], "%.1f", s.spv[c] == 0 ? 0.0 : s.spv[c]);
+        else
+            snprintf(spv[c], sizeof spv[c], "n/a");
+    }
+    // The direction each component beats, in the file's axes turned by the
+    // signs: positive horizontal is right, vertical up, torsion clockwise as
+    // the subject sees it (the upper pole toward the right ear).
+    static const char* const words[3][2] = {
+        {"left-beating", "right-beating"},
+        {"down-beating", "up-beating"},
+        {"upper pole beating toward the left ear", "upper pole beating toward the right ear"}};
+    const int sign[3] = {signs.h, signs.v, signs.t};
+    char beating[200] = "";
+    for (int c = 0; c < 3; c++) {
+        if (s.beating[c] == 0) continue;
+        const int direction = s.beating[c] * sign[c];
+        const size_t at = strlen(beating);
+        snprintf(beating + at, sizeof beating - at, ", %s", words[c][direction > 0 ? 1 : 0]);
+    }
+    snprintf(out, capacity, "%s: %.1f quick phases/s, SPV H %s V %s T %s \xC2\xB0/s%s%s", name,
+             s.quickPhasesPerSecond, spv[0], spv[1], spv[2], beating, noTorsion);
+}
