@@ -36,6 +36,7 @@ struct StartOptions {
     AngleConvention convention;    // "--convention fick|helmholtz"
     AxisSigns signs;               // "--signs -h...": the file's axes flipped
     SaccadeSettings saccades;      // "--saccade-lambda", "--saccade-min-ms", ...
+    double nystagmusLambda;        // "--nystagmus-lambda": the quick phases' threshold
     ViewChoice viewChoice; // "--view", "--angles", "--distance", "--torsion-scale", "--hide"
     bool clean;            // "--clean": no help lines, no notices
     bool clock;            // "--clock": the movie's frames say their time
@@ -69,6 +70,17 @@ int runBatch(const StartOptions& options);
 // eye's numbers to standard output and the events to their file with its
 // sidecar, and returns the exit status; needs no display.
 int runReport(const StartOptions& options);
+
+// The report's nystagmus and main-sequence columns (quick_phases,
+// quick_phases_per_s, the median slow-phase velocities, the main
+// sequence's Vmax and C), gathered page by page: a page adds its quick and
+// slow phases that begin in its own rows ownFirst .. ownEnd-1 and the
+// saccades it owns; the columns follow an eye's line, seconds being the
+// recording's length.
+extern const char* const NYSTAGMUS_REPORT_COLUMNS;
+void addPageNystagmus(const RecordingTable& page, int ownFirst, int ownEnd, double lambda,
+                      const EyeEvent* owned, int ownedCount);
+void writeNystagmusColumns(int eye, double seconds);
 
 // The events table's sidecar: its name ("events.tsv" -> "events.json", any
 // other name with ".json" added) and its text (BIDS JSON: every column with

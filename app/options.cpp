@@ -125,6 +125,15 @@ const char* takeSaccadeLambda(StartOptions& options, const char* value) {
     return nullptr;
 }
 
+const char* takeNystagmusLambda(StartOptions& options, const char* value) {
+    double number = 0;
+    if (!readNumber(value, number) || !(number > 0) || !std::isfinite(number))
+        return "--nystagmus-lambda takes a multiple of the velocity spread above 0, such as 6 (the "
+               "default)";
+    options.nystagmusLambda = number;
+    return nullptr;
+}
+
 const char* takeSaccadeMinMs(StartOptions& options, const char* value) {
     double number = 0;
     if (!readNumber(value, number) || number < 0)
@@ -348,6 +357,10 @@ const OptionRow optionTable[] = {
     {"--saccade-min-amplitude", "DEG",
      "leave out saccades smaller than DEG degrees\n(default 0: every one)",
      takeSaccadeMinAmplitude},
+    {"--nystagmus-lambda", "L",
+     "quick phases of nystagmus where the velocity of\nhorizontal, vertical and torsion together "
+     "passes L\ntimes its spread (default 6), for --report",
+     takeNystagmusLambda},
     {"--from", "SECONDS", "read only samples whose Time is SECONDS or later",
      [](StartOptions& o, const char* v) { return takeSeconds(o.from, v); }},
     {"--to", "SECONDS", "read only samples whose Time is before SECONDS",
@@ -523,6 +536,7 @@ StartOptions parseArguments(int argc, char** argv) {
     options.speed = 1;
     options.signs = FILE_SIGNS;
     options.saccades = DEFAULT_SACCADE_SETTINGS;
+    options.nystagmusLambda = NYSTAGMUS_LAMBDA;
     bool optionsEnded = false; // after "--" every argument is a recording
     for (int i = 1; i < argc && !options.problem; i++) {
         const char* arg = argv[i];
@@ -597,7 +611,7 @@ void printUsage() {
           "       quelvist [--report] [--events FILE.tsv] [--force]\n"
           "                [--convention fick|helmholtz] [--signs -h-v-t]\n"
           "                [--saccade-lambda L] [--saccade-min-ms M]\n"
-          "                [--saccade-min-amplitude DEG]\n"
+          "                [--saccade-min-amplitude DEG] [--nystagmus-lambda L]\n"
           "                [--from SECONDS] [--to SECONDS] RECORDING\n"
           "       quelvist --movie FILE.mp4 [--fps N] [--speed X] [--size WxH]\n"
           "                [--rotate x|y|z] [--clock] [--trail] [VIEW] [--force]\n"

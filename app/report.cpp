@@ -210,6 +210,8 @@ bool passOverPages(const StartOptions& o, int pass, FILE* events) {
         }
         const int count = ownEvents(pageEvents, found, rows, ownFirst, ownEnd, last,
                                     recordingExtent.firstSample, ownedEvents);
+        if (pass == 0 && o.report)
+            addPageNystagmus(recording, ownFirst, ownEnd, o.nystagmusLambda, ownedEvents, count);
         if (pass == 0) {
             for (int e = 0; e < count; e++) {
                 EyeTotals& t = totals[ownedEvents[e].eye];
@@ -226,11 +228,21 @@ bool passOverPages(const StartOptions& o, int pass, FILE* events) {
     }
 }
 
+// From the first selected sample to the end of the last (which lasts a
+// sample's interval).
+double recordedSeconds() {
+    const double interval = highestRate > 0 ? 1 / highestRate : 0;
+    return recordingExtent.selectedSamples > 0
+               ? static_cast<double>(recordingExtent.lastTime) - recordingExtent.firstTime + interval
+               : 0;
+}
+
 void writeReport(const StartOptions& o) {
     static const char* const conventions[] = {"fick", "helmholtz"};
     printf("eye\tsamples\tmissing\tsaccades\tblinks\tfixation_samples\tconvention\tplane_b\t"
            "plane_c\tprimary_right_deg\tprimary_up_deg\tthickness_deg\t"
-           "thickness_other_convention_deg\n");
+           "thickness_other_convention_deg%s\n",
+           NYSTAGMUS_REPORT_COLUMNS);
     for (int eye = 0; eye < 2; eye++) {
         const EyeTotals& t = totals[eye];
         const ListingPlane& p = t.planes[0];
@@ -249,6 +261,7 @@ void writeReport(const StartOptions& o) {
         writeNumber(stdout, p.valid ? p.thicknessDeg : none, "%.3f");
         putchar('\t');
         writeNumber(stdout, t.planes[1].valid ? t.planes[1].thicknessDeg : none, "%.3f");
+        writeNystagmusColumns(eye, recordedSeconds());
         putchar('\n');
         if (flatPages[eye] > 0 && flatPages[eye] == pagesRead)
             fprintf(stderr, "quelvist: %s eye: no saccades: %s\n", eye ? "right" : "left",

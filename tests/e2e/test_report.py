@@ -20,6 +20,9 @@ env = child_env()
 env.pop("DISPLAY", None)
 
 
+HEADER_15 = "Time\tc1\tc2\tLH\tLV\tLT\tc6\tLS\tc8\tc9\tRH\tRV\tRT\tc13\tRS"
+
+
 def run(*args):
     return subprocess.run([BINARY, *args], capture_output=True, text=True, env=env, cwd=work)
 
@@ -325,4 +328,43 @@ check(found is not None and v.trace.lines[found] == f"events {expected_events}"
       f"key e finds the saccades the rules keep ({v.trace.lines[found] if found else None}, "
       f"expected events {expected_events})")
 v.stop()
+# Nystagmus: 250 Hz, both eyes drifting at H -2, V 0, T +5 deg/s for 0.46 s,
+# then a 0.04 s raised-cosine quick phase of H +0.92, T -2.3 deg, noise of
+# 0.03 deg. 20 s give 40 quick phases, 2 a second, and the drifts as the
+# median slow-phase velocities; 240 s (five pages) the same per second.
+def nystagmus(seconds, seed):
+    rng = __import__("random").Random(seed)
+    lines = [HEADER_15]
+    for i in range(int(seconds * 250)):
+        t = i / 250
+        w = t - 0.5 * int(t / 0.5 + 1e-9)
+
+        def position(drift, jump):
+            if w < 0.46 - 1e-9:
+                return drift * w
+            u = (w - 0.46) / 0.04
+            return drift * 0.46 + jump * (u - math.sin(2 * math.pi * u) / (2 * math.pi))
+        true = (position(-2, 0.92), 0, position(5, -2.3))
+        eyes = [[p + rng.gauss(0, 0.03) for p in true] for _ in range(2)]
+        cells = [f"{t:.3f}", "0", "0", *(f"{p:.4f}" for p in eyes[0]), "0", "1", "0", "0",
+                 *(f"{p:.4f}" for p in eyes[1]), "0", "1"]
+        lines.append("\t".join(cells).replace(".", ","))
+    path = os.path.join(work, f"nystagmus-{seconds}.txt")
+    with open(path, "w") as out:
+        out.write("\n".join(lines) + "\n")
+    return path
+
+
+for seconds, quick in ((20, 40), (240, 480)):
+    r = run("--report", nystagmus(seconds, seconds))
+    got = table(r.stdout) if r.returncode == 0 else []
+    check(len(got) == 2 and all(
+        int(e["quick_phases"]) == quick and abs(float(e["quick_phases_per_s"]) - 2) < 0.05
+        and abs(float(e["spv_horizontal"]) + 2) <= 0.1 and abs(float(e["spv_vertical"])) <= 0.1
+        and abs(float(e["spv_torsion"]) - 5) <= 0.1 for e in got),
+        f"{seconds} s of nystagmus: {quick} quick phases, 2 a second, SPV H -2 V 0 T 5 "
+        f"({[(e['quick_phases'], e['quick_phases_per_s'], e['spv_horizontal'], e['spv_vertical'], e['spv_torsion']) for e in got]})")
+r = run("--report", "--nystagmus-lambda", "-1", nystagmus(20, 1))
+check(r.returncode == 2 and "--nystagmus-lambda" in r.stderr,
+      f"--nystagmus-lambda below 0 is refused ({r.returncode}, {r.stderr.strip()!r})")
 finish()
