@@ -232,9 +232,9 @@ bool passOverPages(const StartOptions& o, int pass, FILE* events) {
 // sample's interval).
 double recordedSeconds() {
     const double interval = highestRate > 0 ? 1 / highestRate : 0;
-    return recordingExtent.selectedSamples > 0
-               ? static_cast<double>(recordingExtent.lastTime) - recordingExtent.firstTime + interval
-               : 0;
+    return recordingExtent.selectedSamples > 0 ? static_cast<double>(recordingExtent.lastTime) -
+                                                     recordingExtent.firstTime + interval
+                                               : 0;
 }
 
 void writeReport(const StartOptions& o) {

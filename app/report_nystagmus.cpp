@@ -19,7 +19,7 @@ SlowPhase pageSlow[RECORDING_CAPACITY];
 struct EyeNystagmus {
     long long quickPhases;
     bool torsionUsed;
-    std::vector<double> spv[3]; // every slow phase's, for the medians
+    std::vector<double> spv[3];          // every slow phase's, for the medians
     std::vector<double> amplitude, peak; // every saccade's
 };
 EyeNystagmus eyes[2];
@@ -74,8 +74,8 @@ void writeNystagmusColumns(int eye, double seconds) {
     writeColumn(seconds > 0 ? e.quickPhases / seconds : NAN, "%.3f");
     for (int c = 0; c < 3; c++)
         writeColumn(c == 2 && !e.torsionUsed ? NAN : medianOf(e.spv[c]), "%.3f");
-    const MainSequence fit = fitMainSequence(e.amplitude.data(), e.peak.data(),
-                                             static_cast<int>(e.amplitude.size()));
+    const MainSequence fit =
+        fitMainSequence(e.amplitude.data(), e.peak.data(), static_cast<int>(e.amplitude.size()));
     writeColumn(fit.valid ? fit.vmax : NAN, "%.1f");
     writeColumn(fit.valid ? fit.c : NAN, "%.2f");
 }

@@ -87,3 +87,36 @@ static void reportPage50000(benchmark::State& state) {
 BENCHMARK(reportPage50000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
+
+// What nystagmus adds to a 50000-sample page's analysis: both eyes' quick
+// phases (velocities of three components, spreads, runs), the slow phases
+// and their velocities, and the main sequence fitted to the page's saccades.
+static void nystagmusPage50000(benchmark::State& state) {
+    const std::string path = benchRecording(50000);
+    loadRecording(path.c_str(), recording);
+    static QuickPhase quick[RECORDING_CAPACITY];
+    static SlowPhase slow[RECORDING_CAPACITY];
+    static EyeEvent events[MOST_EVENTS];
+    static double amplitude[MOST_EVENTS], peak[MOST_EVENTS];
+    const int found = detectEyeEvents(recording, 0, recording.rowCount, DEFAULT_SACCADE_SETTINGS,
+                                      events, MOST_EVENTS);
+    int saccades = 0;
+    for (int k = 0; k < found; k++)
+        if (events[k].kind == EventKind::Saccade && events[k].eye == 0) {
+            amplitude[saccades] = events[k].amplitudeDeg;
+            peak[saccades++] = events[k].peakVelocity;
+        }
+    int quickCount = 0, slowCount = 0;
+    for (auto _ : state) {
+        quickCount = findQuickPhases(recording, 0, recording.rowCount, NYSTAGMUS_LAMBDA, quick,
+                                     RECORDING_CAPACITY);
+        slowCount = findSlowPhases(recording, 0, recording.rowCount, quick, quickCount, slow,
+                                   RECORDING_CAPACITY);
+        MainSequence fit = fitMainSequence(amplitude, peak, saccades);
+        benchmark::DoNotOptimize(fit);
+    }
+    state.counters["quick"] = quickCount;
+    state.counters["slow"] = slowCount;
+    state.counters["saccades"] = saccades;
+}
+BENCHMARK(nystagmusPage50000)->Unit(benchmark::kMillisecond);
