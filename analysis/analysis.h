@@ -407,7 +407,7 @@ NystagmusSummary summariseNystagmus(const RecordingTable& table, int first, int 
 
 // "left: 2.0 quick phases/s, SPV H -2.0 V 0.0 T 5.0 °/s, right-beating,
 // upper pole beating toward the left ear" (UTF-8); "left: no nystagmus
-// found" without quick phases; the words follow the file's axes turned by
+// found" without quick phases (Latin-1, as the viewer's fonts draw it); the words follow the file's axes turned by
 // signs (positive horizontal right, vertical up, torsion clockwise as the
 // subject sees it), and "(on H and V: no torsion)" where torsion took no
 // part.
@@ -425,3 +425,20 @@ struct MainSequence {
     double vmax, c;
 };
 MainSequence fitMainSequence(const double* amplitudeDeg, const double* peakVelocity, int count);
+
+// The page's nystagmus and main sequence, as the viewer shows them (keys n
+// and m), found on the file's numbers when the table changes.
+struct PageNystagmus {
+    unsigned recordingVersion;
+    bool found;
+    int quickCount, slowCount;
+    QuickPhase quick[RECORDING_CAPACITY / 2 + 2];
+    SlowPhase slow[RECORDING_CAPACITY / 2 + 2];
+    NystagmusSummary summary[2];
+    MainSequence mainSequence[2];
+};
+extern PageNystagmus pageNystagmus;
+// Fills record from rows first .. end-1 of table (the saccades for the
+// main sequence from events, count of them).
+void analysePageNystagmus(const RecordingTable& table, int first, int end, double lambda,
+                          const EyeEvent* events, int count, PageNystagmus& record);

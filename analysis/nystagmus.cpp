@@ -293,8 +293,10 @@ void describeNystagmus(char* out, size_t capacity, int eye, const NystagmusSumma
     }
     char spv[3][16];
     for (int c = 0; c < 3; c++) {
+        // Rounded first: -0.04 reads 0.0, not -0.0.
+        const double rounded = std::round(s.spv[c] * 10) / 10;
         if (std::isfinite(s.spv[c]))
-            snprintf(spv[c], sizeof spv[c], "%.1f", s.spv[c] == 0 ? 0.0 : s.spv[c]);
+            snprintf(spv[c], sizeof spv[c], "%.1f", rounded == 0 ? 0.0 : rounded);
         else
             snprintf(spv[c], sizeof spv[c], "n/a");
     }
@@ -313,6 +315,29 @@ void describeNystagmus(char* out, size_t capacity, int eye, const NystagmusSumma
         const size_t at = strlen(beating);
         snprintf(beating + at, sizeof beating - at, ", %s", words[c][direction > 0 ? 1 : 0]);
     }
-    snprintf(out, capacity, "%s: %.1f quick phases/s, SPV H %s V %s T %s \xC2\xB0/s%s%s", name,
+    snprintf(out, capacity, "%s: %.1f quick phases/s, SPV H %s V %s T %s \xB0/s%s%s", name,
              s.quickPhasesPerSecond, spv[0], spv[1], spv[2], beating, noTorsion);
+}
+
+PageNystagmus pageNystagmus;
+
+void analysePageNystagmus(const RecordingTable& t, int first, int end, double lambda,
+                          const EyeEvent* events, int count, PageNystagmus& p) {
+    QuickPhaseRule rule = {{false, false}};
+    p.quickCount = findQuickPhases(t, first, end, lambda, p.quick, RECORDING_CAPACITY / 2 + 2, &rule);
+    p.slowCount =
+        findSlowPhases(t, first, end, p.quick, p.quickCount, p.slow, RECORDING_CAPACITY / 2 + 2);
+    static double amplitude[MOST_EVENTS], peak[MOST_EVENTS];
+    for (int eye = 0; eye < 2; eye++) {
+        p.summary[eye] = summariseNystagmus(t, first, end, eye, p.quick, p.quickCount, p.slow,
+                                            p.slowCount, rule.torsionUsed[eye]);
+        int n = 0;
+        for (int k = 0; k < count; k++)
+            if (events[k].kind == EventKind::Saccade && events[k].eye == eye) {
+                amplitude[n] = events[k].amplitudeDeg;
+                peak[n++] = events[k].peakVelocity;
+            }
+        p.mainSequence[eye] = fitMainSequence(amplitude, peak, n);
+    }
+    p.found = true;
 }

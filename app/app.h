@@ -37,6 +37,8 @@ struct StartOptions {
     AxisSigns signs;               // "--signs -h...": the file's axes flipped
     SaccadeSettings saccades;      // "--saccade-lambda", "--saccade-min-ms", ...
     double nystagmusLambda;        // "--nystagmus-lambda": the quick phases' threshold
+    bool nystagmus;                // "--nystagmus": quick phases and slow-phase velocities shown
+    bool mainSequence;             // "--main-sequence": the main-sequence panel shown
     ViewChoice viewChoice; // "--view", "--angles", "--distance", "--torsion-scale", "--hide"
     bool clean;            // "--clean": no help lines, no notices
     bool clock;            // "--clock": the movie's frames say their time
@@ -204,6 +206,7 @@ extern bool gapsAtStart;
 extern bool plotAtStart;    // --plot
 extern bool scaleAtStart;   // --scale
 extern bool listingAtStart; // --listing
+extern bool nystagmusAtStart, mainSequenceAtStart; // --nystagmus, --main-sequence
 
 // Movies of the build-up replay, encoded by ffmpeg (QUELVIST_FFMPEG names
 // another program). Draws into the current window, which must have the

@@ -69,6 +69,12 @@ static void drawStatusLines() {
             y = drawStatusText(text, y);
         }
     }
+    if (view.showNystagmus && pageNystagmus.found && !cleanView)
+        for (int eye = 1; eye >= 0; eye--) {
+            describeNystagmus(text, sizeof text, eye, pageNystagmus.summary[eye],
+                              kinematicsSettings.signs);
+            y = drawStatusText(text, y);
+        }
     if (describeRecordingTrouble(text, sizeof text, recordingExtent, recordingSelection))
         y = drawStatusText(text, y);
     if (view.pickedRow >= 0 && view.pickedRow < recording.rowCount) {
@@ -147,6 +153,7 @@ void drawPicture() {
         glEnable(GL_TEXTURE_2D);
     }
     drawEventMarks();
+    drawQuickPhaseMarks();
     drawListingPlanes();
     drawScale();
     drawPickMark();

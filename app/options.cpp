@@ -357,9 +357,23 @@ const OptionRow optionTable[] = {
     {"--saccade-min-amplitude", "DEG",
      "leave out saccades smaller than DEG degrees\n(default 0: every one)",
      takeSaccadeMinAmplitude},
+    {"--nystagmus", nullptr,
+     "mark the quick phases of nystagmus and show each slow\nphase's velocity under the time "
+     "plot, as key n",
+     [](StartOptions& o, const char*) -> const char* {
+         o.nystagmus = true;
+         return nullptr;
+     }},
+    {"--main-sequence", nullptr,
+     "show the main sequence (peak velocity against\namplitude, log-log, with the fitted curve), "
+     "as key m",
+     [](StartOptions& o, const char*) -> const char* {
+         o.mainSequence = true;
+         return nullptr;
+     }},
     {"--nystagmus-lambda", "L",
      "quick phases of nystagmus where the velocity of\nhorizontal, vertical and torsion together "
-     "passes L\ntimes its spread (default 6), for --report",
+     "passes L\ntimes its spread (default 6), for key n and --report",
      takeNystagmusLambda},
     {"--from", "SECONDS", "read only samples whose Time is SECONDS or later",
      [](StartOptions& o, const char* v) { return takeSeconds(o.from, v); }},

@@ -17,6 +17,7 @@ bool gapsAtStart;
 bool plotAtStart;
 bool scaleAtStart;
 bool listingAtStart;
+bool nystagmusAtStart, mainSequenceAtStart;
 
 // The file a snapshot or figure run writes; null in the viewer.
 static const char* snapshotTarget;
@@ -39,6 +40,8 @@ void initScene() {
     view.showPlot = plotAtStart;
     view.showScale = scaleAtStart;
     view.showListing = listingAtStart;
+    view.showNystagmus = nystagmusAtStart;
+    view.showMainSequence = mainSequenceAtStart;
     // A vector figure carries the key to its colours unless --hide legend.
     if (snapshotTarget && isVectorFigureName(snapshotTarget)) view.showLegend = 1;
     glEnable(GL_TEXTURE_2D);
@@ -53,6 +56,7 @@ void initScene() {
     glNormal3f(1, 1, 1);
     readRecording(recordingPath);
     applyListingView();
+    if (view.showNystagmus || view.showMainSequence) refreshPageNystagmus();
     forgetCurveBlocks();
     buildCurveList();
     // The menus come after the first frame (onDisplay): freeglut opens a
@@ -189,6 +193,9 @@ int runViewer(int argc, char** argv) {
     plotAtStart = options.plot;
     scaleAtStart = options.scale;
     listingAtStart = options.listing;
+    nystagmusAtStart = options.nystagmus;
+    mainSequenceAtStart = options.mainSequence;
+    nystagmusLambda = options.nystagmusLambda;
     viewChoiceAtStart = options.viewChoice;
     cleanView = options.clean;
     movieClockShown = options.clock;

@@ -91,6 +91,12 @@ void applyCommandEffect(ViewState& state, int command) {
     case COMMAND_ORTHO:
         toggleOrthographic(state);
         break;
+    case COMMAND_NYSTAGMUS:
+        toggle(state.showNystagmus);
+        break;
+    case COMMAND_MAIN_SEQUENCE:
+        toggle(state.showMainSequence);
+        break;
     case COMMAND_VIEW_FIRST ... COMMAND_VIEW_LAST:
         setPresetView(state, command - COMMAND_VIEW_FIRST + 1);
         break;
@@ -108,6 +114,7 @@ void applyCommand(int command) {
     applyCommandEffect(view, command);
     if (command == COMMAND_LISTING) applyListingView();
     if (view.showEvents) refreshPageEvents();
+    if (view.showNystagmus || view.showMainSequence) refreshPageNystagmus();
     buildMenus();
     buildCurveList();
 }
@@ -147,7 +154,8 @@ int commandForKey(unsigned char key) {
                    {'v', COMMAND_VERGENCE},       {'o', COMMAND_ORTHO},
                    {'1', COMMAND_VIEW_FIRST},     {'2', COMMAND_VIEW_FIRST + 1},
                    {'3', COMMAND_VIEW_FIRST + 2}, {'4', COMMAND_VIEW_FIRST + 3},
-                   {KEY_CTRL_O, COMMAND_OPEN}};
+                   {KEY_CTRL_O, COMMAND_OPEN}, {'n', COMMAND_NYSTAGMUS},
+                   {'m', COMMAND_MAIN_SEQUENCE}};
     for (const auto& letter : letters)
         if (letter.key == key) return letter.command;
     return 0;

@@ -18,6 +18,8 @@ constexpr int COMMAND_LISTING = 17;  // key l, in Show/Hide
 constexpr int COMMAND_EVENTS = 18;   // key e, in Show/Hide
 constexpr int COMMAND_VERGENCE = 19; // key v, in Show/Hide
 constexpr int COMMAND_ORTHO = 20;    // key o, in Show/Hide
+constexpr int COMMAND_NYSTAGMUS = 40;     // key n, in Show/Hide
+constexpr int COMMAND_MAIN_SEQUENCE = 41; // key m, in Show/Hide
 constexpr int COMMAND_OPEN = 30;     // Ctrl+O, the main menu's "Open recording... (Ctrl+O)"
 // Keys 1 to 4, the View menu: the front, top, side and subject's views.
 constexpr int COMMAND_VIEW_FIRST = 31;
@@ -154,6 +156,12 @@ const RecordingTable& fileNumbers();
 // Finds the page's saccades, blinks and losses (pageEvents) when the table
 // has changed since they were found; traces "events N".
 void refreshPageEvents();
+
+// Finds the page's quick and slow phases and main sequence (pageNystagmus)
+// when the table has changed since, with the events they need; traces
+// "nystagmus N" (the quick phases of both eyes).
+extern double nystagmusLambda; // --nystagmus-lambda
+void refreshPageNystagmus();
 
 // Sets the pick to row (-1: none) and announces it as pickAt does.
 void pickRow(int row);

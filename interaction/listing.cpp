@@ -47,6 +47,18 @@ const RecordingTable& fileNumbers() {
     return converted ? filePage : recording;
 }
 
+double nystagmusLambda = NYSTAGMUS_LAMBDA;
+
+void refreshPageNystagmus() {
+    refreshPageEvents();
+    if (pageNystagmus.found && pageNystagmus.recordingVersion == recordingVersion) return;
+    const RecordingTable& page = fileNumbers();
+    analysePageNystagmus(page, 0, page.rowCount, nystagmusLambda, pageEvents.events,
+                         pageEvents.count, pageNystagmus);
+    pageNystagmus.recordingVersion = recordingVersion;
+    traceEvent("nystagmus %d", pageNystagmus.quickCount);
+}
+
 void refreshPageEvents() {
     if (pageEvents.found && pageEvents.recordingVersion == recordingVersion) return;
     // The file's numbers: the Listing view's vectors would move the saccades.

@@ -45,6 +45,8 @@ void rebuildNow() {
     glutAddMenuEntry(menuLabel(view, COMMAND_EVENTS), COMMAND_EVENTS);
     glutAddMenuEntry(menuLabel(view, COMMAND_VERGENCE), COMMAND_VERGENCE);
     glutAddMenuEntry(menuLabel(view, COMMAND_ORTHO), COMMAND_ORTHO);
+    glutAddMenuEntry(menuLabel(view, COMMAND_NYSTAGMUS), COMMAND_NYSTAGMUS);
+    glutAddMenuEntry(menuLabel(view, COMMAND_MAIN_SEQUENCE), COMMAND_MAIN_SEQUENCE);
     menuIds[1] = createSubmenu(6, 8);
     menuIds[2] = createSubmenu(9, 10);
     menuIds[3] = createSubmenu(11, 12);
@@ -109,6 +111,10 @@ const char* menuLabel(const ViewState& s, int value) {
         return pick(s.showVergence, "Hide vergence (v)", "Show vergence (v)");
     case COMMAND_ORTHO:
         return pick(s.orthographic, "Perspective view (o)", "Orthographic view (o)");
+    case COMMAND_NYSTAGMUS:
+        return pick(s.showNystagmus, "Hide nystagmus (n)", "Nystagmus (n)");
+    case COMMAND_MAIN_SEQUENCE:
+        return pick(s.showMainSequence, "Hide main sequence (m)", "Main sequence (m)");
     case COMMAND_OPEN:
         // Three dots: the menus' bitmap fonts have no ellipsis character.
         return "Open recording... (Ctrl+O)";

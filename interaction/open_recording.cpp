@@ -44,6 +44,7 @@ void openAnotherRecording() {
     if (view.buildUpCount != -1) view.buildUpCount = 1;
     listingPageRead();
     if (view.showEvents) refreshPageEvents();
+    if (view.showNystagmus || view.showMainSequence) refreshPageNystagmus();
     forgetCurveBlocks();
     forgetKeptPicture();
     buildCurveList();

@@ -79,6 +79,7 @@ static void showNeighbourPage(int direction) {
     if (readRecordingPage(recordingPath, start)) { // another page's rows
         listingPageRead();
         if (view.showEvents) refreshPageEvents();
+        if (view.showNystagmus || view.showMainSequence) refreshPageNystagmus();
         view.pickedRow = -1;
         if (view.rangeFirst >= 0) traceEvent("range none");
         view.rangeFirst = view.rangeEnd = -1;

@@ -20,6 +20,31 @@ void vertexOf(int row, int column) {
 
 } // namespace
 
+void drawQuickPhaseMarks() {
+    if (!view.showNystagmus || !pageNystagmus.found) return;
+    const int first = curveContent.first;
+    const int end = std::min(curveContent.count, recording.rowCount);
+    const uint8_t shown[2] = {view.showLeftEye, view.showRightEye};
+    glPushAttrib(GL_CURRENT_BIT | GL_LINE_BIT | GL_ENABLE_BIT);
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_LINE_SMOOTH);
+    setLineWidth(3.3f); // as saccades are marked
+    for (int i = 0; i < pageNystagmus.quickCount; i++) {
+        const QuickPhase& q = pageNystagmus.quick[i];
+        if (!shown[q.eye]) continue;
+        // From the sample before the run to the one after: the whole jump.
+        const int a = std::max(first, q.firstRow - 1), b = std::min(end, q.endRow + 1);
+        if (b - a < 2) continue;
+        q.eye ? glColor3f(1, 0, 0) : glColor3f(0, 0, 1);
+        glBegin(GL_LINE_STRIP);
+        for (int row = a; row < b; row++)
+            vertexOf(row, q.eye ? 10 : 3);
+        glEnd();
+    }
+    glPopAttrib();
+    restoreVectorLineWidth();
+}
+
 void drawEventMarks() {
     if (!view.showEvents) return;
     const int first = curveContent.first;

@@ -142,6 +142,11 @@ void drawTimePlot();
 // marked; under the plot transform.
 void drawEventMarks();
 
+// The page's quick phases of nystagmus (pageNystagmus) while
+// view.showNystagmus is set: drawn again with lines three times as wide in
+// their eye's colour; under the plot transform.
+void drawQuickPhaseMarks();
+
 // Each eye's Listing's plane (listingPlanes) as a translucent surface in
 // its colour, while view.showListing is set; under the plot transform.
 void drawListingPlanes();
@@ -216,6 +221,7 @@ struct VectorTextOutline {
 extern bool collectVectorTexts;
 extern std::vector<VectorTextOutline> vectorTextOutlines;
 void setLineWidth(float width);
+void setPointSize(float size);
 void restoreVectorLineWidth();
 
 // Set by the frame while the view moves on a slow renderer: the paths are

@@ -126,10 +126,11 @@ struct StripTraces {
 // The strip's name in its upper left corner on a pale box, so that it reads
 // over the traces in any strip height; the vergence strip names its traces
 // after it, each in its colour.
-void drawStripName(int strip, int top, const TimePlotFrame& f) {
+void drawStripName(int strip, int top, const TimePlotFrame& f, const char* name = nullptr) {
+    if (!name) name = STRIP_NAMES[strip];
     const int ascent = addedTextAscent(), descent = addedTextDescent();
     const int baseline = top - 2 - ascent;
-    int width = textWidth(STRIP_NAMES[strip]);
+    int width = textWidth(name);
     const int space = textWidth("  ");
     if (strip == 3)
         for (const char* name : VERGENCE_NAMES)
@@ -144,8 +145,8 @@ void drawStripName(int strip, int top, const TimePlotFrame& f) {
     glPopAttrib();
     glColor3f(0, 0, 0);
     int x = x0 + 2;
-    drawTextAt(x, baseline, STRIP_NAMES[strip]);
-    x += textWidth(STRIP_NAMES[strip]);
+    drawTextAt(x, baseline, name);
+    x += textWidth(name);
     if (strip != 3) return;
     for (int k = 0; k < 3; k++) {
         x += space;
@@ -180,6 +181,14 @@ void drawStrip(int strip, const StripTraces& s, int top, int bottom, const TimeP
         const double a = xOfTime(f, e.onset), b = xOfTime(f, e.onset + e.duration);
         glRectd(std::floor(a), bottom, std::ceil(b) + 1, top);
     }
+    // Quick phases of nystagmus likewise while they are shown.
+    for (int i = 0; view.showNystagmus && i < pageNystagmus.quickCount; i++) {
+        const QuickPhase& q = pageNystagmus.quick[i];
+        if (!(q.eye ? view.showRightEye : view.showLeftEye)) continue;
+        glColor3f(0.98f, 0.85f, 0.7f);
+        const double a = xOfTime(f, q.onset), b = xOfTime(f, q.onset + q.duration);
+        glRectd(std::floor(a), bottom, std::ceil(b) + 1, top);
+    }
     if (view.rangeFirst >= 0 && view.rangeEnd > view.rangeFirst &&
         view.rangeEnd <= recording.rowCount) {
         const double a = xOfTime(f, recording.rows[view.rangeFirst].col[0]);
@@ -209,6 +218,58 @@ void drawStrip(int strip, const StripTraces& s, int top, int bottom, const TimeP
     snprintf(text, sizeof text, "%.1f", low);
     if (top - bottom >= 2 * digits + 2) drawTextAt(f.x0 - 4 - textWidth(text), bottom + 1, text);
     drawStripName(strip, top, f);
+}
+
+// One component's slow-phase velocities: a dot per slow phase at its
+// middle time, in its eye's colour, over a zero line, in the strip's own
+// range (0 always in it).
+void drawVelocityStrip(int component, int top, int bottom, const TimePlotFrame& f) {
+    static const char* const names[3] = {"SPV horizontal (\xB0/s)", "SPV vertical (\xB0/s)",
+                                         "SPV torsion (\xB0/s)"};
+    double low = 0, high = 0;
+    for (int k = 0; k < pageNystagmus.slowCount; k++) {
+        const double v = pageNystagmus.slow[k].spv[component];
+        if (!std::isfinite(v)) continue;
+        low = std::fmin(low, v);
+        high = std::fmax(high, v);
+    }
+    if (high - low < 1) low -= 0.5, high += 0.5;
+    glColor3f(1, 1, 1);
+    glRecti(f.x0, bottom, f.x1, top);
+    const double scale = (top - bottom - 6) / (high - low);
+    auto y = [&](double v) { return bottom + 3 + (v - low) * scale; };
+    glColor3f(0.6f, 0.6f, 0.6f);
+    glBegin(GL_LINES);
+    glVertex2d(f.x0, std::floor(y(0)) + 0.5);
+    glVertex2d(f.x1, std::floor(y(0)) + 0.5);
+    glEnd();
+    setPointSize(3);
+    glBegin(GL_POINTS);
+    for (int k = 0; k < pageNystagmus.slowCount; k++) {
+        const SlowPhase& s = pageNystagmus.slow[k];
+        if (!std::isfinite(s.spv[component]) || !(s.eye ? view.showRightEye : view.showLeftEye))
+            continue;
+        glColor3fv(EYE_COLOURS[s.eye]);
+        glVertex2d(std::floor(xOfTime(f, (s.start + s.end) / 2)) + 0.5,
+                   std::floor(y(s.spv[component])) + 0.5);
+    }
+    glEnd();
+    setPointSize(1);
+    glColor3f(0.4f, 0.4f, 0.4f);
+    glBegin(GL_LINE_LOOP);
+    glVertex2d(f.x0 + 0.5, bottom + 0.5);
+    glVertex2d(f.x1 - 0.5, bottom + 0.5);
+    glVertex2d(f.x1 - 0.5, top - 0.5);
+    glVertex2d(f.x0 + 0.5, top - 0.5);
+    glEnd();
+    char text[32];
+    glColor3f(0, 0, 0);
+    const int digits = addedTextAscent() - 2;
+    snprintf(text, sizeof text, "%.1f", high);
+    drawTextAt(f.x0 - 4 - textWidth(text), top - digits, text);
+    snprintf(text, sizeof text, "%.1f", low);
+    if (top - bottom >= 2 * digits + 2) drawTextAt(f.x0 - 4 - textWidth(text), bottom + 1, text);
+    drawStripName(-1, top, f, names[component]);
 }
 
 // Seconds along the bottom edge, at steps of 1, 2 or 5 times a power of ten.
@@ -263,9 +324,15 @@ void drawTimePlot() {
         return;
     }
     updateTraces(f);
-    const int strips = view.showVergence ? 4 : 3;
+    const int plotted = view.showVergence ? 4 : 3;
+    const int strips = plotted + (view.showNystagmus && pageNystagmus.found ? 3 : 0);
     const int stripHeight = (f.y1 - f.y0 - (strips - 1) * STRIP_GAP) / strips;
     for (int strip = 0; strip < strips; strip++) {
+        const int top = f.y1 - strip * (stripHeight + STRIP_GAP);
+        if (strip >= plotted) {
+            drawVelocityStrip(strip - plotted, top, top - stripHeight, f);
+            continue;
+        }
         StripTraces s = {};
         if (strip < 3) {
             const bool shown[2] = {view.showLeftEye != 0, view.showRightEye != 0};
@@ -280,7 +347,6 @@ void drawTimePlot() {
                 s.colour[s.count++] = VERGENCE_COLOURS[component];
             }
         }
-        const int top = f.y1 - strip * (stripHeight + STRIP_GAP);
         drawStrip(strip, s, top, top - stripHeight, f);
     }
     drawSeconds(f);

@@ -21,6 +21,11 @@ void setLineWidth(float width) {
     if (vectorFigureText != VectorText::None) gl2psLineWidth(width);
 }
 
+void setPointSize(float size) {
+    glPointSize(size);
+    if (vectorFigureText != VectorText::None) gl2psPointSize(size);
+}
+
 void restoreVectorLineWidth() {
     if (vectorFigureText == VectorText::None) return;
     float width = 1;

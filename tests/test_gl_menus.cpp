@@ -47,7 +47,7 @@ TEST(Menus, OnlyTheLatestBuildSurvives) {
         alive += menuExists(id);
     EXPECT_EQ(MENU_COUNT, alive);
 
-    EXPECT_EQ(12, itemsOf(menuIds[0])); // F1..F5, gaps, scale, plot, Listing, events, vergence, o
+    EXPECT_EQ(14, itemsOf(menuIds[0])); // F1..F5, g, k, p, l, e, v, o, n, m
     EXPECT_EQ(3, itemsOf(menuIds[1]));
     EXPECT_EQ(2, itemsOf(menuIds[2]));
     EXPECT_EQ(2, itemsOf(menuIds[3]));

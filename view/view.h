@@ -52,6 +52,8 @@ struct ViewState {
     uint8_t mirrorTorsion;
     uint8_t showLegend; // the key to the colours without the scale (--legend)
     uint8_t hideLegend; // --hide legend: not even with the scale or in a figure
+    uint8_t showNystagmus;    // quick phases marked, the slow-phase velocity strip (key n)
+    uint8_t showMainSequence; // the main-sequence panel (key m)
 };
 
 // The matrices the latest frame drew the plot with (glGetDoublev after the

@@ -49,6 +49,8 @@ void setStartView(ViewState& state) {
     state.orthographic = 0;
     state.showLegend = 0;
     state.hideLegend = 0;
+    state.showNystagmus = 0;
+    state.showMainSequence = 0;
     resetViewMotion(state);
 }
 
