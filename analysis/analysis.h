@@ -407,10 +407,9 @@ NystagmusSummary summariseNystagmus(const RecordingTable& table, int first, int 
 
 // "left: 2.0 quick phases/s, SPV H -2.0 V 0.0 T 5.0 °/s, right-beating,
 // upper pole beating toward the left ear" (UTF-8); "left: no nystagmus
-// found" without quick phases (Latin-1, as the viewer's fonts draw it); the words follow the file's axes turned by
-// signs (positive horizontal right, vertical up, torsion clockwise as the
-// subject sees it), and "(on H and V: no torsion)" where torsion took no
-// part.
+// found" without quick phases (Latin-1, as the viewer's fonts draw it); the words follow the file's
+// axes turned by signs (positive horizontal right, vertical up, torsion clockwise as the subject
+// sees it), and "(on H and V: no torsion)" where torsion took no part.
 void describeNystagmus(char* out, size_t capacity, int eye, const NystagmusSummary& summary,
                        const AxisSigns& signs);
 
@@ -442,3 +441,11 @@ extern PageNystagmus pageNystagmus;
 // main sequence from events, count of them).
 void analysePageNystagmus(const RecordingTable& table, int first, int end, double lambda,
                           const EyeEvent* events, int count, PageNystagmus& record);
+
+// The main-sequence panel's axes: amplitude 0.1 to 50 degrees across, peak
+// velocity 10 to 1000 degrees per second up, both logarithmic. Where (a,
+// v) lands in the plotting area box (x0, y0, x1, y1, window pixels from the
+// bottom left); false outside the axes' ranges.
+constexpr double MAIN_SEQUENCE_AMPLITUDES[2] = {0.1, 50};
+constexpr double MAIN_SEQUENCE_VELOCITIES[2] = {10, 1000};
+bool mainSequencePoint(const int box[4], double amplitude, double velocity, double& x, double& y);

@@ -77,3 +77,15 @@ MainSequence fitMainSequence(const double* amplitude, const double* peak, int co
     fit.c = c;
     return fit;
 }
+
+bool mainSequencePoint(const int box[4], double a, double v, double& x, double& y) {
+    if (!(a >= MAIN_SEQUENCE_AMPLITUDES[0] && a <= MAIN_SEQUENCE_AMPLITUDES[1] &&
+          v >= MAIN_SEQUENCE_VELOCITIES[0] && v <= MAIN_SEQUENCE_VELOCITIES[1]))
+        return false;
+    const auto along = [](double value, const double range[2]) {
+        return std::log(value / range[0]) / std::log(range[1] / range[0]);
+    };
+    x = box[0] + along(a, MAIN_SEQUENCE_AMPLITUDES) * (box[2] - box[0]);
+    y = box[1] + along(v, MAIN_SEQUENCE_VELOCITIES) * (box[3] - box[1]);
+    return true;
+}

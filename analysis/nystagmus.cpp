@@ -324,7 +324,8 @@ PageNystagmus pageNystagmus;
 void analysePageNystagmus(const RecordingTable& t, int first, int end, double lambda,
                           const EyeEvent* events, int count, PageNystagmus& p) {
     QuickPhaseRule rule = {{false, false}};
-    p.quickCount = findQuickPhases(t, first, end, lambda, p.quick, RECORDING_CAPACITY / 2 + 2, &rule);
+    p.quickCount =
+        findQuickPhases(t, first, end, lambda, p.quick, RECORDING_CAPACITY / 2 + 2, &rule);
     p.slowCount =
         findSlowPhases(t, first, end, p.quick, p.quickCount, p.slow, RECORDING_CAPACITY / 2 + 2);
     static double amplitude[MOST_EVENTS], peak[MOST_EVENTS];

@@ -203,9 +203,9 @@ void initScene();
 
 // --gaps: the start view breaks the paths at missing samples.
 extern bool gapsAtStart;
-extern bool plotAtStart;    // --plot
-extern bool scaleAtStart;   // --scale
-extern bool listingAtStart; // --listing
+extern bool plotAtStart;                           // --plot
+extern bool scaleAtStart;                          // --scale
+extern bool listingAtStart;                        // --listing
 extern bool nystagmusAtStart, mainSequenceAtStart; // --nystagmus, --main-sequence
 
 // Movies of the build-up replay, encoded by ffmpeg (QUELVIST_FFMPEG names

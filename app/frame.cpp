@@ -174,6 +174,7 @@ void drawPicture() {
     drawStatusLines();
     drawGatheredStatusText();
     drawLegend();
+    drawMainSequence();
     glViewport(0, 0, windowWidth, windowHeight);
     drawTimePlot();
     drawHelpOverlay();

@@ -154,7 +154,7 @@ int commandForKey(unsigned char key) {
                    {'v', COMMAND_VERGENCE},       {'o', COMMAND_ORTHO},
                    {'1', COMMAND_VIEW_FIRST},     {'2', COMMAND_VIEW_FIRST + 1},
                    {'3', COMMAND_VIEW_FIRST + 2}, {'4', COMMAND_VIEW_FIRST + 3},
-                   {KEY_CTRL_O, COMMAND_OPEN}, {'n', COMMAND_NYSTAGMUS},
+                   {KEY_CTRL_O, COMMAND_OPEN},    {'n', COMMAND_NYSTAGMUS},
                    {'m', COMMAND_MAIN_SEQUENCE}};
     for (const auto& letter : letters)
         if (letter.key == key) return letter.command;

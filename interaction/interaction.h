@@ -11,16 +11,16 @@
 // The gaps switch (key g, no function key) is command 13.
 constexpr int COMMAND_COUNT = 12;
 constexpr int COMMAND_GAPS = 13;
-constexpr int COMMAND_FIT = 14;      // key f, the main menu's "Fit view (f)"
-constexpr int COMMAND_SCALE = 15;    // key k, in Show/Hide
-constexpr int COMMAND_PLOT = 16;     // key p, in Show/Hide
-constexpr int COMMAND_LISTING = 17;  // key l, in Show/Hide
-constexpr int COMMAND_EVENTS = 18;   // key e, in Show/Hide
-constexpr int COMMAND_VERGENCE = 19; // key v, in Show/Hide
-constexpr int COMMAND_ORTHO = 20;    // key o, in Show/Hide
+constexpr int COMMAND_FIT = 14;           // key f, the main menu's "Fit view (f)"
+constexpr int COMMAND_SCALE = 15;         // key k, in Show/Hide
+constexpr int COMMAND_PLOT = 16;          // key p, in Show/Hide
+constexpr int COMMAND_LISTING = 17;       // key l, in Show/Hide
+constexpr int COMMAND_EVENTS = 18;        // key e, in Show/Hide
+constexpr int COMMAND_VERGENCE = 19;      // key v, in Show/Hide
+constexpr int COMMAND_ORTHO = 20;         // key o, in Show/Hide
 constexpr int COMMAND_NYSTAGMUS = 40;     // key n, in Show/Hide
 constexpr int COMMAND_MAIN_SEQUENCE = 41; // key m, in Show/Hide
-constexpr int COMMAND_OPEN = 30;     // Ctrl+O, the main menu's "Open recording... (Ctrl+O)"
+constexpr int COMMAND_OPEN = 30;          // Ctrl+O, the main menu's "Open recording... (Ctrl+O)"
 // Keys 1 to 4, the View menu: the front, top, side and subject's views.
 constexpr int COMMAND_VIEW_FIRST = 31;
 constexpr int COMMAND_VIEW_LAST = COMMAND_VIEW_FIRST + PRESET_SUBJECT - 1;
@@ -162,6 +162,12 @@ void refreshPageEvents();
 // "nystagmus N" (the quick phases of both eyes).
 extern double nystagmusLambda; // --nystagmus-lambda
 void refreshPageNystagmus();
+
+// A click at (x, y) (GLUT's coordinates) in the main-sequence panel picks
+// the onset of the saccade whose dot lies nearest, within
+// MAIN_SEQUENCE_PICK_PIXELS; true when the panel holds the click.
+constexpr double MAIN_SEQUENCE_PICK_PIXELS = 6;
+bool pickInMainSequence(int x, int y);
 
 // Sets the pick to row (-1: none) and announces it as pickAt does.
 void pickRow(int row);

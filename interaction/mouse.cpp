@@ -91,7 +91,7 @@ void onMouse(int button, int state, int x, int y) {
             clickTimePlot(x);
         else if (wasInTimePlot)
             dragTimePlot(drag.downX, x, true);
-        else if (click)
+        else if (click && !pickInMainSequence(x, y))
             pickAt(x, y);
         return;
     }

@@ -65,3 +65,29 @@ bool movePick(int step) {
     announcePick();
     return true;
 }
+
+bool pickInMainSequence(int x, int y) {
+    int panel[4], plot[4];
+    if (!mainSequencePanel(panel, plot)) return false;
+    const double wx = x, wy = windowHeight - 1 - y; // from the bottom left
+    if (wx < panel[0] || wx > panel[2] || wy < panel[1] || wy > panel[3]) return false;
+    // The nearest saccade's dot within reach picks its onset; a click beside
+    // every dot picks nothing but stays in the panel.
+    int best = -1;
+    double nearest = MAIN_SEQUENCE_PICK_PIXELS * MAIN_SEQUENCE_PICK_PIXELS;
+    for (int k = 0; k < pageEvents.count; k++) {
+        const EyeEvent& e = pageEvents.events[k];
+        const bool shown = e.eye == 0 ? view.showLeftEye : view.showRightEye;
+        double px, py;
+        if (e.kind != EventKind::Saccade || e.eye > 1 || !shown ||
+            !mainSequencePoint(plot, e.amplitudeDeg, e.peakVelocity, px, py))
+            continue;
+        const double d = (px - wx) * (px - wx) + (py - wy) * (py - wy);
+        if (d <= nearest) {
+            nearest = d;
+            best = e.firstRow;
+        }
+    }
+    if (best >= 0) pickRow(best);
+    return true;
+}

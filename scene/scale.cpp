@@ -18,7 +18,7 @@ namespace {
 
 constexpr int MOST_NUMBERS = 8;
 constexpr int TICK_PIXELS = 4;
-constexpr int MOST_LABELS = 9 + 3 * (MOST_NUMBERS + 1);
+constexpr int MOST_LABELS = 10 + 3 * (MOST_NUMBERS + 1);
 
 struct Number {
     double x, y;        // the tick, window pixels
@@ -27,7 +27,8 @@ struct Number {
     char text[16];
 };
 
-// The help lines, the label drum, the legend, and the cross's labels: the raster
+// The help lines, the label drum, the legend, the main-sequence panel,
+// and the cross's labels: the raster
 // positions of buildCrossList, their texts in the 8 by 13 font drawn to the
 // right of them.
 void reserveCrossLabels(LabelBox* boxes, int& count) {
@@ -48,6 +49,9 @@ void reserveCrossLabels(LabelBox* boxes, int& count) {
     int legend[4];
     if (legendWindowBox(legend))
         boxes[count++] = {1.0 * legend[0], 1.0 * legend[1], 1.0 * legend[2], 1.0 * legend[3]};
+    int panel[4], plot[4];
+    if (mainSequencePanel(panel, plot))
+        boxes[count++] = {1.0 * panel[0], 1.0 * panel[1], 1.0 * panel[2], 1.0 * panel[3]};
     if (!view.showCross) return;
     for (const auto& label : labels) {
         double p[3] = {0, 0, 0};

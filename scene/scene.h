@@ -132,6 +132,12 @@ bool legendShown();
 bool legendWindowBox(int box[4]);
 void drawLegend();
 
+// The main-sequence panel while view.showMainSequence is set: a square in
+// the plot's upper right (below the key), its box and its log-log plotting
+// area (x0, y0, x1, y1 in window pixels); false while none is drawn.
+bool mainSequencePanel(int panel[4], int plot[4]);
+void drawMainSequence();
+
 // The time plot across the bottom of the window while view.showPlot is
 // set: horizontal, vertical and torsion against Time, both eyes, a cursor
 // at the replay's newest or the picked sample, the dragged range shaded.
