@@ -1,0 +1,86 @@
+"""A vestibular researcher looks at a recording with nystagmus: n marks the
+quick phases and adds a line per eye with the rate, the slow-phase
+velocities and the beating direction, and the velocity strips under the
+time plot; m shows the main sequence, where a click on a dot picks that
+saccade's onset."""
+import math
+import os
+import random
+import re
+import tempfile
+
+from harness import (check, finish, geometry, ocr_until, viewer_or_finish, wait_until, xdo)
+
+work = tempfile.mkdtemp(prefix="quelvist-nystagmus-")
+SIZE = 760
+
+# 250 Hz, 20 s: both eyes drift at H -2, V 0, T +5 deg/s for 0.46 s, then a
+# 0.04 s raised-cosine quick phase of H +0.92, T -2.3 deg; noise 0.03 deg.
+rng = random.Random(4)
+lines = ["Time\tc1\tc2\tLH\tLV\tLT\tc6\tLS\tc8\tc9\tRH\tRV\tRT\tc13\tRS"]
+for i in range(5000):
+    t = i / 250
+    w = t - 0.5 * int(t / 0.5 + 1e-9)
+
+    def position(drift, jump):
+        if w < 0.46 - 1e-9:
+            return drift * w
+        u = (w - 0.46) / 0.04
+        return drift * 0.46 + jump * (u - math.sin(2 * math.pi * u) / (2 * math.pi))
+    true = (position(-2, 0.92), 0, position(5, -2.3))
+    eyes = [[p + rng.gauss(0, 0.03) for p in true] for _ in range(2)]
+    cells = [f"{t:.3f}", "0", "0", *(f"{p:.4f}" for p in eyes[0]), "0", "1", "0", "0",
+             *(f"{p:.4f}" for p in eyes[1]), "0", "1"]
+    lines.append("\t".join(cells).replace(".", ","))
+recording = os.path.join(work, "nystagmus.txt")
+with open(recording, "w") as out:
+    out.write("\n".join(lines) + "\n")
+
+v, window = viewer_or_finish(["--plot", recording], "the viewer starts on a recording with nystagmus")
+mark = v.trace.mark()
+xdo("windowsize", str(window), str(SIZE), str(SIZE))
+wait_until(lambda: geometry(window).get("HEIGHT") == SIZE, 10.0)
+v.trace.wait("frame", mark, 6)
+g = geometry(window)
+
+mark = v.trace.mark()
+v.key("n")
+found = v.trace.wait("nystagmus", mark)
+check(found is not None and v.trace.lines[found] == "nystagmus 80",
+      f"n finds 40 quick phases in each eye ({v.trace.lines[found] if found else None})")
+# The lines stand at the bottom left of the 3D view, above the time plot.
+words = ocr_until(None, "70-nystagmus-lines", "beating",
+                  crop=f"{SIZE}x90+{g['X']}+{g['Y'] + SIZE * 2 // 3 - 95}", light=True)
+check("2.0 quick phases/s" in words and "right-beating" in words and "left ear" in words
+      and re.search(r"T\s*5\.0", words) is not None,
+      f"a line per eye: 2.0 quick phases/s, SPV T 5.0, right-beating, toward the left ear ({words!r})")
+shot = v.shot("71-nystagmus")
+plot = [(x, y) for y in range(SIZE * 2 // 3, SIZE) for x in range(SIZE)
+        if shot.at(x, y) == (250, 217, 178)]
+check(len(plot) > 200, f"the quick phases are shaded in the time plot ({len(plot)} pixels)")
+words = ocr_until(None, "72-velocity-strips", "torsion",
+                  crop=f"{SIZE}x{SIZE // 3}+{g['X']}+{g['Y'] + SIZE * 2 // 3}")
+check(re.search(r"SP.\s*horizont", words) is not None and "/s)" in words,
+      f"the slow-phase velocity strips are named ({words!r})")
+
+# m: the main sequence; the quick phases' horizontal part makes saccades
+# of about 0.9 deg. A click on a blue dot picks a saccade's onset: the
+# quick phases start at samples 115, 240, ... (125 apart).
+v.key("m")
+shot = v.shot("73-main-sequence")
+# A dot is 3 pixels square: the curves are thinner, the numbers' letters too.
+dots = [(x, y) for y in range(0, SIZE * 2 // 3) for x in range(SIZE // 2, SIZE - 2)
+        if all(shot.at(x + dx, y + dy) == (0, 0, 255) for dx in range(3) for dy in range(3))]
+check(bool(dots), f"the panel shows the saccades' dots ({len(dots)} pixels)")
+if dots:
+    x, y = dots[0]
+    mark = v.trace.mark()
+    xdo("mousemove", "--window", str(window), str(x + 1), str(y + 1), "click", "1")
+    line = v.trace.wait("pick", mark)
+    picked = v.trace.lines[line] if line is not None else ""
+    sample = int(picked.split()[1]) if picked.split()[1:2] and picked.split()[1].isdigit() else -1
+    check(sample > 0 and 105 <= (sample - 1) % 125 <= 122,
+          f"a click on a dot picks that saccade's onset ({picked})")
+v.key("Escape")
+v.wait_exit()
+finish()
