@@ -683,6 +683,8 @@ void printUsage() {
           "  v          the time plot's vergence strip (H_L-H_R, V_R-V_L, T_R-T_L) on/off\n"
           "  1, 2, 3    front view (the start view), top view, side view\n"
           "  4          the subject's view: horizontal right, vertical up, torsion toward you\n"
+          "  n          nystagmus: quick phases, slow-phase velocities, a line per eye\n"
+          "  m          the main sequence (peak velocity against amplitude)\n"
           "  o          orthographic view (parallel projection) on/off\n"
           "  Ctrl+O     open another recording (the view stays)\n"
           "  h          all keys and mouse actions (h or ESC closes the list)\n"

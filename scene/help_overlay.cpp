@@ -23,6 +23,7 @@ const char* const helpEntries[][2] = {
     {"l", "Listing view: rotation vectors, planes"},
     {"e", "saccades drawn wide, blinks marked"},
     {"v", "vergence strip in the time plot"},
+    {"n, m", "nystagmus; main sequence"},
     {"1, 2, 3, 4", "front, top, side, subject's view"},
     {"o", "orthographic view (true scale) on/off"},
     {"Ctrl+O", "open another recording"},
