@@ -97,7 +97,7 @@ check(v.trace.wait_frame(lambda n: n > paused, v.trace.mark()) is not None,
       "Space resumes the replay")
 
 wx, wy = g["X"], g["Y"]
-words = v.read_submenu(4, "24-menu-replay", f"200x240+{wx + 238}+{wy + 160}", "Previous page")
+words = v.read_submenu(4, "24-menu-replay", f"280x240+{wx + 238}+{wy + 160}", "Previous page")
 for label in ("Stop build-up (a)", "Pause (Space)", "Step back (Left)", "Step forward (Right)",
               "Faster (+)", "Slower (-)", "Show trail (t)", "Next page (PgDn)",
               "Previous page (PgUp)"):
