@@ -40,6 +40,8 @@ bool append(EyeEvent* out, int capacity, int& count, const EyeEvent& event) {
 void positionOf(const RecordingTable& t, int row, int column, float p[3]) {
     for (int k = 0; k < 3; k++)
         p[k] = row >= 0 ? t.rows[row].col[column + k] : NAN;
+    // An empty torsion cell reads as 0, but no torsion was recorded there.
+    if (row >= 0 && eyeTorsionMissing(t, row, column)) p[2] = NAN;
 }
 
 double median(int n) {

@@ -198,7 +198,9 @@ bool embedFigureFonts(const char* ghostscript, const char* path, OutputFile& dra
                                           "-dAutoFilterColorImages=false",
                                           "-dDownsampleColorImages=false"};
     // Flate is PDF's; PostScript level 2, as eps2write writes it, has LZW.
-    if (eps) arguments.push_back("-dColorImageFilter=/LZWEncode");
+    // Read from a pipe, an EPS is drawn on the default paper (Letter or A4)
+    // and cut to it unless its own bounding box is taken as the page.
+    if (eps) arguments.insert(arguments.end(), {"-dColorImageFilter=/LZWEncode", "-dEPSCrop"});
     if (!eps)
         arguments.insert(arguments.end(),
                          {"-dColorImageFilter=/FlateEncode", "-dCompatibilityLevel=1.4"});

@@ -68,9 +68,9 @@ bool openOtherRecording(const char* path, char* why, size_t capacity) {
     }
     // A file with nothing to draw does not replace one that has.
     char trouble[300];
-    if (pageTable.rowCount == 0 ||
-        describeRecordingTrouble(trouble, sizeof trouble, extent, selection)) {
-        if (pageTable.rowCount == 0 && !trouble[0]) snprintf(trouble, sizeof trouble, "No samples");
+    const bool troubled = describeRecordingTrouble(trouble, sizeof trouble, extent, selection);
+    if (troubled || pageTable.rowCount == 0) {
+        if (!troubled) snprintf(trouble, sizeof trouble, "No samples");
         snprintf(why, capacity, "%s: %s; %s stays", path, trouble, recordingPath);
         return false;
     }

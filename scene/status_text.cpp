@@ -102,6 +102,9 @@ void beginWindowPixels() {
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);
     glDisable(GL_LINE_SMOOTH);
+    // Flat overlays have no back: the subject's view turns the faces'
+    // winding while the plot is drawn, and the scale draws under it.
+    glDisable(GL_CULL_FACE);
     setLineWidth(1);
 }
 

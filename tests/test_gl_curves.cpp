@@ -364,3 +364,24 @@ TEST(CurvesFrame, SubjectAndOrthographicViewsPutSamplesWhereTheirValuesSay) {
     onKey('o', 0, 0);
     EXPECT_EQ(NEAREST_DISTANCE, view.distance);
 }
+
+// The scale's numbers stand on dark backdrops in every view, the mirrored
+// subject's view too (its plot turns the faces' winding while it draws).
+TEST(CurvesFrame, ScaleNumbersKeepTheirBackdropsInTheSubjectsView) {
+    std::vector<Sample> rows = {{-8, -6, 2, 1, 8, 6, -2, 1}, {8, 6, -2, 1, -8, -6, 2, 1}};
+    startSceneWith(recordingText(rows));
+    view.showScale = 1;
+    // Black at TEXT_BACKDROP_OPACITY over the background's grey (178).
+    const int backdrop = static_cast<int>(std::lround(178 * (1 - TEXT_BACKDROP_OPACITY)));
+    for (unsigned char key : {'1', '4'}) {
+        onKey(key, 0, 0);
+        Frame frame = drawFrame();
+        int dark = 0;
+        for (int y = 0; y < frame.height; y++)
+            for (int x = 0; x < frame.width; x++) {
+                const Rgb c = frame.at(x, y);
+                dark += std::abs(c.r - backdrop) <= 2 && c.r == c.g && c.g == c.b;
+            }
+        EXPECT_GT(dark, 300) << "backdrop pixels in view " << key;
+    }
+}

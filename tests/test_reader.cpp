@@ -727,6 +727,9 @@ TEST(Paging, AnotherRecordingReplacesOnlyWithSamples) {
         second += std::to_string(i) + "\t0\t0\t2\n";
     const std::string one = writeFile("first.txt", first), two = writeFile("second.txt", second);
     const std::string bad = writeFile("two-columns.txt", "Time\tx\n0\t1\n");
+    const std::string noTime = writeFile("no-time.txt", "Subject 7\n0\t1\t2\t3\n");
+    const std::string semicolons = writeFile("semicolons.txt", "Time;a;b;c\n0;1;2;3\n");
+    const std::string empty = writeFile("empty.txt", "");
     recordingSelection = WHOLE_RECORDING;
     recordingSelection.from = 5;
     snprintf(recordingPath, RECORDING_PATH_CAPACITY, "%s", one.c_str());
@@ -739,7 +742,10 @@ TEST(Paging, AnotherRecordingReplacesOnlyWithSamples) {
         float lastColumn3;
     };
     const Case cases[] = {{two, true, "", 100, 2},
-                          {bad, false, "No samples", 100, 2},
+                          {bad, false, "No samples: the eye columns start at column 4", 100, 2},
+                          {noTime, false, "No samples: no line begins with Time", 100, 2},
+                          {semicolons, false, "separated by semicolons", 100, 2},
+                          {empty, false, "No samples: the file is empty", 100, 2},
                           {"/nonexistent/x.txt", false, "Could not open", 100, 2},
                           {one, true, "", 50000, 3}};
     for (const Case& c : cases) {

@@ -258,6 +258,17 @@ reference = os.path.join(work, "fonts-reference.png")
 run("--snapshot", reference, "--size", "500x400", "--plot", recording)
 alike, apart = rendered_like(reference, back)  # without the scale: EPS has no transparency
 check(alike, f"the EPS rendered back by Ghostscript matches the PNG ({apart} pixels apart)")
+# A page wider than Letter and taller than A4 keeps all of itself (the key
+# in the upper right, the time plot's right end).
+large = os.path.join(work, "large.eps")
+r = run("--snapshot", large, "--size", "840x860", "--plot", recording)
+back = os.path.join(work, "large-eps.png")
+subprocess.run(["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=png16m", "-r72",
+                "-dEPSCrop", "-dTextAlphaBits=4", "-dGraphicsAlphaBits=4", f"-sOutputFile={back}",
+                large], check=r.returncode == 0)
+run("--snapshot", reference, "--size", "840x860", "--plot", "--legend", recording)
+alike, apart = rendered_like(reference, back) if r.returncode == 0 else (False, None)
+check(alike, f"an EPS of 840x860 points rendered back matches the PNG whole ({apart} pixels apart)")
 
 # Without Ghostscript the figure still works, its fonts named only, and a
 # line says so and how to embed them.

@@ -316,6 +316,22 @@ r, rows, sidecar = events_run("older.tsv", sized)
 check(r.returncode == 0 and rows and "start_torsion" in rows[0],
       f"a table of the columns' old names is written over without --force ({r.stderr!r})")
 
+# A recording without torsion (its cells empty): the table says n/a there,
+# not a torsion of 0 that was never measured.
+untorted = os.path.join(work, "untorted.txt")
+with open(sized) as f, open(untorted, "w") as out:
+    for number, line in enumerate(f):
+        cells = line.rstrip("\n").split("\t")
+        if number > 0:
+            cells[5] = cells[12] = ""
+        out.write("\t".join(cells) + "\n")
+r, rows, sidecar = events_run("untorted.tsv", untorted)
+saccades = [row for row in rows if row["trial_type"] == "saccade"]
+check(r.returncode == 0 and saccades
+      and all(row[f"{end}_torsion"] == "n/a" and row[f"{end}_horizontal"] != "n/a"
+              for row in saccades for end in ("start", "end")),
+      f"no torsion recorded: start_torsion and end_torsion are n/a ({saccades[:2]})")
+
 # Key e finds the events as --events does with the same rules.
 r, rows, sidecar = events_run("viewer.tsv", "--saccade-min-amplitude", "2.8", sized)
 expected_events = sum(2 if row["eye"] == "both" else 1 for row in rows)
