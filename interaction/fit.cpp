@@ -53,16 +53,23 @@ void fitViewToSamples() {
     if (windowLens().width < 1 || windowLens().height < 1) return;
     PlotPose pose = plotPoseOf(view);
     if (!fitPlotPose(fittedSamples(), windowLens(), FIT_FILL, pose)) return;
-    // The samples stay clear of the label drum's corner, as the scale's
-    // numbers do; the drum's box is in window pixels, the lens's in the
-    // plot's viewport.
-    int drum[4], viewport[4];
+    // The samples stay clear of the label drum's corner, the key and the
+    // main-sequence panel, as the scale's numbers do; their boxes are in
+    // window pixels, the lens's in the plot's viewport. Moving away from
+    // one box only moves samples toward the middle, away from the others.
+    int boxes[3][4], count = 0, panel[4];
+    if (drumWindowBox(boxes[count])) count++;
+    if (legendWindowBox(boxes[count])) count++;
+    if (mainSequencePanel(boxes[count], panel)) count++;
+    int viewport[4];
     plotViewport(viewport);
-    if (drumWindowBox(drum)) {
-        const int box[4] = {drum[0] - viewport[0], drum[1] - viewport[1], drum[2] - viewport[0],
-                            drum[3] - viewport[1]};
-        keepSamplesClearOf(fittedSamples(), windowLens(), box, pose);
-    }
+    for (int round = 0; round < 2; round++)
+        for (int k = 0; k < count; k++) {
+            const int* b = boxes[k];
+            const int box[4] = {b[0] - viewport[0], b[1] - viewport[1], b[2] - viewport[0],
+                                b[3] - viewport[1]};
+            keepSamplesClearOf(fittedSamples(), windowLens(), box, pose);
+        }
     setViewCentre(view, pose);
 }
 

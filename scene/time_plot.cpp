@@ -126,10 +126,14 @@ struct StripTraces {
 // The strip's name in its upper left corner on a pale box, so that it reads
 // over the traces in any strip height; the vergence strip names its traces
 // after it, each in its colour.
-void drawStripName(int strip, int top, const TimePlotFrame& f, const char* name = nullptr) {
+void drawStripName(int strip, int top, int bottom, const TimePlotFrame& f,
+                   const char* name = nullptr) {
     if (!name) name = STRIP_NAMES[strip];
     const int ascent = addedTextAscent(), descent = addedTextDescent();
     const int baseline = top - 2 - ascent;
+    // A strip lower than the letters (a tiny window) is left unnamed rather
+    // than written over the next.
+    if (baseline - descent < bottom) return;
     int width = textWidth(name);
     const int space = textWidth("  ");
     if (strip == 3)
@@ -217,7 +221,7 @@ void drawStrip(int strip, const StripTraces& s, int top, int bottom, const TimeP
     drawTextAt(f.x0 - 4 - textWidth(text), top - digits, text);
     snprintf(text, sizeof text, "%.1f", low);
     if (top - bottom >= 2 * digits + 2) drawTextAt(f.x0 - 4 - textWidth(text), bottom + 1, text);
-    drawStripName(strip, top, f);
+    drawStripName(strip, top, bottom, f);
 }
 
 // One component's slow-phase velocities: a dot per slow phase at its
@@ -269,7 +273,7 @@ void drawVelocityStrip(int component, int top, int bottom, const TimePlotFrame& 
     drawTextAt(f.x0 - 4 - textWidth(text), top - digits, text);
     snprintf(text, sizeof text, "%.1f", low);
     if (top - bottom >= 2 * digits + 2) drawTextAt(f.x0 - 4 - textWidth(text), bottom + 1, text);
-    drawStripName(-1, top, f, names[component]);
+    drawStripName(-1, top, bottom, f, names[component]);
 }
 
 // Seconds along the bottom edge, at steps of 1, 2 or 5 times a power of ten.
@@ -293,10 +297,12 @@ void drawSeconds(const TimePlotFrame& f) {
         // Centred on the tick.
         const int width = textWidth(text);
         const int left = static_cast<int>(x) - width / 2;
-        if (left >= f.x0 - 6 && left + width <= windowWidth) drawTextAt(left, baseline, text);
+        if (left >= 0 && left + width <= windowWidth) drawTextAt(left, baseline, text);
     }
-    // The axis's name in the margin left of it, level with its numbers.
-    drawTextAt(f.x0 - 8 - textWidth(TIME_AXIS_NAME), baseline, TIME_AXIS_NAME);
+    // The axis's name in the margin left of it, level with its numbers and
+    // clear of a number centred on its start.
+    drawTextAt(f.x0 - textWidth("0.00") / 2 - 6 - textWidth(TIME_AXIS_NAME), baseline,
+               TIME_AXIS_NAME);
 }
 
 } // namespace
@@ -304,8 +310,10 @@ void drawSeconds(const TimePlotFrame& f) {
 bool timePlotFrame(TimePlotFrame& f) {
     const int panel = timePlotHeight(windowHeight, view.showPlot);
     if (panel < 1 || windowWidth < 1 || !timeSpan(f.t0, f.t1)) return false;
-    // The margin holds the strips' degrees and the time axis's name.
-    f.x0 = std::max(textWidth("-888.8"), textWidth(TIME_AXIS_NAME)) + 10;
+    // The margin holds the strips' degrees, and the time axis's name with
+    // room for half a number centred on the axis's start.
+    f.x0 =
+        std::max(textWidth("-888.8"), textWidth(TIME_AXIS_NAME) + textWidth("0.00") / 2 + 6) + 10;
     f.x1 = windowWidth - 10;
     f.y0 = addedTextAscent() + addedTextDescent() + 5;
     f.y1 = panel - 4;

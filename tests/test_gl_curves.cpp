@@ -385,3 +385,38 @@ TEST(CurvesFrame, ScaleNumbersKeepTheirBackdropsInTheSubjectsView) {
         EXPECT_GT(dark, 300) << "backdrop pixels in view " << key;
     }
 }
+
+// A fit keeps the samples clear of what stands in the plot's corners: the
+// label drum (lower right), the key to the colours and the main-sequence
+// panel (upper right). A square of samples filling 90 % of the window would
+// reach under each of them.
+TEST(CurvesFrame, FitKeepsSamplesClearOfTheDrumTheKeyAndThePanel) {
+    std::vector<Sample> rows;
+    for (int k = 0; k <= 40; k++) {
+        const float a = -30 + k * 0.25f, b = -20 + k * 0.25f;
+        rows.push_back({a, -20, 0, 1, a, -20, 0, 1}); // top edge
+        rows.push_back({-30, b, 0, 1, -30, b, 0, 1}); // the right edge in the front view
+        rows.push_back({a, -10, 0, 1, a, -10, 0, 1}); // bottom edge
+    }
+    startSceneWith(recordingText(rows));
+    view.showScale = 1;        // the key comes with the scale
+    view.showMainSequence = 1; // the panel (drawn once the page's saccades are found)
+    refreshPageNystagmus();
+    drawFrame(600, 600);
+    fitViewToSamples();
+    buildCurveList();
+    drawFrame(600, 600);
+    int boxes[3][4], panelPlot[4];
+    ASSERT_TRUE(drumWindowBox(boxes[0]));
+    ASSERT_TRUE(legendWindowBox(boxes[1]));
+    ASSERT_TRUE(mainSequencePanel(boxes[2], panelPlot));
+    int inside = 0;
+    for (const Sample& s : rows) {
+        const double p[3] = {s.leftH, s.leftT, s.leftV};
+        double x, y;
+        ASSERT_TRUE(projectWithMatrices(framePlotProjection, p, x, y));
+        for (const auto& b : boxes)
+            inside += x >= b[0] && x <= b[2] && y >= b[1] && y <= b[3];
+    }
+    EXPECT_EQ(0, inside);
+}
