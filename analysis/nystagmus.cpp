@@ -66,12 +66,31 @@ float positionOf(const RecordingTable& t, int row, int column, int component) {
 int eyeQuickPhases(const RecordingTable& t, int first, int end, int eye, double lambda, double rate,
                    QuickPhase* out, int capacity, bool& torsionUsed) {
     const int column = eye ? 10 : 3;
-    for (int k = 0; k < 3; k++)
-        eyeVelocity(t, first, end, column + k, rate, velocity[k]);
-    // The torsion's velocity needs its five torsion values measured.
-    for (int n = first; n < end; n++)
-        for (int k = std::max(first, n - 2); k <= std::min(end - 1, n + 2); k++)
-            if (eyeTorsionMissing(t, k, column)) velocity[2][n] = NAN;
+    // Engbert & Kliegl 2003, eq. 1, on the three components at once: v_n =
+    // f (x_{n+2} + x_{n+1} - x_{n-1} - x_{n-2}) / 6 where rows n-2 .. n+2
+    // are present with Time increasing between them (torsion: measured too),
+    // as eyeVelocity decides it; the rows' checks are made once.
+    for (int i = first; i < end; i++) {
+        const bool present = !eyeSampleMissing(t, i, column);
+        candidate[i] = present && i > first && advances(t, i); // joined to the row before
+        usable[i] = present && !eyeTorsionMissing(t, i, column);
+    }
+    for (int n = first; n < end; n++) {
+        bool whole = n - 2 >= first && n + 2 < end && !eyeSampleMissing(t, n - 2, column);
+        bool torsion = whole && usable[n - 2];
+        for (int k = n - 1; k <= n + 2 && whole; k++) {
+            whole = candidate[k];
+            torsion = torsion && usable[k];
+        }
+        for (int c = 0; c < 3; c++) {
+            velocity[c][n] = NAN;
+            if (!whole || (c == 2 && !torsion)) continue;
+            const auto x = [&](int row) {
+                return static_cast<double>(t.rows[row].col[column + c]);
+            };
+            velocity[c][n] = rate * (x(n + 2) + x(n + 1) - x(n - 1) - x(n - 2)) / 6;
+        }
+    }
     markMissingMargins(t, first, end, column, rate, blocked);
     for (int i = first; i < end; i++)
         usable[i] = !blocked[i];
