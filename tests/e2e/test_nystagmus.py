@@ -58,9 +58,10 @@ shot = v.shot("71-nystagmus")
 plot = [(x, y) for y in range(SIZE * 2 // 3, SIZE) for x in range(SIZE)
         if shot.at(x, y) == (250, 217, 178)]
 check(len(plot) > 200, f"the quick phases are shaded in the time plot ({len(plot)} pixels)")
-words = ocr_until(None, "72-velocity-strips", "torsion",
-                  crop=f"{SIZE}x{SIZE // 3}+{g['X']}+{g['Y'] + SIZE * 2 // 3}")
-check(re.search(r"SP.\s*horizont", words) is not None and "/s)" in words,
+# The three strips stand lowest, over the time axis.
+words = ocr_until(None, "72-velocity-strips", "/s)",
+                  crop=f"320x125+{g['X']}+{g['Y'] + SIZE - 135}")
+check(len(re.findall(r"SP.\s*(horizont|vertic|torsi)", words)) >= 2 and "/s)" in words,
       f"the slow-phase velocity strips are named ({words!r})")
 
 # m: the main sequence; the quick phases' horizontal part makes saccades
