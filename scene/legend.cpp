@@ -94,12 +94,7 @@ void drawLegend() {
     glColor3f(0.96f, 0.96f, 0.96f);
     glRecti(box[0], box[1], box[2], box[3]);
     glColor3f(0.4f, 0.4f, 0.4f);
-    glBegin(GL_LINE_LOOP);
-    glVertex2d(box[0] + 0.5, box[1] + 0.5);
-    glVertex2d(box[2] - 0.5, box[1] + 0.5);
-    glVertex2d(box[2] - 0.5, box[3] - 0.5);
-    glVertex2d(box[0] + 0.5, box[3] - 0.5);
-    glEnd();
+    drawBoxOutline(box[0], box[1], box[2], box[3]);
     for (int i = 0; i < count; i++) {
         const LegendEntry& e = entries[i];
         const int baseline = box[3] - (i + 1) * line + descent + 1;

@@ -134,11 +134,6 @@ void drawMainSequence() {
         label(panel[0] + 3, panel[3] - (eye + 1) * line + descent, text);
     }
     glColor3f(0.4f, 0.4f, 0.4f);
-    glBegin(GL_LINE_LOOP);
-    glVertex2d(plot[0] + 0.5, plot[1] + 0.5);
-    glVertex2d(plot[2] - 0.5, plot[1] + 0.5);
-    glVertex2d(plot[2] - 0.5, plot[3] - 0.5);
-    glVertex2d(plot[0] + 0.5, plot[3] - 0.5);
-    glEnd();
+    drawBoxOutline(plot[0], plot[1], plot[2], plot[3]);
     endWindowPixels();
 }

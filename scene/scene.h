@@ -103,6 +103,8 @@ void endWindowPixels();
 // A dark rectangle of that opacity; texts the program adds stand on one.
 constexpr float TEXT_BACKDROP_OPACITY = 0.6f;
 void drawBackdrop(int x0, int y0, int x1, int y1, float opacity);
+// A one-pixel outline just inside the box, in the current colour.
+void drawBoxOutline(int x0, int y0, int x1, int y1);
 // White text in the added font on its backdrop, baseline at (x, y), in
 // window pixels (between beginWindowPixels and endWindowPixels).
 void drawLabel(int x, int y, const char* text);

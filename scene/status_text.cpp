@@ -117,6 +117,16 @@ void endWindowPixels() {
     restoreVectorLineWidth(); // the width the attributes gave back
 }
 
+void drawBoxOutline(int x0, int y0, int x1, int y1) {
+    // Through the middles of the edge pixels: each side lights one row.
+    glBegin(GL_LINE_LOOP);
+    glVertex2d(x0 + 0.5, y0 + 0.5);
+    glVertex2d(x1 - 0.5, y0 + 0.5);
+    glVertex2d(x1 - 0.5, y1 - 0.5);
+    glVertex2d(x0 + 0.5, y1 - 0.5);
+    glEnd();
+}
+
 void drawBackdrop(int x0, int y0, int x1, int y1, float opacity) {
     glPushAttrib(GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT);
     glEnable(GL_BLEND);

@@ -161,6 +161,22 @@ void drawStripName(int strip, int top, int bottom, const TimePlotFrame& f,
     }
 }
 
+// A strip's frame, its range at its top and bottom (right-aligned, in the
+// margin) and its name in its corner.
+void finishStrip(int top, int bottom, double low, double high, const TimePlotFrame& f, int strip,
+                 const char* name = nullptr) {
+    glColor3f(0.4f, 0.4f, 0.4f);
+    drawBoxOutline(f.x0, bottom, f.x1, top);
+    char text[32];
+    glColor3f(0, 0, 0);
+    const int digits = addedTextAscent() - 2; // digits stand on the baseline
+    snprintf(text, sizeof text, "%.1f", high);
+    drawTextAt(f.x0 - 4 - textWidth(text), top - digits, text);
+    snprintf(text, sizeof text, "%.1f", low);
+    if (top - bottom >= 2 * digits + 2) drawTextAt(f.x0 - 4 - textWidth(text), bottom + 1, text);
+    drawStripName(strip, top, bottom, f, name);
+}
+
 // One strip: its frame, its traces in its own range, the degrees at its
 // top and bottom and its name.
 void drawStrip(int strip, const StripTraces& s, int top, int bottom, const TimePlotFrame& f) {
@@ -205,23 +221,7 @@ void drawStrip(int strip, const StripTraces& s, int top, int bottom, const TimeP
         glColor3fv(s.colour[k]);
         drawTrace(s.trace[k], traces.columns, f.x0, bottom + 1, scale, low);
     }
-    glColor3f(0.4f, 0.4f, 0.4f);
-    glBegin(GL_LINE_LOOP);
-    glVertex2d(f.x0 + 0.5, bottom + 0.5);
-    glVertex2d(f.x1 - 0.5, bottom + 0.5);
-    glVertex2d(f.x1 - 0.5, top - 0.5);
-    glVertex2d(f.x0 + 0.5, top - 0.5);
-    glEnd();
-    // The strip's range in degrees, at its top and bottom, right-aligned;
-    // its name between them where there is room.
-    char text[32];
-    glColor3f(0, 0, 0);
-    const int digits = addedTextAscent() - 2; // digits stand on the baseline
-    snprintf(text, sizeof text, "%.1f", high);
-    drawTextAt(f.x0 - 4 - textWidth(text), top - digits, text);
-    snprintf(text, sizeof text, "%.1f", low);
-    if (top - bottom >= 2 * digits + 2) drawTextAt(f.x0 - 4 - textWidth(text), bottom + 1, text);
-    drawStripName(strip, top, bottom, f);
+    finishStrip(top, bottom, low, high, f, strip);
 }
 
 // One component's slow-phase velocities: a dot per slow phase at its
@@ -259,21 +259,7 @@ void drawVelocityStrip(int component, int top, int bottom, const TimePlotFrame& 
     }
     glEnd();
     setPointSize(1);
-    glColor3f(0.4f, 0.4f, 0.4f);
-    glBegin(GL_LINE_LOOP);
-    glVertex2d(f.x0 + 0.5, bottom + 0.5);
-    glVertex2d(f.x1 - 0.5, bottom + 0.5);
-    glVertex2d(f.x1 - 0.5, top - 0.5);
-    glVertex2d(f.x0 + 0.5, top - 0.5);
-    glEnd();
-    char text[32];
-    glColor3f(0, 0, 0);
-    const int digits = addedTextAscent() - 2;
-    snprintf(text, sizeof text, "%.1f", high);
-    drawTextAt(f.x0 - 4 - textWidth(text), top - digits, text);
-    snprintf(text, sizeof text, "%.1f", low);
-    if (top - bottom >= 2 * digits + 2) drawTextAt(f.x0 - 4 - textWidth(text), bottom + 1, text);
-    drawStripName(-1, top, bottom, f, names[component]);
+    finishStrip(top, bottom, low, high, f, -1, names[component]);
 }
 
 // Seconds along the bottom edge, at steps of 1, 2 or 5 times a power of ten.

@@ -3,38 +3,24 @@ quick phases and adds a line per eye with the rate, the slow-phase
 velocities and the beating direction, and the velocity strips under the
 time plot; m shows the main sequence, where a click on a dot picks that
 saccade's onset."""
-import math
 import os
-import random
 import re
+import subprocess
+import sys
 import tempfile
 
 from harness import (check, finish, geometry, ocr_until, viewer_or_finish, wait_until, xdo)
 
 work = tempfile.mkdtemp(prefix="quelvist-nystagmus-")
+TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
 SIZE = 760
 
 # 250 Hz, 20 s: both eyes drift at H -2, V 0, T +5 deg/s for 0.46 s, then a
-# 0.04 s raised-cosine quick phase of H +0.92, T -2.3 deg; noise 0.03 deg.
-rng = random.Random(4)
-lines = ["Time\tc1\tc2\tLH\tLV\tLT\tc6\tLS\tc8\tc9\tRH\tRV\tRT\tc13\tRS"]
-for i in range(5000):
-    t = i / 250
-    w = t - 0.5 * int(t / 0.5 + 1e-9)
-
-    def position(drift, jump):
-        if w < 0.46 - 1e-9:
-            return drift * w
-        u = (w - 0.46) / 0.04
-        return drift * 0.46 + jump * (u - math.sin(2 * math.pi * u) / (2 * math.pi))
-    true = (position(-2, 0.92), 0, position(5, -2.3))
-    eyes = [[p + rng.gauss(0, 0.03) for p in true] for _ in range(2)]
-    cells = [f"{t:.3f}", "0", "0", *(f"{p:.4f}" for p in eyes[0]), "0", "1", "0", "0",
-             *(f"{p:.4f}" for p in eyes[1]), "0", "1"]
-    lines.append("\t".join(cells).replace(".", ","))
+# 0.04 s raised-cosine quick phase of H +0.92, T -2.3 deg; noise 0.03 deg
+# (tools/make_nystagmus.py writes it from that description).
 recording = os.path.join(work, "nystagmus.txt")
-with open(recording, "w") as out:
-    out.write("\n".join(lines) + "\n")
+subprocess.run([sys.executable, os.path.join(TOOLS, "make_nystagmus.py"), "-o", recording],
+               check=True)
 
 v, window = viewer_or_finish(["--plot", recording], "the viewer starts on a recording with nystagmus")
 mark = v.trace.mark()

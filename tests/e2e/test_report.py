@@ -10,6 +10,7 @@ import math
 import os
 import re
 import subprocess
+import sys
 import tempfile
 
 from harness import (BINARY, DATA, check, child_env, finish, geometry, is_blue, near, ocr_until,
@@ -18,9 +19,6 @@ from harness import (BINARY, DATA, check, child_env, finish, geometry, is_blue, 
 work = tempfile.mkdtemp(prefix="quelvist-report-")
 env = child_env()
 env.pop("DISPLAY", None)
-
-
-HEADER_15 = "Time\tc1\tc2\tLH\tLV\tLT\tc6\tLS\tc8\tc9\tRH\tRV\tRT\tc13\tRS"
 
 
 def run(*args):
@@ -349,25 +347,10 @@ v.stop()
 # 0.03 deg. 20 s give 40 quick phases, 2 a second, and the drifts as the
 # median slow-phase velocities; 240 s (five pages) the same per second.
 def nystagmus(seconds, seed):
-    rng = __import__("random").Random(seed)
-    lines = [HEADER_15]
-    for i in range(int(seconds * 250)):
-        t = i / 250
-        w = t - 0.5 * int(t / 0.5 + 1e-9)
-
-        def position(drift, jump):
-            if w < 0.46 - 1e-9:
-                return drift * w
-            u = (w - 0.46) / 0.04
-            return drift * 0.46 + jump * (u - math.sin(2 * math.pi * u) / (2 * math.pi))
-        true = (position(-2, 0.92), 0, position(5, -2.3))
-        eyes = [[p + rng.gauss(0, 0.03) for p in true] for _ in range(2)]
-        cells = [f"{t:.3f}", "0", "0", *(f"{p:.4f}" for p in eyes[0]), "0", "1", "0", "0",
-                 *(f"{p:.4f}" for p in eyes[1]), "0", "1"]
-        lines.append("\t".join(cells).replace(".", ","))
-    path = os.path.join(work, f"nystagmus-{seconds}.txt")
-    with open(path, "w") as out:
-        out.write("\n".join(lines) + "\n")
+    path = os.path.join(work, f"nystagmus-{seconds}-{seed}.txt")
+    subprocess.run([sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..",
+                    "..", "tools", "make_nystagmus.py"), "--seconds", str(seconds), "--seed",
+                    str(seed), "-o", path], check=True)
     return path
 
 
