@@ -390,6 +390,11 @@ int findQuickPhases(const RecordingTable& table, int first, int end, double lamb
 int findSlowPhases(const RecordingTable& table, int first, int end, const QuickPhase* quick,
                    int quickCount, SlowPhase* out, int capacity);
 
+// The time rows first .. end-1 cover: each row lasts until the next where
+// Time increases, the last of a stretch one interval (1 / rate); rows
+// without a written Time (blank lines) add nothing.
+double coveredSeconds(const RecordingTable& table, int first, int end, double rate);
+
 // One eye's numbers: its quick phases per second of the rows' time, the
 // median SPV of each component over its slow phases (NaN with none), and
 // the beating direction of each component (+1, -1 in the file's signs,

@@ -267,14 +267,23 @@ int findSlowPhases(const RecordingTable& t, int first, int end, const QuickPhase
     return count;
 }
 
+double coveredSeconds(const RecordingTable& t, int first, int end, double rate) {
+    double seconds = 0;
+    for (int i = first; i < end; i++) {
+        if (t.missingFields[i] & 1u) continue; // no Time written
+        const bool next = i + 1 < end && !(t.missingFields[i + 1] & 1u) && advances(t, i + 1);
+        seconds += next ? t.times[i + 1] - t.times[i] : 1 / rate;
+    }
+    return seconds;
+}
+
 NystagmusSummary summariseNystagmus(const RecordingTable& t, int first, int end, int eye,
                                     const QuickPhase* quick, int quickCount, const SlowPhase* slow,
                                     int slowCount, bool torsionUsed) {
     NystagmusSummary s = {};
     s.torsionUsed = torsionUsed;
     const double rate = medianSampleRate(t, first, end);
-    const double seconds =
-        rate > 0 && end > first ? t.times[end - 1] - t.times[first] + 1 / rate : 0;
+    const double seconds = rate > 0 ? coveredSeconds(t, first, end, rate) : 0;
     for (int k = 0; k < quickCount; k++)
         if (quick[k].eye == eye) s.quickPhases++;
     s.quickPhasesPerSecond = seconds > 0 ? s.quickPhases / seconds : 0;

@@ -77,12 +77,12 @@ int runReport(const StartOptions& options);
 // quick_phases_per_s, the median slow-phase velocities, the main
 // sequence's Vmax and C), gathered page by page: a page adds its quick and
 // slow phases that begin in its own rows ownFirst .. ownEnd-1 and the
-// saccades it owns; the columns follow an eye's line, seconds being the
-// recording's length.
+// saccades it owns; the columns follow an eye's line (the rate over the
+// time the pages' own rows cover).
 extern const char* const NYSTAGMUS_REPORT_COLUMNS;
 void addPageNystagmus(const RecordingTable& page, int ownFirst, int ownEnd, double lambda,
                       const EyeEvent* owned, int ownedCount);
-void writeNystagmusColumns(int eye, double seconds);
+void writeNystagmusColumns(int eye);
 
 // The events table's sidecar: its name ("events.tsv" -> "events.json", any
 // other name with ".json" added) and its text (BIDS JSON: every column with

@@ -228,15 +228,6 @@ bool passOverPages(const StartOptions& o, int pass, FILE* events) {
     }
 }
 
-// From the first selected sample to the end of the last (which lasts a
-// sample's interval).
-double recordedSeconds() {
-    const double interval = highestRate > 0 ? 1 / highestRate : 0;
-    return recordingExtent.selectedSamples > 0 ? static_cast<double>(recordingExtent.lastTime) -
-                                                     recordingExtent.firstTime + interval
-                                               : 0;
-}
-
 void writeReport(const StartOptions& o) {
     static const char* const conventions[] = {"fick", "helmholtz"};
     printf("eye\tsamples\tmissing\tsaccades\tblinks\tfixation_samples\tconvention\tplane_b\t"
@@ -261,7 +252,7 @@ void writeReport(const StartOptions& o) {
         writeNumber(stdout, p.valid ? p.thicknessDeg : none, "%.3f");
         putchar('\t');
         writeNumber(stdout, t.planes[1].valid ? t.planes[1].thicknessDeg : none, "%.3f");
-        writeNystagmusColumns(eye, recordedSeconds());
+        writeNystagmusColumns(eye);
         putchar('\n');
         if (flatPages[eye] > 0 && flatPages[eye] == pagesRead)
             fprintf(stderr, "quelvist: %s eye: no saccades: %s\n", eye ? "right" : "left",

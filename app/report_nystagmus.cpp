@@ -16,6 +16,9 @@ namespace {
 QuickPhase pageQuick[RECORDING_CAPACITY];
 SlowPhase pageSlow[RECORDING_CAPACITY];
 
+// The time the pages' own rows cover, for the quick phases per second.
+double ownSeconds;
+
 struct EyeNystagmus {
     long long quickPhases;
     bool torsionUsed;
@@ -53,6 +56,8 @@ void addPageNystagmus(const RecordingTable& page, int ownFirst, int ownEnd, doub
         findSlowPhases(page, 0, page.rowCount, pageQuick, quick, pageSlow, RECORDING_CAPACITY);
     for (int eye = 0; eye < 2; eye++)
         eyes[eye].torsionUsed = eyes[eye].torsionUsed || rule.torsionUsed[eye];
+    const double rate = medianSampleRate(page, 0, page.rowCount);
+    if (rate > 0) ownSeconds += coveredSeconds(page, ownFirst, ownEnd, rate);
     for (int k = 0; k < quick; k++)
         if (pageQuick[k].firstRow >= ownFirst && pageQuick[k].firstRow < ownEnd)
             eyes[pageQuick[k].eye].quickPhases++;
@@ -68,8 +73,9 @@ void addPageNystagmus(const RecordingTable& page, int ownFirst, int ownEnd, doub
         }
 }
 
-void writeNystagmusColumns(int eye, double seconds) {
+void writeNystagmusColumns(int eye) {
     EyeNystagmus& e = eyes[eye];
+    const double seconds = ownSeconds;
     printf("\t%lld", e.quickPhases);
     writeColumn(seconds > 0 ? e.quickPhases / seconds : NAN, "%.3f");
     for (int c = 0; c < 3; c++)
