@@ -759,8 +759,9 @@ TEST(Paging, AnotherRecordingReplacesOnlyWithSamples) {
         }
         EXPECT_EQ(c.rows, recording.rowCount) << c.path;
         EXPECT_EQ(c.lastColumn3, recording.rows[recording.rowCount - 1].col[3]);
-        if (recording.rowCount < RECORDING_CAPACITY) // no rows left over
+        if (recording.rowCount < RECORDING_CAPACITY) { // no rows left over
             EXPECT_EQ(0.0f, recording.rows[recording.rowCount].col[3]);
+        }
         EXPECT_EQ(0, recordingExtent.firstSample);
         EXPECT_EQ(0.0f, recording.rows[0].col[0]); // from the start, not from 5 s
     }
