@@ -368,8 +368,10 @@ constexpr double BEATING_SMALLEST_DEG = 0.5;
 struct QuickPhase {
     uint8_t eye;
     int firstRow, endRow; // the rows of its run
+    int fromRow, toRow;   // the samples before and after it, where Time runs on
     double onset, duration;
-    double displacement[3]; // horizontal, vertical, torsion: end minus start
+    double displacement[3]; // horizontal, vertical, torsion: row toRow minus row fromRow
+    double peakVelocity;    // the run's greatest sqrt(vH^2 + vV^2 + vT^2), torsion where used
 };
 struct SlowPhase {
     uint8_t eye;

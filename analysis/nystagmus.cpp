@@ -144,9 +144,20 @@ int eyeQuickPhases(const RecordingTable& t, int first, int end, int eye, double 
             // velocity passes the threshold inside the movement.
             const int from = a > first && advances(t, a) ? a - 1 : a;
             const int to = b < end && advances(t, b) ? b : b - 1;
+            q.fromRow = from;
+            q.toRow = to;
             for (int k = 0; k < 3; k++)
                 q.displacement[k] = positionOf(t, to, column, k) -
                                     static_cast<double>(positionOf(t, from, column, k));
+            double peak = 0;
+            for (int i = a; i < b; i++) {
+                double sum = 0;
+                for (int k = 0; k < 3; k++)
+                    if (eta[k] > 0 && std::isfinite(velocity[k][i]))
+                        sum += velocity[k][i] * velocity[k][i];
+                peak = std::max(peak, sum);
+            }
+            q.peakVelocity = std::sqrt(peak);
         }
         a = b;
     }

@@ -75,13 +75,23 @@ int runReport(const StartOptions& options);
 
 // The report's nystagmus and main-sequence columns (quick_phases,
 // quick_phases_per_s, the median slow-phase velocities, the main
-// sequence's Vmax and C), gathered page by page: a page adds its quick and
-// slow phases that begin in its own rows ownFirst .. ownEnd-1 and the
-// saccades it owns; the columns follow an eye's line (the rate over the
-// time the pages' own rows cover).
+// sequence's Vmax and C), and the events table's quick_phase and
+// slow_phase rows, gathered page by page. findPageNystagmus finds a page's
+// quick and slow phases; nystagmusHandOver says where the page should hand
+// over to the next (the end of each eye's last quick phase, when at least
+// fewest): the slow phase after it runs past the page, so the next page
+// finds it whole. addPageNystagmus adds the quick phases that begin in the
+// page's own rows ownFirst .. ownEnd-1, the slow phases that begin in
+// slowFirst .. slowEnd-1, the saccades it owns, and with holdRows keeps
+// their rows for the events table; writePhaseRowsBefore writes the kept
+// rows with onsets before onset (all of them with INFINITY).
 extern const char* const NYSTAGMUS_REPORT_COLUMNS;
-void addPageNystagmus(const RecordingTable& page, int ownFirst, int ownEnd, double lambda,
-                      const EyeEvent* owned, int ownedCount);
+extern const char* const NYSTAGMUS_EVENTS_COLUMNS; // after the events table's own
+void findPageNystagmus(const RecordingTable& page, double lambda);
+int nystagmusHandOver(int rows, int fewest);
+void addPageNystagmus(const RecordingTable& page, int ownFirst, int ownEnd, int slowFirst,
+                      int slowEnd, const EyeEvent* owned, int ownedCount, bool holdRows);
+void writePhaseRowsBefore(FILE* out, double onset);
 void writeNystagmusColumns(int eye);
 
 // The events table's sidecar: its name ("events.tsv" -> "events.json", any

@@ -116,9 +116,13 @@ std::string describeEventsTable(const StartOptions& o, const char* recording, do
     const int signs[3] = {o.signs.h, o.signs.v, o.signs.t};
     const char* const names[3] = {"horizontal", "vertical", "torsion"};
     std::string json = EVENTS_SIDECAR_START;
+    const bool phases = o.nystagmus;
     json += ", \"Version\": \"" QUELVIST_VERSION "\", \"Description\": " +
-            jsonString("saccades, blinks and losses of tracking found in an eye-movement "
-                       "recording: quelvist --events") +
+            jsonString(phases ? "saccades, blinks, losses of tracking and the quick and slow "
+                                "phases of nystagmus found in an eye-movement recording: "
+                                "quelvist --events --nystagmus"
+                              : "saccades, blinks and losses of tracking found in an eye-movement "
+                                "recording: quelvist --events") +
             "}],\n";
     json += "  \"Recording\": " + jsonString(fileName(recording)) + ",\n";
     json += column("onset",
@@ -127,8 +131,10 @@ std::string describeEventsTable(const StartOptions& o, const char* recording, do
                    "first sample of its stretch of increasing Time)",
                    "s");
     json += column("duration",
-                   "How long the event lasts: its samples times the sampling interval (1 / "
-                   "SamplingFrequency); a blink or loss with 10 ms on each side",
+                   std::string("How long the event lasts: its samples times the sampling "
+                               "interval (1 / SamplingFrequency); a blink or loss with 10 ms on "
+                               "each side") +
+                       (phases ? "; a slow phase without the 10 ms trimmed at each end" : ""),
                    "s");
     json += "  \"trial_type\": {\"Description\": \"The kind of event\", \"Levels\": {"
             "\"saccade\": " +
@@ -139,21 +145,37 @@ std::string describeEventsTable(const StartOptions& o, const char* recording, do
             ", \"loss\": " +
             jsonString("missing samples lasting less than 50 ms or more than 500 ms: tracking "
                        "lost") +
+            (phases ? ", \"quick_phase\": " +
+                          jsonString("a quick phase of nystagmus: a run of samples whose velocity "
+                                     "passes the threshold of NystagmusDetection") +
+                          ", \"slow_phase\": " +
+                          jsonString("a slow phase of nystagmus: the samples between a quick "
+                                     "phase and the next quick phase or missing sample (or a "
+                                     "missing sample and the next quick phase), 10 ms trimmed "
+                                     "at each end, at least 50 ms long")
+                    : "") +
             "}},\n";
     json += "  \"eye\": {\"Description\": \"Whose event it is\", \"Levels\": {\"left\": \"the "
             "left eye's\", \"right\": \"the right eye's\", \"both\": " +
             jsonString("events of the same kind of the two eyes that overlap: one event "
                        "spanning both, its amplitude, peak velocity and positions the two eyes' "
-                       "mean") +
+                       "mean" +
+                       std::string(phases ? " (quick and slow phases are always one eye's)" : "")) +
             "}},\n";
     json += column("amplitude_deg",
-                   "A saccade's size: sqrt(dH^2 + dV^2) between its first and last sample's "
-                   "horizontal and vertical positions (torsion left out); n/a for blinks and "
-                   "losses",
+                   std::string("A saccade's size: sqrt(dH^2 + dV^2) between its first and last "
+                               "sample's horizontal and vertical positions (torsion left out)") +
+                       (phases ? "; a quick phase's: sqrt(dH^2 + dV^2 + dT^2) between the "
+                                 "samples before and after it (torsion where the quick phases "
+                                 "were found on it); n/a for blinks, losses and slow phases"
+                               : "; n/a for blinks and losses"),
                    "deg");
     json += column("peak_velocity_deg_s",
-                   "A saccade's greatest speed sqrt(vH^2 + vV^2), velocities from five samples "
-                   "(Engbert & Kliegl 2003, eq. 1); n/a for blinks and losses",
+                   std::string("A saccade's greatest speed sqrt(vH^2 + vV^2), velocities from "
+                               "five samples (Engbert & Kliegl 2003, eq. 1)") +
+                       (phases ? "; a quick phase's sqrt(vH^2 + vV^2 + vT^2); n/a for blinks, "
+                                 "losses and slow phases"
+                               : "; n/a for blinks and losses"),
                    "deg/s");
     for (int end = 0; end < 2; end++)
         for (int axis = 0; axis < 3; axis++) {
@@ -165,9 +187,26 @@ std::string describeEventsTable(const StartOptions& o, const char* recording, do
                                              "the first sample after it"
                                            : "at a saccade's first sample; for a blink or loss "
                                              "at the last sample before it") +
+                                      (!phases ? ""
+                                       : end   ? "; for a quick phase at the sample after it; for "
+                                                 "a slow phase at its last sample"
+                                               : "; for a quick phase at the sample before it; "
+                                                 "for a slow phase at its first sample") +
                                       ", as the recording holds it (" +
                                       axes[axis][signs[axis] < 0] + "); n/a where there is none";
             json += column(name.c_str(), description, "deg");
+        }
+    if (phases)
+        for (int axis = 0; axis < 3; axis++) {
+            const std::string name = std::string("spv_") + names[axis];
+            json += column(name.c_str(),
+                           std::string("A slow phase's velocity of ") + names[axis] +
+                               " (" + axes[axis][signs[axis] < 0] +
+                               "): the least-squares slope of its samples' positions against "
+                               "Time" +
+                               (axis == 2 ? ", n/a where torsion was not measured" : "") +
+                               "; n/a for other events",
+                           "deg/s");
         }
     json += "  \"SamplingFrequency\": " + number(lowestRate > 0 ? lowestRate : NAN) + ",\n";
     if (lowestRate > 0 && std::fabs(highestRate - lowestRate) > 1e-9 * highestRate)
@@ -184,6 +223,23 @@ std::string describeEventsTable(const StartOptions& o, const char* recording, do
             ", \"MinimumDurationMs\": " + number(s.shortestSeconds * 1000) +
             ", \"MinimumSamples\": 2, \"MinimumAmplitudeDeg\": " + number(s.smallestAmplitudeDeg) +
             ", \"MergedWithinMs\": " + number(SACCADE_MERGE_SECONDS * 1000) + "},\n";
+    if (phases)
+        json += "  \"NystagmusDetection\": {\"Method\": " +
+                jsonString("Engbert & Kliegl (2003) on horizontal, vertical and torsion, per "
+                           "eye: a sample is a candidate when (vH / (lambda sigmaH))^2 + (vV / "
+                           "(lambda sigmaV))^2 + (vT / (lambda sigmaT))^2 > 1, sigma = "
+                           "sqrt(median((v - median v)^2)) per component (or, where that is 0, "
+                           "from the mean), a component that never varies left out; missing "
+                           "samples and 10 ms around them are never candidates; a quick phase of "
+                           "one eye is kept only where the other eye's overlaps it or the other "
+                           "eye is missing; sigma is taken over each page of up to 50000 "
+                           "samples") +
+                ",\n    \"VelocityThresholdLambda\": " + number(o.nystagmusLambda) +
+                ", \"MinimumSamples\": " + number(QUICK_PHASE_FEWEST_SAMPLES) +
+                ", \"MergedWithinMs\": " + number(QUICK_PHASE_MERGE_SECONDS * 1000) +
+                ", \"SlowPhaseTrimMs\": " + number(SLOW_PHASE_TRIM_SECONDS * 1000) +
+                ", \"SlowPhaseShortestMs\": " + number(SLOW_PHASE_SHORTEST_SECONDS * 1000) +
+                "},\n";
     json += "  \"BlinkDetection\": {\"MarginMs\": " + number(BLINK_MARGIN_SECONDS * 1000) +
             ", \"BlinkShortestMs\": " + number(BLINK_SHORTEST_SECONDS * 1000) +
             ", \"BlinkLongestMs\": " + number(BLINK_LONGEST_SECONDS * 1000) + "},\n";

@@ -359,7 +359,7 @@ const OptionRow optionTable[] = {
      takeSaccadeMinAmplitude},
     {"--nystagmus", nullptr,
      "mark the quick phases of nystagmus and show each slow\nphase's velocity under the time "
-     "plot, as key n",
+     "plot, as key n;\nwith --events, add the quick and slow phases' rows",
      [](StartOptions& o, const char*) -> const char* {
          o.nystagmus = true;
          return nullptr;
@@ -373,7 +373,7 @@ const OptionRow optionTable[] = {
      }},
     {"--nystagmus-lambda", "L",
      "quick phases of nystagmus where the velocity of\nhorizontal, vertical and torsion together "
-     "passes L\ntimes its spread (default 6), for key n and --report",
+     "passes L\ntimes its spread (default 6), for key n, --report and\n--events",
      takeNystagmusLambda},
     {"--from", "SECONDS", "read only samples whose Time is SECONDS or later",
      [](StartOptions& o, const char* v) { return takeSeconds(o.from, v); }},
@@ -622,7 +622,7 @@ void printUsage() {
           "                [--force] [VIEW] [--fit] [--gaps] [--plot] [--scale]\n"
           "                [--listing] [--convention C] [--signs -h-v-t] [--jobs N]\n"
           "                RECORDING...\n"
-          "       quelvist [--report] [--events FILE.tsv] [--force]\n"
+          "       quelvist [--report] [--events FILE.tsv [--nystagmus]] [--force]\n"
           "                [--convention fick|helmholtz] [--signs -h-v-t]\n"
           "                [--saccade-lambda L] [--saccade-min-ms M]\n"
           "                [--saccade-min-amplitude DEG] [--nystagmus-lambda L]\n"

@@ -67,7 +67,11 @@ bool looksLikeEvents(const unsigned char* b, size_t n) {
     static const char* const before =
         "onset\tduration\ttrial_type\teye\tamplitude_deg\tpeak_velocity_deg_s\tstart_h\tstart_v\t"
         "start_t\tend_h\tend_v\tend_t\n";
+    // With --nystagmus the slow phases' columns follow the table's own.
+    const std::string withPhases =
+        std::string(EVENTS_HEADER, strlen(EVENTS_HEADER) - 1) + NYSTAGMUS_EVENTS_COLUMNS + "\n";
     return startsWith(b, n, EVENTS_HEADER, strlen(EVENTS_HEADER)) ||
+           startsWith(b, n, withPhases.c_str(), withPhases.size()) ||
            startsWith(b, n, before, strlen(before));
 }
 

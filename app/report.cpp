@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 const char* const EVENTS_HEADER =
     "onset\tduration\ttrial_type\teye\tamplitude_deg\tpeak_velocity_deg_s\tstart_horizontal\t"
@@ -37,11 +38,17 @@ void writeNumber(FILE* out, double value, const char* format = "%.4f") {
         fputs("n/a", out);
 }
 
+// Whether the table has the quick and slow phases' rows and columns
+// (--events with --nystagmus).
+bool phaseRows;
+
+// The events in order, the quick and slow phases held by then among them.
 void writeEvents(FILE* out, const EyeEvent* events, int count) {
     static const char* const kinds[] = {"saccade", "blink", "loss"};
     static const char* const eyes[] = {"left", "right", "both"};
     for (int i = 0; i < count; i++) {
         const EyeEvent& e = events[i];
+        writePhaseRowsBefore(out, e.onset);
         fprintf(out, "%.4f\t%.4f\t%s\t%s\t", e.onset, e.duration, kinds[static_cast<int>(e.kind)],
                 eyes[e.eye]);
         writeNumber(out, e.amplitudeDeg);
@@ -52,8 +59,9 @@ void writeEvents(FILE* out, const EyeEvent* events, int count) {
                 fputc('\t', out);
                 writeNumber(out, p[k]);
             }
-        fputc('\n', out);
+        fputs(phaseRows ? "\tn/a\tn/a\tn/a\n" : "\n", out);
     }
+    writePhaseRowsBefore(out, INFINITY);
 }
 
 // Rows read twice where pages meet, so that an event at a boundary is
@@ -62,6 +70,16 @@ constexpr int PAGE_OVERLAP = 2000;
 // An event this near a page's last row may run on past it (velocities
 // need two rows after, margins reach further).
 constexpr int PAGE_END_ROWS = 3;
+
+// Slow phases change hands this many rows before the quick phases and
+// events do: where a page hands over at the end of a quick phase, the next
+// page may find that quick phase a row or two shorter, and the slow phase
+// after it must still fall to the next page.
+constexpr int SLOW_PHASE_SLACK_ROWS = 2;
+
+// Where each page's own rows ended in the first pass, so that the second
+// reads the same pages.
+std::vector<int> pageOwnEnds;
 
 // A blink or loss longer than a page, carried from page to page until it
 // ends, its rows counted from the file's first sample.
@@ -177,13 +195,23 @@ void holdOrWriteEvents(FILE* out, const EyeEvent* events, int count, bool last) 
 bool passOverPages(const StartOptions& o, int pass, FILE* events) {
     long long start = 0;
     carried[0].open = carried[1].open = false;
-    for (;;) {
+    for (size_t page = 0;; page++) {
         if (!readRecordingPage(recordingPath, start)) return false;
         const int rows = recording.rowCount;
         const bool last = recordingExtent.firstSample + rows >= recordingExtent.selectedSamples;
         const int ownFirst = start == 0 ? 0 : PAGE_OVERLAP / 2;
         const int found = detectEyeEvents(recording, 0, rows, o.saccades, pageEvents, MOST_EVENTS);
-        const int ownEnd = last ? rows : ownRowsEnd(pageEvents, found, rows, ownFirst);
+        int ownEnd = last ? rows : ownRowsEnd(pageEvents, found, rows, ownFirst);
+        if (pass == 0) {
+            // Quick phases move the hand-over whether or not they are asked
+            // for, so that the pages, and with them the events, are the same
+            // for every set of outputs.
+            findPageNystagmus(recording, o.nystagmusLambda);
+            if (!last) ownEnd = std::min(ownEnd, nystagmusHandOver(rows, ownFirst + PAGE_OVERLAP));
+            pageOwnEnds.push_back(ownEnd);
+        } else if (page < pageOwnEnds.size()) {
+            ownEnd = pageOwnEnds[page];
+        }
         if (pass == 0) {
             pagesRead++;
             const double rate = medianSampleRate(recording, 0, rows);
@@ -210,9 +238,11 @@ bool passOverPages(const StartOptions& o, int pass, FILE* events) {
         }
         const int count = ownEvents(pageEvents, found, rows, ownFirst, ownEnd, last,
                                     recordingExtent.firstSample, ownedEvents);
-        if (pass == 0 && o.report)
-            addPageNystagmus(recording, ownFirst, ownEnd, o.nystagmusLambda, ownedEvents, count);
         if (pass == 0) {
+            addPageNystagmus(recording, ownFirst, ownEnd,
+                             start == 0 ? 0 : ownFirst - SLOW_PHASE_SLACK_ROWS,
+                             last ? rows : ownEnd - SLOW_PHASE_SLACK_ROWS, ownedEvents, count,
+                             events && phaseRows);
             for (int e = 0; e < count; e++) {
                 EyeTotals& t = totals[ownedEvents[e].eye];
                 t.saccades += ownedEvents[e].kind == EventKind::Saccade;
@@ -343,7 +373,13 @@ int runReport(const StartOptions& o) {
             return 2;
         }
         events = output.stream;
-        fputs(EVENTS_HEADER, events);
+        phaseRows = o.nystagmus;
+        if (phaseRows) {
+            fwrite(EVENTS_HEADER, 1, strlen(EVENTS_HEADER) - 1, events);
+            fprintf(events, "%s\n", NYSTAGMUS_EVENTS_COLUMNS);
+        } else {
+            fputs(EVENTS_HEADER, events);
+        }
     }
     bool read = passOverPages(o, 0, events);
     for (EyeTotals& t : totals)

@@ -1,6 +1,7 @@
-// The report's nystagmus and main-sequence columns: each page's quick and
-// slow phases that begin in its own rows, and its saccades, gathered over
-// the whole recording.
+// The report's nystagmus and main-sequence columns, and the events table's
+// quick_phase and slow_phase rows: each page's quick and slow phases that
+// begin in its own rows, and its saccades, gathered over the whole
+// recording.
 #include "app/app.h"
 
 #include "analysis/analysis.h"
@@ -15,6 +16,8 @@ namespace {
 
 QuickPhase pageQuick[RECORDING_CAPACITY];
 SlowPhase pageSlow[RECORDING_CAPACITY];
+int quickCount, slowCount;
+bool torsionUsedOnPage[2];
 
 // The time the pages' own rows cover, for the quick phases per second.
 double ownSeconds;
@@ -27,18 +30,73 @@ struct EyeNystagmus {
 };
 EyeNystagmus eyes[2];
 
+// An events table's row of a quick or slow phase, held until the saccades,
+// blinks and losses of the same pages are written with it in order.
+struct PhaseRow {
+    bool slow;
+    uint8_t eye;
+    double onset, duration, amplitude, peak;
+    float start[3], end[3];
+    double spv[3];
+};
+std::vector<PhaseRow> heldRows;
+size_t writtenRows;
+
 double medianOf(std::vector<double>& values) {
     if (values.empty()) return NAN;
     std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
     return values[values.size() / 2];
 }
 
+void writeValue(FILE* out, double value, const char* format) {
+    if (std::isfinite(value))
+        fprintf(out, format, value);
+    else
+        fputs("n/a", out);
+}
+
 void writeColumn(double value, const char* format) {
     putchar('\t');
-    if (std::isfinite(value))
-        printf(format, value);
-    else
-        fputs("n/a", stdout);
+    writeValue(stdout, value, format);
+}
+
+// An eye's position at a row of the page, torsion NaN where not measured.
+void positionsAt(const RecordingTable& page, int row, int eye, float* out) {
+    const int column = eye ? 10 : 3;
+    for (int k = 0; k < 3; k++)
+        out[k] = page.rows[row].col[column + k];
+    if (eyeTorsionMissing(page, row, column)) out[2] = NAN;
+}
+
+void holdQuickPhase(const RecordingTable& page, const QuickPhase& q) {
+    PhaseRow r{};
+    r.eye = q.eye;
+    r.onset = q.onset;
+    r.duration = q.duration;
+    double squares = 0;
+    for (int k = 0; k < 3; k++)
+        if (k < 2 || torsionUsedOnPage[q.eye]) squares += q.displacement[k] * q.displacement[k];
+    r.amplitude = std::sqrt(squares);
+    r.peak = q.peakVelocity;
+    positionsAt(page, q.fromRow, q.eye, r.start);
+    positionsAt(page, q.toRow, q.eye, r.end);
+    for (double& v : r.spv)
+        v = NAN;
+    heldRows.push_back(r);
+}
+
+void holdSlowPhase(const RecordingTable& page, const SlowPhase& s, double rate) {
+    PhaseRow r{};
+    r.slow = true;
+    r.eye = s.eye;
+    r.onset = s.start;
+    r.duration = (s.endRow - s.firstRow) / rate;
+    r.amplitude = r.peak = NAN;
+    positionsAt(page, s.firstRow, s.eye, r.start);
+    positionsAt(page, s.endRow - 1, s.eye, r.end);
+    for (int k = 0; k < 3; k++)
+        r.spv[k] = k == 2 && !torsionUsedOnPage[s.eye] ? NAN : s.spv[k];
+    heldRows.push_back(r);
 }
 
 } // namespace
@@ -46,31 +104,84 @@ void writeColumn(double value, const char* format) {
 const char* const NYSTAGMUS_REPORT_COLUMNS = "\tquick_phases\tquick_phases_per_s\tspv_horizontal"
                                              "\tspv_vertical\tspv_torsion\tmain_sequence_vmax"
                                              "\tmain_sequence_c";
+const char* const NYSTAGMUS_EVENTS_COLUMNS = "\tspv_horizontal\tspv_vertical\tspv_torsion";
 
-void addPageNystagmus(const RecordingTable& page, int ownFirst, int ownEnd, double lambda,
-                      const EyeEvent* owned, int ownedCount) {
+void findPageNystagmus(const RecordingTable& page, double lambda) {
     QuickPhaseRule rule;
-    const int quick =
+    quickCount =
         findQuickPhases(page, 0, page.rowCount, lambda, pageQuick, RECORDING_CAPACITY, &rule);
-    const int slow =
-        findSlowPhases(page, 0, page.rowCount, pageQuick, quick, pageSlow, RECORDING_CAPACITY);
+    slowCount = findSlowPhases(page, 0, page.rowCount, pageQuick, quickCount, pageSlow,
+                               RECORDING_CAPACITY);
     for (int eye = 0; eye < 2; eye++)
-        eyes[eye].torsionUsed = eyes[eye].torsionUsed || rule.torsionUsed[eye];
+        torsionUsedOnPage[eye] = rule.torsionUsed[eye];
+}
+
+int nystagmusHandOver(int rows, int fewest) {
+    int handOver = rows;
+    for (int eye = 0; eye < 2; eye++)
+        for (int k = quickCount - 1; k >= 0; k--)
+            if (pageQuick[k].eye == eye) {
+                if (pageQuick[k].endRow >= fewest)
+                    handOver = std::min(handOver, pageQuick[k].endRow);
+                break;
+            }
+    return handOver;
+}
+
+void addPageNystagmus(const RecordingTable& page, int ownFirst, int ownEnd, int slowFirst,
+                      int slowEnd, const EyeEvent* owned, int ownedCount, bool holdRows) {
+    for (int eye = 0; eye < 2; eye++)
+        eyes[eye].torsionUsed = eyes[eye].torsionUsed || torsionUsedOnPage[eye];
     const double rate = medianSampleRate(page, 0, page.rowCount);
     if (rate > 0) ownSeconds += coveredSeconds(page, ownFirst, ownEnd, rate);
-    for (int k = 0; k < quick; k++)
-        if (pageQuick[k].firstRow >= ownFirst && pageQuick[k].firstRow < ownEnd)
+    for (int k = 0; k < quickCount; k++)
+        if (pageQuick[k].firstRow >= ownFirst && pageQuick[k].firstRow < ownEnd) {
             eyes[pageQuick[k].eye].quickPhases++;
-    for (int k = 0; k < slow; k++)
-        if (pageSlow[k].firstRow >= ownFirst && pageSlow[k].firstRow < ownEnd)
+            if (holdRows) holdQuickPhase(page, pageQuick[k]);
+        }
+    for (int k = 0; k < slowCount; k++)
+        if (pageSlow[k].firstRow >= slowFirst && pageSlow[k].firstRow < slowEnd) {
             for (int c = 0; c < 3; c++)
                 if (std::isfinite(pageSlow[k].spv[c]))
                     eyes[pageSlow[k].eye].spv[c].push_back(pageSlow[k].spv[c]);
+            if (holdRows) holdSlowPhase(page, pageSlow[k], rate);
+        }
     for (int k = 0; k < ownedCount; k++)
         if (owned[k].kind == EventKind::Saccade && owned[k].eye < 2) {
             eyes[owned[k].eye].amplitude.push_back(owned[k].amplitudeDeg);
             eyes[owned[k].eye].peak.push_back(owned[k].peakVelocity);
         }
+    if (holdRows)
+        std::stable_sort(heldRows.begin() + static_cast<long>(writtenRows), heldRows.end(),
+                         [](const PhaseRow& a, const PhaseRow& b) {
+                             return a.onset != b.onset ? a.onset < b.onset : a.eye < b.eye;
+                         });
+}
+
+void writePhaseRowsBefore(FILE* out, double onset) {
+    static const char* const eyeNames[] = {"left", "right"};
+    for (; writtenRows < heldRows.size() && heldRows[writtenRows].onset < onset; writtenRows++) {
+        const PhaseRow& r = heldRows[writtenRows];
+        fprintf(out, "%.4f\t%.4f\t%s\t%s\t", r.onset, r.duration,
+                r.slow ? "slow_phase" : "quick_phase", eyeNames[r.eye]);
+        writeValue(out, r.amplitude, "%.4f");
+        fputc('\t', out);
+        writeValue(out, r.peak, "%.1f");
+        for (const float* p : {r.start, r.end})
+            for (int k = 0; k < 3; k++) {
+                fputc('\t', out);
+                writeValue(out, p[k], "%.4f");
+            }
+        for (double v : r.spv) {
+            fputc('\t', out);
+            writeValue(out, v, "%.3f");
+        }
+        fputc('\n', out);
+    }
+    if (writtenRows == heldRows.size()) {
+        heldRows.clear();
+        writtenRows = 0;
+    }
 }
 
 void writeNystagmusColumns(int eye) {

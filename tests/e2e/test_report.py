@@ -346,11 +346,11 @@ v.stop()
 # then a 0.04 s raised-cosine quick phase of H +0.92, T -2.3 deg, noise of
 # 0.03 deg. 20 s give 40 quick phases, 2 a second, and the drifts as the
 # median slow-phase velocities; 240 s (five pages) the same per second.
-def nystagmus(seconds, seed):
-    path = os.path.join(work, f"nystagmus-{seconds}-{seed}.txt")
+def nystagmus(seconds, seed, *options):
+    path = os.path.join(work, f"nystagmus-{seconds}-{seed}{''.join(options)}.txt")
     subprocess.run([sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..",
                     "..", "tools", "make_nystagmus.py"), "--seconds", str(seconds), "--seed",
-                    str(seed), "-o", path], check=True)
+                    str(seed), "-o", path, *options], check=True)
     return path
 
 
@@ -363,6 +363,64 @@ for seconds, quick in ((20, 40), (240, 480)):
         and abs(float(e["spv_torsion"]) - 5) <= 0.1 for e in got),
         f"{seconds} s of nystagmus: {quick} quick phases, 2 a second, SPV H -2 V 0 T 5 "
         f"({[(e['quick_phases'], e['quick_phases_per_s'], e['spv_horizontal'], e['spv_vertical'], e['spv_torsion']) for e in got]})")
+# --events --nystagmus: a row per quick phase and per slow phase of each eye,
+# the slow phases with their velocities. The drift's slow phases run from
+# one quick phase to the next (the first has none before it): onsets at
+# the quick phases' (k + 1) period - 0.04 s, slow phases 10 ms after the
+# quick phase before ends. At 1000 Hz with 2.96 s slow phases, 60 s make two
+# pages, and the slow phase from 48 s to 50.96 s crosses the first page's
+# end: it must be found whole, once.
+def phase_rows(rows, kind, eye):
+    return [row for row in rows if row["trial_type"] == kind and row["eye"] == eye]
+
+
+# At 1000 Hz the same 0.03 deg of noise gives five-point velocities of
+# about 10 deg/s, and a noise peak up to 10 ms before a quick phase joins
+# its run: onsets within 10 ms there, within 2 samples at 250 Hz.
+for seconds, rate, slow, pages, early in ((20, 250, 0.46, "one page", 0.008),
+                                          (60, 1000, 2.96, "two pages", 0.010)):
+    period = slow + 0.04
+    cycles = round(seconds / period)
+    recording = nystagmus(seconds, 7, "--rate", str(rate), "--slow", str(slow))
+    r, rows, sidecar = events_run(f"phases-{rate}.tsv", "--nystagmus", recording)
+    with_report, report_rows, _ = events_run(f"phases-{rate}-report.tsv", "--nystagmus", "--report",
+                                             recording)
+    faults = []
+    for eye in ("left", "right"):
+        quick = phase_rows(rows, "quick_phase", eye)
+        slows = phase_rows(rows, "slow_phase", eye)
+        if len(quick) != cycles or any(abs(float(q["onset"]) - ((k + 1) * period - 0.04)) > early
+                                      for k, q in enumerate(quick)):
+            faults.append(f"{eye} quick phases {[q['onset'] for q in quick]}")
+        if len(slows) != cycles - 1 or any(
+                abs(float(w["onset"]) - (k + 1) * period - 0.01) > 2 / rate + 0.004
+                or abs(float(w["spv_horizontal"]) + 2) > 0.1 or abs(float(w["spv_vertical"])) > 0.1
+                or abs(float(w["spv_torsion"]) - 5) > 0.1
+                or abs(float(w["duration"]) - (slow - 0.02)) > 0.01 for k, w in enumerate(slows)):
+            faults.append(f"{eye} slow phases {[(w['onset'], w['duration'], w['spv_torsion']) for w in slows]}")
+    others = [row for row in rows if row["trial_type"] not in ("quick_phase", "slow_phase")]
+    if not others or any(row[c] != "n/a" for row in others for c in ("spv_horizontal", "spv_torsion")):
+        faults.append(f"saccade rows without n/a velocities {others[:2]}")
+    if [float(row["onset"]) for row in rows] != sorted(float(row["onset"]) for row in rows):
+        faults.append("rows out of order")
+    if report_rows != rows:
+        faults.append("the table changes with --report")
+    check(r.returncode == 0 and with_report.returncode == 0 and not faults,
+          f"{pages} of nystagmus at {rate} Hz: {cycles} quick phases and {cycles - 1} slow phases "
+          f"per eye in --events, each slow phase's SPV H -2 V 0 T 5 ({r.stderr.strip()!r}, {faults})")
+    columns = sidecar or {}
+    described = all(columns.get(f"spv_{axis}", {}).get("Units") == "deg/s"
+                    for axis in ("horizontal", "vertical", "torsion"))
+    levels = columns.get("trial_type", {}).get("Levels", {})
+    rules = columns.get("NystagmusDetection", {})
+    check(described and "quick_phase" in levels and "slow_phase" in levels
+          and rules.get("VelocityThresholdLambda") == 6 and rules.get("SlowPhaseShortestMs") == 50,
+          f"the sidecar describes the phases' rows, columns and rules ({levels}, {rules})")
+r, rows, sidecar = events_run("phases-1000.tsv", nystagmus(20, 7))
+check(r.returncode == 0 and rows and "spv_torsion" not in rows[0] and "NystagmusDetection" not in sidecar
+      and not phase_rows(rows, "slow_phase", "left"),
+      f"without --nystagmus the table is as before, written over the one with phases "
+      f"({r.stderr.strip()!r}, {list(rows[0]) if rows else None})")
 r = run("--report", "--nystagmus-lambda", "-1", nystagmus(20, 1))
 check(r.returncode == 2 and "--nystagmus-lambda" in r.stderr,
       f"--nystagmus-lambda below 0 is refused ({r.returncode}, {r.stderr.strip()!r})")
