@@ -7,6 +7,7 @@ import os
 import re
 import struct
 import subprocess
+import sys
 import tempfile
 
 from harness import (BINARY, DATA, DRUM_BOX, Viewer, check, child_env, differing, finish, read_png,
@@ -177,15 +178,23 @@ def rendered_like(png, other):
 
 # Vector figures rendered back at the window's size match the PNG (which
 # asks for the key to the colours that figures carry), and their texts are
-# text.
-for extra in ([], ["--plot", "--scale", "--fit", "--view", "top"],
-              ["--ortho", "--view", "subject", "--scale"]):
+# text; nystagmus's lines, strips and main-sequence panel among them.
+nystagmus = os.path.join(work, "nystagmus.txt")
+subprocess.run([sys.executable, os.path.join(os.path.dirname(DATA), "tools", "make_nystagmus.py"),
+                "--varied", "-o", nystagmus], check=True)
+for extra, source, words, (width, height) in (
+        ([], recording, (), (500, 400)),
+        (["--plot", "--scale", "--fit", "--view", "top"], recording, (), (500, 400)),
+        (["--ortho", "--view", "subject", "--scale"], recording, (), (500, 400)),
+        (["--plot", "--nystagmus", "--main-sequence"], nystagmus,
+         ("Vmax", "quick phases/s", "beating", "SPV torsion", "amplitude"), (640, 520))):
     reference = os.path.join(work, "reference.png")
-    run("--snapshot", reference, "--size", "500x400", "--legend", *extra, recording)
+    size = f"{width}x{height}"
+    run("--snapshot", reference, "--size", size, "--legend", *extra, source)
     for ending, render in (("pdf", ["pdftoppm", "-r", "72", "-png", "-singlefile"]),
-                           ("svg", ["rsvg-convert", "-w", "500", "-h", "400", "-o"])):
+                           ("svg", ["rsvg-convert", "-w", str(width), "-h", str(height), "-o"])):
         figure = os.path.join(work, f"figure.{ending}")
-        r = run("--snapshot", figure, "--size", "500x400", *extra, recording)
+        r = run("--snapshot", figure, "--size", size, *extra, source)
         back = os.path.join(work, f"figure-{ending}.png")
         if ending == "pdf":
             subprocess.run(render + [figure, back[:-4]], check=True)
@@ -196,7 +205,7 @@ for extra in ([], ["--plot", "--scale", "--fit", "--view", "top"],
             text = open(figure, encoding="utf-8").read()
         alike, apart = rendered_like(reference, back) if r.returncode == 0 else (False, None)
         check(alike and "horizontal" in text and "vertical" in text and "left eye" in text
-              and "right eye" in text,
+              and "right eye" in text and all(word in text for word in words),
               f"{ending.upper()} {' '.join(extra)}: rendered back it matches the PNG ({apart} "
               f"pixels apart), its labels are text ({r.stderr.strip()[-120:]})")
 
