@@ -11,7 +11,7 @@ namespace {
 
 // Per-row work space, fixed as the table is.
 double velocity[3][RECORDING_CAPACITY];
-double spread[RECORDING_CAPACITY];
+float spread[RECORDING_CAPACITY];
 bool blocked[RECORDING_CAPACITY];
 bool candidate[RECORDING_CAPACITY];
 bool usable[RECORDING_CAPACITY];
@@ -24,29 +24,33 @@ bool advances(const RecordingTable& t, int row) {
     return t.times[row] > t.times[row - 1];
 }
 
-double middleOf(double* v, int n) {
+// Selection in single precision: half the memory to move, and the spread
+// needs no more than float's seven digits.
+template <typename Value> Value middleOf(Value* v, int n) {
     std::nth_element(v, v + n / 2, v + n);
     return v[n / 2];
 }
 
 // The centred median spread sqrt(median((v - median v)^2)) of the usable
-// velocities; where that is 0, sqrt(mean(v^2) - mean(v)^2), as the saccade
-// detector falls back. 0 when nothing varies or nothing is usable.
+// velocities, taken as the median of |v - median v| (the same sample, as
+// the square grows with the distance); where that is 0, sqrt(mean(v^2) -
+// mean(v)^2), as the saccade detector falls back. 0 when nothing varies or
+// nothing is usable.
 double centredSpread(const double* v, const bool* use, int first, int end) {
     int n = 0;
     double sum = 0, squares = 0;
     for (int i = first; i < end; i++)
         if (use[i] && std::isfinite(v[i])) {
-            spread[n++] = v[i];
+            spread[n++] = static_cast<float>(v[i]);
             sum += v[i];
             squares += v[i] * v[i];
         }
     if (n == 0) return 0;
-    const double middle = middleOf(spread, n);
+    const float middle = middleOf(spread, n);
     for (int k = 0; k < n; k++)
-        spread[k] = (spread[k] - middle) * (spread[k] - middle);
+        spread[k] = std::fabs(spread[k] - middle);
     const double byMedian = middleOf(spread, n);
-    if (byMedian > 0) return std::sqrt(byMedian);
+    if (byMedian > 0) return byMedian;
     const double mean = sum / n;
     return std::sqrt(std::max(0.0, squares / n - mean * mean));
 }
@@ -94,16 +98,18 @@ int eyeQuickPhases(const RecordingTable& t, int first, int end, int eye, double 
     markMissingMargins(t, first, end, column, rate, blocked);
     for (int i = first; i < end; i++)
         usable[i] = !blocked[i];
-    double eta[3];
-    for (int k = 0; k < 3; k++)
+    double eta[3], inverse[3];
+    for (int k = 0; k < 3; k++) {
         eta[k] = lambda * centredSpread(velocity[k], usable, first, end);
+        inverse[k] = eta[k] > 0 ? 1 / eta[k] : 0;
+    }
     torsionUsed = eta[2] > 0;
     for (int i = first; i < end; i++) {
         double sum = 0;
         bool any = false;
         for (int k = 0; k < 3; k++) {
-            if (!(eta[k] > 0) || !std::isfinite(velocity[k][i])) continue;
-            const double r = velocity[k][i] / eta[k];
+            if (inverse[k] == 0 || !std::isfinite(velocity[k][i])) continue;
+            const double r = velocity[k][i] * inverse[k];
             sum += r * r;
             any = true;
         }
@@ -250,23 +256,35 @@ int findSlowPhases(const RecordingTable& t, int first, int end, const QuickPhase
                 s.endRow = hi;
                 s.start = t.times[lo];
                 s.end = t.times[hi - 1];
-                // Least squares: slope = sum((t - tm)(x - xm)) / sum((t - tm)^2).
+                // Least squares: slope = (n sum(t x) - sum t sum x) / (n sum(t^2) -
+                // (sum t)^2), Time counted from the slow phase's start so that
+                // the sums stay small; torsion over its measured samples only.
+                double n[2] = {0, 0}, st[2] = {0, 0}, stt[2] = {0, 0};
+                double sx[3] = {0, 0, 0}, stx[3] = {0, 0, 0};
+                for (int i = lo; i < hi; i++) {
+                    const double dt = t.times[i] - t.times[lo];
+                    const float* x = &t.rows[i].col[column];
+                    for (int k = 0; k < 2; k++) {
+                        sx[k] += x[k];
+                        stx[k] += dt * x[k];
+                    }
+                    const int sets = eyeTorsionMissing(t, i, column) ? 1 : 2;
+                    for (int m = 0; m < sets; m++) {
+                        n[m]++;
+                        st[m] += dt;
+                        stt[m] += dt * dt;
+                    }
+                    if (sets == 2) {
+                        sx[2] += x[2];
+                        stx[2] += dt * x[2];
+                    }
+                }
                 for (int k = 0; k < 3; k++) {
-                    double n = 0, st = 0, sx = 0;
-                    for (int i = lo; i < hi; i++) {
-                        if (k == 2 && eyeTorsionMissing(t, i, column)) continue;
-                        n++;
-                        st += t.times[i];
-                        sx += positionOf(t, i, column, k);
-                    }
-                    double stt = 0, stx = 0;
-                    for (int i = lo; i < hi && n >= 3; i++) {
-                        if (k == 2 && eyeTorsionMissing(t, i, column)) continue;
-                        const double dt = t.times[i] - st / n;
-                        stt += dt * dt;
-                        stx += dt * (positionOf(t, i, column, k) - sx / n);
-                    }
-                    s.spv[k] = n >= 3 && stt > 0 ? stx / stt : NAN;
+                    const int m = k == 2 ? 1 : 0;
+                    const double across = n[m] * stt[m] - st[m] * st[m];
+                    s.spv[k] = n[m] >= 3 && across > 0
+                                   ? (n[m] * stx[k] - st[m] * sx[k]) / across
+                                   : NAN;
                 }
             }
             a = b;
