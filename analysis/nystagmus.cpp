@@ -282,9 +282,8 @@ int findSlowPhases(const RecordingTable& t, int first, int end, const QuickPhase
                 for (int k = 0; k < 3; k++) {
                     const int m = k == 2 ? 1 : 0;
                     const double across = n[m] * stt[m] - st[m] * st[m];
-                    s.spv[k] = n[m] >= 3 && across > 0
-                                   ? (n[m] * stx[k] - st[m] * sx[k]) / across
-                                   : NAN;
+                    s.spv[k] =
+                        n[m] >= 3 && across > 0 ? (n[m] * stx[k] - st[m] * sx[k]) / across : NAN;
                 }
             }
             a = b;

@@ -200,8 +200,8 @@ std::string describeEventsTable(const StartOptions& o, const char* recording, do
         for (int axis = 0; axis < 3; axis++) {
             const std::string name = std::string("spv_") + names[axis];
             json += column(name.c_str(),
-                           std::string("A slow phase's velocity of ") + names[axis] +
-                               " (" + axes[axis][signs[axis] < 0] +
+                           std::string("A slow phase's velocity of ") + names[axis] + " (" +
+                               axes[axis][signs[axis] < 0] +
                                "): the least-squares slope of its samples' positions against "
                                "Time" +
                                (axis == 2 ? ", n/a where torsion was not measured" : "") +
@@ -238,8 +238,7 @@ std::string describeEventsTable(const StartOptions& o, const char* recording, do
                 ", \"MinimumSamples\": " + number(QUICK_PHASE_FEWEST_SAMPLES) +
                 ", \"MergedWithinMs\": " + number(QUICK_PHASE_MERGE_SECONDS * 1000) +
                 ", \"SlowPhaseTrimMs\": " + number(SLOW_PHASE_TRIM_SECONDS * 1000) +
-                ", \"SlowPhaseShortestMs\": " + number(SLOW_PHASE_SHORTEST_SECONDS * 1000) +
-                "},\n";
+                ", \"SlowPhaseShortestMs\": " + number(SLOW_PHASE_SHORTEST_SECONDS * 1000) + "},\n";
     json += "  \"BlinkDetection\": {\"MarginMs\": " + number(BLINK_MARGIN_SECONDS * 1000) +
             ", \"BlinkShortestMs\": " + number(BLINK_SHORTEST_SECONDS * 1000) +
             ", \"BlinkLongestMs\": " + number(BLINK_LONGEST_SECONDS * 1000) + "},\n";

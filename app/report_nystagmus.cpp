@@ -110,8 +110,8 @@ void findPageNystagmus(const RecordingTable& page, double lambda) {
     QuickPhaseRule rule;
     quickCount =
         findQuickPhases(page, 0, page.rowCount, lambda, pageQuick, RECORDING_CAPACITY, &rule);
-    slowCount = findSlowPhases(page, 0, page.rowCount, pageQuick, quickCount, pageSlow,
-                               RECORDING_CAPACITY);
+    slowCount =
+        findSlowPhases(page, 0, page.rowCount, pageQuick, quickCount, pageSlow, RECORDING_CAPACITY);
     for (int eye = 0; eye < 2; eye++)
         torsionUsedOnPage[eye] = rule.torsionUsed[eye];
 }

@@ -45,6 +45,15 @@ FILE* openFile(const char* path, const char* mode);
 bool fileExists(const char* path);
 // False for a directory, or when the file cannot be examined.
 bool isReadableFile(FILE* file);
+// An open file's size in bytes and its last change (nanoseconds where the
+// system keeps them), by which a reader knows the file it indexed; false
+// when they cannot be had.
+struct FileStamp {
+    long long size, changed;
+};
+bool fileStampOf(FILE* file, FileStamp& stamp);
+// Moves to a byte offset from the file's start, past 2 GB too.
+bool seekFileTo(FILE* file, long long offset);
 
 // Whether both paths name one existing file, however written (links,
 // "./", case on Windows): the same device and inode, or on Windows the same

@@ -201,6 +201,19 @@ bool isReadableFile(FILE* file) {
     return fstat(fileno(file), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
+bool fileStampOf(FILE* file, FileStamp& stamp) {
+    struct stat info;
+    if (fstat(fileno(file), &info) != 0) return false;
+    stamp.size = info.st_size;
+    stamp.changed =
+        static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
+    return true;
+}
+
+bool seekFileTo(FILE* file, long long offset) {
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
 bool sameFile(const char* a, const char* b) {
     struct stat first, second;
     return stat(a, &first) == 0 && stat(b, &second) == 0 && first.st_dev == second.st_dev &&

@@ -154,6 +154,24 @@ bool isReadableFile(FILE* file) {
     return _fstat64(_fileno(file), &info) == 0 && !(info.st_mode & _S_IFDIR);
 }
 
+bool fileStampOf(FILE* file, FileStamp& stamp) {
+    struct _stat64 info;
+    if (_fstat64(_fileno(file), &info) != 0) return false;
+    stamp.size = info.st_size;
+    stamp.changed = static_cast<long long>(info.st_mtime) * 1000000000LL;
+    // The last write in 100 ns steps, where the handle gives it.
+    FILETIME written;
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    if (handle != INVALID_HANDLE_VALUE && GetFileTime(handle, nullptr, nullptr, &written))
+        stamp.changed =
+            (static_cast<long long>(written.dwHighDateTime) << 32 | written.dwLowDateTime) * 100;
+    return true;
+}
+
+bool seekFileTo(FILE* file, long long offset) {
+    return _fseeki64(file, offset, SEEK_SET) == 0;
+}
+
 // The volume and file index of an existing file or folder.
 static bool fileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION& info) {
     HANDLE file = CreateFileW(systemPath(path).c_str(), 0,

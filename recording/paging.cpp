@@ -23,7 +23,7 @@ static bool readPage(const char* path, const RecordingSelection& selection,
     if (!file) return false;
     pageTable.rowCount = recording.rowCount; // rows a previous page left are cleared
     const bool readable =
-        isReadableFile(file) && readRecordingStream(file, pageTable, selection, &extent);
+        isReadableFile(file) && readRecordingStream(file, pageTable, selection, &extent, path);
     fclose(file);
     return readable;
 }

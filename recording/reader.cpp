@@ -17,6 +17,7 @@
 
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -45,6 +46,7 @@ struct BlockReader {
     bool failed;
     Encoding encoding;
     size_t rawStart, rawFilled;
+    long long base; // the file offset of block[0] (bytes read as they are)
 };
 
 // Moves the unread rest (from start to filled) of buffer to its front and
@@ -123,6 +125,7 @@ bool moreToRead(const BlockReader& in) {
 // Moves the unread rest to the front and fills the block as far as it goes.
 void refill(BlockReader& in) {
     if (in.encoding == Encoding::Bytes) {
+        in.base += static_cast<long long>(in.start);
         fill(in, block, BLOCK, in.start, in.filled);
         return;
     }
@@ -329,14 +332,16 @@ struct HeaderSearch {
     bool readAnything;
     bool failed;     // a read error
     bool looksUtf16; // UTF-16 text without a byte-order mark
+    bool utf16;      // UTF-16 with a mark: read decoded, so never indexed
 };
 
 // The first step: the file's first lines, until the header is chosen.
 HeaderSearch searchHeader(FILE* file) {
-    BlockReader in = {file, 0, 0, false, false, Encoding::Bytes, 0, 0};
+    BlockReader in = {file, 0, 0, false, false, Encoding::Bytes, 0, 0, 0};
     startReading(in);
-    HeaderSearch search = {{-1, false, -1, 0, false}, false, false, false};
+    HeaderSearch search = {{-1, false, -1, 0, false}, false, false, false, false};
     search.looksUtf16 = in.encoding == Encoding::Bytes && looksLikeUtf16(block, in.filled);
+    search.utf16 = in.encoding != Encoding::Bytes;
     int count = 0;
     bool afterTimeLine = false;
     Piece piece;
@@ -366,15 +371,6 @@ struct LineCapture {
     long long line; // its line of the file, from 1
 };
 
-// The running counts of the second step.
-struct PassCounts {
-    int rowCount;
-    long long selected, samples;
-    float firstTime, lastTime, fileFirst, fileLast;
-    int columns;
-    bool dataTabs; // the first line after the header has a tab
-};
-
 // An open end of the range keeps every time, infinite ones included. The
 // bounds are compared with the times as written (read as doubles, not the
 // table's floats), so that a time written as 0.7 lies in [0.7, 0.8).
@@ -383,30 +379,69 @@ bool selects(const RecordingSelection& selection, double time) {
            (selection.to == WHOLE_RECORDING.to || time < selection.to);
 }
 
+// Where the second step begins when not after the header: a line the page
+// index knows (or the index's tail), with the counts up to it.
+struct ReadFrom {
+    long long offset, lines;
+    ReadCounts counts;
+    double time; // the Time its line had; NaN when not to be checked
+};
+
+// How the second step goes: from where, whether it notes the page index,
+// and whether it stops once the table is full (the index knows the rest).
+struct ReadPlan {
+    const ReadFrom* from;
+    bool indexing;
+    bool stopWhenFull;
+    // Set by the read: after its last whole line, and the counts there.
+    long long tailOffset, tailLines;
+    ReadCounts tail;
+    bool moved; // the line read from has another Time: the file changed
+};
+
 // The second step: every line after the header is a row. Returns false when
-// the file cannot be read from its start again.
+// the file cannot be read from its start (or the plan's line) again.
 bool readRows(FILE* file, const HeaderChoice& header, RecordingTable& table,
-              const RecordingSelection& selection, LineCapture* capture, PassCounts& n,
-              int& writtenEnd) {
-    if (fseek(file, 0, SEEK_SET) != 0) return false;
+              const RecordingSelection& selection, LineCapture* capture, ReadCounts& n,
+              int& writtenEnd, ReadPlan& plan) {
+    const long long startOffset = plan.from ? plan.from->offset : 0;
+    if (!seekFileTo(file, startOffset)) return false;
     clearerr(file);
-    BlockReader in = {file, 0, 0, false, false, Encoding::Bytes, 0, 0};
-    startReading(in);
+    BlockReader in = {file, 0, 0, false, false, Encoding::Bytes, 0, 0, startOffset};
     n = {};
     n.columns = -1;
     Piece piece;
     // Lines ended so far: a line longer than a piece is several pieces.
     long long linesEnded = 0;
     auto ended = [](const Piece& p) { return p.length > 0 && p.text[p.length - 1] == '\n'; };
-    for (int skipped = 0; skipped <= header.line; skipped++) {
-        if (!nextPiece(in, piece)) return !in.failed;
-        linesEnded += ended(piece);
-        putBack(piece);
+    if (plan.from) {
+        refill(in);
+        n = plan.from->counts;
+        n.rowCount = 0;
+        n.columns = -1;
+        linesEnded = plan.from->lines;
+    } else {
+        startReading(in);
+        for (int skipped = 0; skipped <= header.line; skipped++) {
+            if (!nextPiece(in, piece)) return !in.failed;
+            linesEnded += ended(piece);
+            putBack(piece);
+        }
     }
+    plan.tailOffset = in.base + static_cast<long long>(in.start);
+    plan.tailLines = linesEnded;
+    plan.tail = n;
     while (nextPiece(in, piece)) {
         const long long lineNumber = linesEnded + 1;
+        const long long offset = in.base + (piece.text - block);
         linesEnded += ended(piece);
         const char* line = piece.text;
+        if (plan.from && offset == plan.from->offset && !std::isnan(plan.from->time) &&
+            firstField(line, header.fields) != plan.from->time) {
+            putBack(piece);
+            plan.moved = true;
+            return true;
+        }
         // Rows before the page and past the table need only their time.
         double time;
         const bool toTable = n.rowCount < RECORDING_CAPACITY && n.selected >= selection.firstSample;
@@ -429,8 +464,11 @@ bool readRows(FILE* file, const HeaderChoice& header, RecordingTable& table,
             capture->found = true;
             capture->line = lineNumber;
         }
+        const bool whole = ended(piece);
         putBack(piece);
         if (captured) break; // all that was wanted
+        if (plan.indexing && chosen)
+            notePageIndexLine(n.selected, offset, n.samples, lineNumber - 1, time);
         const float kept = static_cast<float>(time);
         if (n.samples++ == 0) n.fileFirst = kept;
         n.fileLast = kept;
@@ -440,25 +478,22 @@ bool readRows(FILE* file, const HeaderChoice& header, RecordingTable& table,
             if (toTable) n.rowCount++;
             n.selected++;
         }
+        if (whole) {
+            plan.tailOffset = offset + static_cast<long long>(piece.length);
+            plan.tailLines = linesEnded;
+            plan.tail = n;
+        }
+        if (plan.stopWhenFull && n.rowCount == RECORDING_CAPACITY) break;
     }
     // A file that could not be read past its header is as unreadable as one
     // that did not open.
     return n.samples > 0 || !in.failed;
 }
 
-// Both steps over an open stream; capture, where given, receives a line.
-bool readWithHeader(FILE* file, RecordingTable& table, const RecordingSelection& selection,
-                    RecordingExtent* extent, LineCapture* capture) {
-    if (&table == &recording) recordingVersion++;
-    int writtenEnd = table.rowCount; // rows that may hold data and must end up zero
-    const HeaderSearch search = searchHeader(file);
+// What the counts of a whole read say of the file.
+RecordingExtent extentOf(const HeaderSearch& search, const ReadCounts& n,
+                         const RecordingSelection& selection) {
     const HeaderChoice& header = search.choice;
-    PassCounts n = {};
-    n.columns = -1;
-    bool readable = search.readAnything || !search.failed;
-    if (header.line >= 0)
-        readable = readRows(file, header, table, selection, capture, n, writtenEnd);
-    table.rowCount = n.rowCount;
     RecordingExtent found = {selection.firstSample,
                              n.selected,
                              n.firstTime,
@@ -477,7 +512,6 @@ bool readWithHeader(FILE* file, RecordingTable& table, const RecordingSelection&
     } else if (header.separator && !n.dataTabs && n.samples > 0) {
         // Commas or semicolons between the columns: every value would land
         // in column 0. Nothing is shown rather than a wrong picture.
-        table.rowCount = 0;
         found = {selection.firstSample,
                  0,
                  0,
@@ -495,6 +529,108 @@ bool readWithHeader(FILE* file, RecordingTable& table, const RecordingSelection&
     } else if (n.selected == 0) {
         found.trouble = RecordingTrouble::NoneInRange;
     }
+    return found;
+}
+
+// Reads the part of an indexed file that was added since it was indexed,
+// from the index's tail on, noting its lines; false when that fails.
+bool extendPageIndex(FILE* file, const HeaderSearch& search, const RecordingSelection& selection,
+                     const FileStamp& stamp) {
+    // The last entry's line must still stand where it stood: a file written
+    // anew, only longer, is indexed anew.
+    if (pageIndex.count > 0) {
+        const PageIndexEntry& last = pageIndex.entries[pageIndex.count - 1];
+        char line[RECORDING_LINE_BUFFER];
+        if (!seekFileTo(file, last.offset) || !fgets(line, sizeof line, file)) return false;
+        if (firstField(line, search.choice.fields) != last.time &&
+            !(std::isnan(last.time) && std::isnan(firstField(line, search.choice.fields))))
+            return false;
+    }
+    static RecordingTable unused; // no row reaches it: the page lies before the tail
+    RecordingSelection counting = selection;
+    counting.firstSample = std::numeric_limits<long long>::max();
+    const ReadFrom from = {pageIndex.tailOffset, pageIndex.tailLines, pageIndex.tail, NAN};
+    ReadPlan plan = {&from, true, false, 0, 0, {}, false};
+    ReadCounts n;
+    int writtenEnd = 0;
+    if (!readRows(file, search.choice, unused, counting, nullptr, n, writtenEnd, plan))
+        return false;
+    n.columns = std::max(n.columns, pageIndex.extent.columns);
+    const RecordingExtent extent = extentOf(search, n, selection);
+    if (extent.trouble != pageIndex.extent.trouble) return false;
+    ReadCounts tail = plan.tail;
+    tail.columns = n.columns;
+    finishPageIndex(stamp, extent, plan.tailOffset, plan.tailLines, tail);
+    return true;
+}
+
+// Both steps over an open stream; capture, where given, receives a line.
+// With the path of the file, the page index is used where it fits the file
+// as it is, and made or made anew where it does not.
+bool readWithHeader(FILE* file, const char* path, RecordingTable& table,
+                    const RecordingSelection& selection, RecordingExtent* extent,
+                    LineCapture* capture) {
+    if (&table == &recording) recordingVersion++;
+    int writtenEnd = table.rowCount; // rows that may hold data and must end up zero
+    const HeaderSearch search = searchHeader(file);
+    const HeaderChoice& header = search.choice;
+    ReadCounts n = {};
+    n.columns = -1;
+    bool readable = search.readAnything || !search.failed;
+    FileStamp stamp = {};
+    const bool indexable = path && !search.utf16 && header.line >= 0 && fileStampOf(file, stamp);
+    bool indexed = indexable && pageIndexFits(path, selection, header.line);
+    if (indexed && (stamp.size != pageIndex.stamp.size || stamp.changed != pageIndex.stamp.changed))
+        indexed = stamp.size > pageIndex.stamp.size &&
+                  extendPageIndex(file, search, selection, stamp); // a file being written
+    ReadPlan plan = {};
+    RecordingExtent found;
+    if (indexed && header.line >= 0) {
+        // From the entry before the page (or the line) on, and only as far
+        // as the table: the index knows the rest of the file.
+        long long entrySelected = 0;
+        const long long wanted = capture ? capture->sample : selection.firstSample;
+        const PageIndexEntry* entry = pageIndexEntryBefore(wanted, &entrySelected);
+        ReadFrom from = {0, 0, {}, NAN};
+        if (entry) {
+            from.offset = entry->offset;
+            from.lines = entry->lines;
+            from.counts = pageIndex.tail;
+            from.counts.selected = entrySelected;
+            from.counts.samples = entry->samples;
+            from.time = entry->time;
+            plan.from = &from;
+        }
+        plan.stopWhenFull = true;
+        readable = readRows(file, header, table, selection, capture, n, writtenEnd, plan);
+        found = pageIndex.extent;
+        found.firstSample = selection.firstSample;
+        found.columns = n.columns;
+        // Written anew with the same size at the same moment: read whole.
+        indexed = !plan.moved;
+        if (plan.moved) {
+            forgetPageIndex();
+            plan = {};
+            n = {};
+            n.columns = -1;
+        }
+    }
+    if (!indexed) {
+        if (indexable && !capture) beginPageIndex(path, selection, header.line);
+        plan.indexing = indexable && !capture;
+        if (header.line >= 0)
+            readable = readRows(file, header, table, selection, capture, n, writtenEnd, plan);
+        found = extentOf(search, n, selection);
+        if (plan.indexing && readable) {
+            ReadCounts tail = plan.tail;
+            tail.columns = n.columns;
+            finishPageIndex(stamp, found, plan.tailOffset, plan.tailLines, tail);
+        }
+    }
+    table.rowCount = found.trouble == RecordingTrouble::CommaSeparated ||
+                             found.trouble == RecordingTrouble::SemicolonSeparated
+                         ? 0
+                         : n.rowCount;
     clearRowsAfterCount(table, writtenEnd);
     if (extent) *extent = found;
     return readable;
@@ -608,14 +744,15 @@ bool loadRecording(const char* path, RecordingTable& table, const RecordingSelec
         if (extent) *extent = {selection.firstSample, 0, 0, 0, 0, 0, 0, RecordingTrouble::None, -1};
         return false;
     }
-    bool readable = isReadableFile(file) && readRecordingStream(file, table, selection, extent);
+    bool readable =
+        isReadableFile(file) && readRecordingStream(file, table, selection, extent, path);
     fclose(file);
     return readable;
 }
 
 bool readRecordingStream(FILE* file, RecordingTable& table, const RecordingSelection& selection,
-                         RecordingExtent* extent) {
-    return readWithHeader(file, table, selection, extent, nullptr);
+                         RecordingExtent* extent, const char* path) {
+    return readWithHeader(file, path, table, selection, extent, nullptr);
 }
 
 bool findSampleLine(const char* path, const RecordingSelection& selection, long long sample,
@@ -629,7 +766,7 @@ bool findSampleLine(const char* path, const RecordingSelection& selection, long 
     RecordingSelection from = selection;
     from.firstSample = sample;
     LineCapture capture = {sample, out, capacity, false, 0};
-    if (isReadableFile(file)) readWithHeader(file, scratch, from, nullptr, &capture);
+    if (isReadableFile(file)) readWithHeader(file, path, scratch, from, nullptr, &capture);
     fclose(file);
     // The line as it stands, without its line end.
     out[strcspn(out, "\r\n")] = '\0';

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "platform/platform.h"
+
 constexpr int RECORDING_COLUMNS = 15;
 constexpr int RECORDING_CAPACITY = 50000;
 // fgets-sized line buffer: a line is read in pieces of at most 799 characters.
@@ -160,9 +162,11 @@ bool loadRecording(const char* path, RecordingTable& table,
 // Reads an already opened stream into the table; false only when nothing
 // at all could be read because of a read error. Samples past the table are
 // still read to count them.
+// With path (the stream's file), the page index serves the read where it
+// fits the file, and is made where it does not.
 bool readRecordingStream(FILE* file, RecordingTable& table,
                          const RecordingSelection& selection = WHOLE_RECORDING,
-                         RecordingExtent* extent = nullptr);
+                         RecordingExtent* extent = nullptr, const char* path = nullptr);
 
 // Reads the page of selected samples that starts at firstSample into the
 // process-wide table and updates recordingSelection and recordingExtent.
@@ -176,6 +180,65 @@ bool readRecordingPage(const char* path, long long firstSample);
 // cannot be read or holds no samples, everything stays as it was, why says
 // so ("<path>: No samples: ...; <old path> stays") and false is returned.
 bool openOtherRecording(const char* path, char* why, size_t capacity);
+
+// The page index: where the line of every step'th selected sample begins,
+// noted while the file is read whole, so that a page, a sample's line or a
+// time is read from the nearest entry on, never again from the file's
+// start. It belongs to one file as it was (its size and last change) and
+// one time range; a file that has grown is read on from its last whole
+// line, one that has changed otherwise is indexed anew. UTF-16 files are
+// not indexed. At most PAGE_INDEX_CAPACITY entries: when full, the step
+// doubles and every other entry goes, so any length fits.
+constexpr int PAGE_INDEX_CAPACITY = 1 << 15;
+constexpr long long PAGE_INDEX_FIRST_STEP = 1000;
+struct PageIndexEntry {
+    long long offset;  // the line's first byte in the file
+    long long samples; // samples (lines after the header) before it
+    long long lines;   // lines of the file before it
+    double time;       // its Time as written
+};
+// What a read has counted up to some line: the counts a read from there
+// goes on with.
+struct ReadCounts {
+    int rowCount;
+    long long selected, samples;
+    float firstTime, lastTime, fileFirst, fileLast;
+    int columns;
+    bool dataTabs; // the first line after the header has a tab
+};
+struct PageIndex {
+    bool valid;
+    FileStamp stamp;
+    double from, to; // the time range it counts selected samples in
+    int headerLine;
+    long long step; // selected samples from one entry to the next
+    int count;
+    PageIndexEntry entries[PAGE_INDEX_CAPACITY];
+    RecordingExtent extent; // what reading the whole file found
+    // After the last whole line: where a file that grows is read on from.
+    long long tailOffset, tailLines;
+    ReadCounts tail;
+    char path[RECORDING_PATH_CAPACITY];
+};
+extern PageIndex pageIndex;
+// Starts an index of path for the selection's range (entries follow).
+void beginPageIndex(const char* path, const RecordingSelection& selection, int headerLine);
+// Notes a selected sample's line where its number is a multiple of the step.
+void notePageIndexLine(long long selected, long long offset, long long samples, long long lines,
+                       double time);
+// Ends the index: the file's stamp, what the read found, and where it
+// reads on from.
+void finishPageIndex(const FileStamp& stamp, const RecordingExtent& extent, long long tailOffset,
+                     long long tailLines, const ReadCounts& tail);
+void forgetPageIndex();
+// Whether the index is path's, for this range and header.
+bool pageIndexFits(const char* path, const RecordingSelection& selection, int headerLine);
+// The last entry at or before the selected sample (its number in *selected).
+const PageIndexEntry* pageIndexEntryBefore(long long sample, long long* selected);
+// The selected sample number of the first entry whose Time is at least
+// time, less one step (0 when none): reading on from there meets the first
+// sample at that time where Time only grows.
+long long pageIndexSampleBeforeTime(double time);
 
 // "Could not read <name> again; the page shown stays" after a failed page
 // read, empty otherwise.
