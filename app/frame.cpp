@@ -51,6 +51,11 @@ bool movieClockShown;
 static void drawStatusLines() {
     char text[400];
     float y = -30.5f;
+    if (timeEntry.active) {
+        snprintf(text, sizeof text, "Go to time (s): %s_   Return: go, ESC: cancel",
+                 timeEntry.text);
+        y = drawStatusText(text, y);
+    }
     if (recordingPageNotice[0] && !cleanView) y = drawStatusText(recordingPageNotice, y);
     if (movieClockShown && view.buildUpCount > 0) {
         const int newest = std::min(view.buildUpCount, recording.rowCount) - 1;

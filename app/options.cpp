@@ -401,7 +401,7 @@ const OptionRow optionTable[] = {
          return nullptr;
      }},
     {"--trail", nullptr,
-     "replay the movie with the trail: only the last 2\nseconds drawn, as key t (--movie talk.mp4 "
+     "replay the movie with the trail: only the last 2\nseconds drawn, as key T (--movie talk.mp4 "
      "--trail)",
      [](StartOptions& o, const char*) -> const char* {
          o.trail = true;
@@ -672,8 +672,10 @@ void printUsage() {
           "  Space      pause/resume the replay\n"
           "  Left/Right step the paused replay one sample back/forward (Shift: 10)\n"
           "  +, -       replay twice as fast, half as fast\n"
-          "  t          show only the replay's last 2 seconds (trail) on/off\n"
+          "  T          show only the replay's last 2 seconds (trail) on/off\n"
+          "  t          go to a time: type the seconds, Return (ESC: cancel)\n"
           "  PgDn/PgUp  next/previous 50000 samples of a longer recording\n"
+          "  Home/End   the first/last 50000 samples of a longer recording\n"
           "  g          break the paths at missing samples (blinks) on/off\n"
           "  f          fit the view to the samples drawn\n"
           "  k          a scale in degrees along the axes of the cross on/off\n"

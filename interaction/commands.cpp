@@ -190,6 +190,12 @@ void onKey(unsigned char key, int, int) {
     touchPicture();
     endStartViewNotice();
     char buffer[8];
+    if (timeEntry.active) { // every key goes to the time being typed
+        typeTime(key);
+        traceEvent("key %s", characterKeyName(key, buffer, sizeof buffer));
+        glutPostRedisplay();
+        return;
+    }
     const int replayCommand = replayCommandForKey(key);
     const bool ranged = view.rangeFirst >= 0;
     const int letterCommand = replayCommand ? 0 : commandForKey(key);

@@ -89,8 +89,8 @@ void buildMenus();
 // from the timer, outside any menu callback.
 void rebuildPendingMenus();
 
-// The replay's commands, from the keys (a, Space, Left, Right, +, -, t,
-// Page_Down, Page_Up) and the "Replay" menu, whose entries carry these
+// The replay's commands, from the keys (a, Space, Left, Right, +, -, T,
+// Page_Down, Page_Up, t, Home, End) and the "Replay" menu, whose entries carry these
 // values. Shift with Left or Right steps by REPLAY_BIG_STEP samples.
 enum ReplayCommand {
     REPLAY_START_STOP = 21,
@@ -102,8 +102,16 @@ enum ReplayCommand {
     REPLAY_TRAIL,
     REPLAY_NEXT_PAGE,
     REPLAY_PREVIOUS_PAGE,
-    REPLAY_LAST = REPLAY_PREVIOUS_PAGE
+    REPLAY_LAST = REPLAY_PREVIOUS_PAGE,
+    // Added later, past the values the other commands took.
+    REPLAY_GO_TO_TIME = 42, // t: "Go to time..." in the status line
+    REPLAY_FIRST_PAGE,      // Home
+    REPLAY_LAST_PAGE,       // End
 };
+// The time being typed after t, drawn in the status line while active.
+extern TimeEntry timeEntry;
+// A key while the time is being typed: edits it, goes there on Return.
+void typeTime(unsigned char key);
 constexpr int REPLAY_BIG_STEP = 10;
 bool isReplayCommand(int value);
 int replayCommandForKey(unsigned char key);

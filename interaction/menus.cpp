@@ -53,6 +53,9 @@ void rebuildNow() {
     // Paging is offered only for recordings longer than the table.
     const bool paged = recordingExtent.selectedSamples > RECORDING_CAPACITY;
     menuIds[4] = createSubmenu(REPLAY_START_STOP, paged ? REPLAY_PREVIOUS_PAGE : REPLAY_TRAIL);
+    for (int value = REPLAY_GO_TO_TIME; value <= (paged ? REPLAY_LAST_PAGE : REPLAY_GO_TO_TIME);
+         value++)
+        glutAddMenuEntry(menuLabel(view, value), value);
     menuIds[6] = createSubmenu(COMMAND_VIEW_FIRST, COMMAND_VIEW_LAST);
     menuIds[5] = glutCreateMenu(onMenuPick);
     glutAddSubMenu("Show/Hide", menuIds[0]);
@@ -139,11 +142,17 @@ const char* menuLabel(const ViewState& s, int value) {
     case REPLAY_SLOWER:
         return "Slower (-)";
     case REPLAY_TRAIL:
-        return pick(s.showTrail, "Hide trail (t)", "Show trail (t)");
+        return pick(s.showTrail, "Hide trail (T)", "Show trail (T)");
     case REPLAY_NEXT_PAGE:
         return "Next page (PgDn)";
     case REPLAY_PREVIOUS_PAGE:
         return "Previous page (PgUp)";
+    case REPLAY_GO_TO_TIME:
+        return "Go to time... (t)";
+    case REPLAY_FIRST_PAGE:
+        return "First page (Home)";
+    case REPLAY_LAST_PAGE:
+        return "Last page (End)";
     default:
         return "";
     }

@@ -8,8 +8,11 @@
 
 #include <GL/freeglut.h>
 
+TimeEntry timeEntry;
+
 bool isReplayCommand(int value) {
-    return value >= REPLAY_START_STOP && value <= REPLAY_LAST;
+    return (value >= REPLAY_START_STOP && value <= REPLAY_LAST) ||
+           (value >= REPLAY_GO_TO_TIME && value <= REPLAY_LAST_PAGE);
 }
 
 int replayCommandForKey(unsigned char key) {
@@ -20,8 +23,10 @@ int replayCommandForKey(unsigned char key) {
         return REPLAY_FASTER;
     case '-':
         return REPLAY_SLOWER;
-    case 't':
+    case 'T':
         return REPLAY_TRAIL;
+    case 't':
+        return REPLAY_GO_TO_TIME;
     default:
         return 0;
     }
@@ -37,6 +42,10 @@ int replayCommandForSpecialKey(int key) {
         return REPLAY_NEXT_PAGE;
     case GLUT_KEY_PAGE_UP:
         return REPLAY_PREVIOUS_PAGE;
+    case GLUT_KEY_HOME:
+        return REPLAY_FIRST_PAGE;
+    case GLUT_KEY_END:
+        return REPLAY_LAST_PAGE;
     default:
         return 0;
     }
@@ -71,12 +80,11 @@ bool applyReplayEffect(ViewState& state, int command, int stepSamples, int rowCo
     }
 }
 
-// Reads the next or previous page of a long recording; the replay, if it
-// runs, starts again at the page's first sample.
-static void showNeighbourPage(int direction) {
-    const long long start = neighbourPageStart(recordingExtent, direction);
-    if (start == recordingExtent.firstSample) return;
-    if (readRecordingPage(recordingPath, start)) { // another page's rows
+// What another page of the same recording changes: what was found on the
+// old one, the pick and the range; the replay, if it runs, starts again at
+// the page's first sample.
+static void pageChanged(bool read) {
+    if (read) { // another page's rows
         listingPageRead();
         if (view.showEvents) refreshPageEvents();
         if (view.showNystagmus || view.showMainSequence) refreshPageNystagmus();
@@ -89,14 +97,43 @@ static void showNeighbourPage(int direction) {
     buildCurveList();
 }
 
+// Reads the page of a long recording that starts at start.
+static void showPage(long long start) {
+    if (start == recordingExtent.firstSample) return;
+    pageChanged(readRecordingPage(recordingPath, start));
+    traceEvent("page %lld", recordingExtent.firstSample);
+}
+
+// Shows the page that holds the time, with its sample picked.
+static void goToTime(double seconds) {
+    const long long before = recordingExtent.firstSample;
+    int row = -1;
+    const bool read = readPageAtTime(recordingPath, seconds, &row);
+    if (recordingExtent.firstSample != before) pageChanged(read);
+    traceEvent("page %lld", recordingExtent.firstSample);
+    if (read && row >= 0) pickRow(row);
+}
+
+void typeTime(unsigned char key) {
+    const TimeEntryStep step = typeIntoTimeEntry(timeEntry, key);
+    double seconds;
+    if (step == TimeEntryStep::Go && timeEntrySeconds(timeEntry, seconds)) goToTime(seconds);
+    if (step == TimeEntryStep::Cancel) traceEvent("time entry cancelled");
+}
+
 void applyReplayCommand(int command, int stepSamples) {
     // Without a replay, Left and Right move the picked sample.
     if ((command == REPLAY_BACK || command == REPLAY_FORWARD) &&
         movePick(command == REPLAY_BACK ? -stepSamples : stepSamples))
         return;
     if (command == REPLAY_NEXT_PAGE || command == REPLAY_PREVIOUS_PAGE)
-        showNeighbourPage(command == REPLAY_NEXT_PAGE ? 1 : -1);
-    else if (applyReplayEffect(view, command, stepSamples, recording.rowCount))
+        showPage(neighbourPageStart(recordingExtent, command == REPLAY_NEXT_PAGE ? 1 : -1));
+    else if (command == REPLAY_FIRST_PAGE || command == REPLAY_LAST_PAGE)
+        showPage(command == REPLAY_FIRST_PAGE ? 0 : lastPageStart(recordingExtent));
+    else if (command == REPLAY_GO_TO_TIME) {
+        startTimeEntry(timeEntry);
+        traceEvent("time entry");
+    } else if (applyReplayEffect(view, command, stepSamples, recording.rowCount))
         buildCurveList();
     buildMenus();
 }

@@ -18,7 +18,7 @@ void beginPageIndex(const char* path, const RecordingSelection& selection, int h
 }
 
 void notePageIndexLine(long long selected, long long offset, long long samples, long long lines,
-                       double time) {
+                       double time, double reached) {
     PageIndex& x = pageIndex;
     if (selected % x.step != 0 || selected / x.step != x.count) return;
     if (x.count == PAGE_INDEX_CAPACITY) {
@@ -29,7 +29,7 @@ void notePageIndexLine(long long selected, long long offset, long long samples, 
         x.step *= 2;
         if (selected % x.step != 0) return;
     }
-    x.entries[x.count++] = {offset, samples, lines, time};
+    x.entries[x.count++] = {offset, samples, lines, time, reached};
 }
 
 void finishPageIndex(const FileStamp& stamp, const RecordingExtent& extent, long long tailOffset,
@@ -64,10 +64,10 @@ const PageIndexEntry* pageIndexEntryBefore(long long sample, long long* selected
 }
 
 long long pageIndexSampleBeforeTime(double time) {
-    int low = 0, high = pageIndex.count; // the first entry at time or later, by halves
+    int low = 0, high = pageIndex.count; // the first entry to have reached it, by halves
     while (low < high) {
         const int middle = (low + high) / 2;
-        if (pageIndex.entries[middle].time < time)
+        if (pageIndex.entries[middle].reached < time)
             low = middle + 1;
         else
             high = middle;

@@ -36,10 +36,7 @@ bool readRecordingPage(const char* path, long long firstSample) {
     if (readable && firstSample > 0 && firstSample >= extent.selectedSamples) {
         // The file has become shorter: its last page instead (the first,
         // empty one when nothing is left).
-        selection.firstSample =
-            extent.selectedSamples > 0
-                ? (extent.selectedSamples - 1) / RECORDING_CAPACITY * RECORDING_CAPACITY
-                : 0;
+        selection.firstSample = lastPageStart(extent);
         readable = readPage(path, selection, extent);
     }
     if (!readable) {
@@ -90,6 +87,40 @@ long long neighbourPageStart(const RecordingExtent& extent, int direction) {
     if (start < 0) start = 0;
     if (start >= extent.selectedSamples) return extent.firstSample;
     return start;
+}
+
+long long lastPageStart(const RecordingExtent& extent) {
+    return extent.selectedSamples > 0
+               ? (extent.selectedSamples - 1) / RECORDING_CAPACITY * RECORDING_CAPACITY
+               : 0;
+}
+
+bool readPageAtTime(const char* path, double seconds, int* row) {
+    // Where Time only grows, the index's entry before that time is on the
+    // page that holds it or the one before; a clock that restarts may take
+    // a few pages more.
+    const bool indexed = pageIndexFits(path, recordingSelection, pageIndex.headerLine);
+    long long sample = indexed ? pageIndexSampleBeforeTime(seconds) : 0;
+    long long page = sample / RECORDING_CAPACITY * RECORDING_CAPACITY;
+    for (;;) {
+        if (page != recordingExtent.firstSample || recording.rowCount == 0)
+            if (!readRecordingPage(path, page)) return false;
+        const int first = sample > recordingExtent.firstSample
+                              ? static_cast<int>(sample - recordingExtent.firstSample)
+                              : 0;
+        for (int i = first; i < recording.rowCount; i++)
+            if (recording.times[i] >= seconds) {
+                *row = i;
+                return true;
+            }
+        const long long next = recordingExtent.firstSample + RECORDING_CAPACITY;
+        if (next >= recordingExtent.selectedSamples || recording.rowCount == 0) {
+            *row = recording.rowCount - 1; // later than the last sample
+            return true;
+        }
+        page = next;
+        sample = next;
+    }
 }
 
 bool describeRecordingPage(char* out, size_t capacity, const RecordingExtent& extent,

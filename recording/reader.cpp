@@ -467,8 +467,9 @@ bool readRows(FILE* file, const HeaderChoice& header, RecordingTable& table,
         const bool whole = ended(piece);
         putBack(piece);
         if (captured) break; // all that was wanted
+        if (chosen && (n.selected == 0 || time > n.reached)) n.reached = time;
         if (plan.indexing && chosen)
-            notePageIndexLine(n.selected, offset, n.samples, lineNumber - 1, time);
+            notePageIndexLine(n.selected, offset, n.samples, lineNumber - 1, time, n.reached);
         const float kept = static_cast<float>(time);
         if (n.samples++ == 0) n.fileFirst = kept;
         n.fileLast = kept;

@@ -196,6 +196,7 @@ struct PageIndexEntry {
     long long samples; // samples (lines after the header) before it
     long long lines;   // lines of the file before it
     double time;       // its Time as written
+    double reached;    // the latest Time of the selected samples up to it
 };
 // What a read has counted up to some line: the counts a read from there
 // goes on with.
@@ -203,6 +204,7 @@ struct ReadCounts {
     int rowCount;
     long long selected, samples;
     float firstTime, lastTime, fileFirst, fileLast;
+    double reached; // the latest Time of the selected samples so far
     int columns;
     bool dataTabs; // the first line after the header has a tab
 };
@@ -225,7 +227,7 @@ extern PageIndex pageIndex;
 void beginPageIndex(const char* path, const RecordingSelection& selection, int headerLine);
 // Notes a selected sample's line where its number is a multiple of the step.
 void notePageIndexLine(long long selected, long long offset, long long samples, long long lines,
-                       double time);
+                       double time, double reached);
 // Ends the index: the file's stamp, what the read found, and where it
 // reads on from.
 void finishPageIndex(const FileStamp& stamp, const RecordingExtent& extent, long long tailOffset,
@@ -235,9 +237,9 @@ void forgetPageIndex();
 bool pageIndexFits(const char* path, const RecordingSelection& selection, int headerLine);
 // The last entry at or before the selected sample (its number in *selected).
 const PageIndexEntry* pageIndexEntryBefore(long long sample, long long* selected);
-// The selected sample number of the first entry whose Time is at least
-// time, less one step (0 when none): reading on from there meets the first
-// sample at that time where Time only grows.
+// The selected sample of the entry before the first whose selected samples
+// have reached time (0 when none): reading on from there meets the first
+// sample at that time or later, even where the clock restarts.
 long long pageIndexSampleBeforeTime(double time);
 
 // "Could not read <name> again; the page shown stays" after a failed page
@@ -247,6 +249,14 @@ extern char recordingPageNotice[400];
 // Where the next (direction 1) or previous (-1) page starts; the current
 // start when there is none in that direction.
 long long neighbourPageStart(const RecordingExtent& extent, int direction);
+// Where the last page starts: pages start at multiples of the table's size.
+long long lastPageStart(const RecordingExtent& extent);
+// Reads the page that holds the first selected sample whose Time is at
+// least seconds (the first sample for an earlier time, the last for a
+// later one), from the page index's nearest entry on; row receives that
+// sample's row of the page. False, with everything as it was, when the
+// file cannot be read.
+bool readPageAtTime(const char* path, double seconds, int* row);
 
 // "samples 1-50000 of 183000 (0.000-99.998 s of 365.998 s)  PgDn/PgUp:
 // next/previous" when the table holds only part of the selected samples;

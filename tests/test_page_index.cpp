@@ -15,7 +15,8 @@ namespace {
 
 RecordingTable whole;
 
-std::string writeText(const std::string& name, const std::string& content, const char* mode = "wb") {
+std::string writeText(const std::string& name, const std::string& content,
+                      const char* mode = "wb") {
     const std::string path = ::testing::TempDir() + "quelvist_index_" + name;
     FILE* f = fopen(path.c_str(), mode);
     fwrite(content.data(), 1, content.size(), f);
@@ -31,19 +32,21 @@ std::string rows(int from, int to) {
     for (int i = from; i < to; i++) {
         char line[200];
         const double time = i < 90000 ? i * 0.002 : (i - 90000) * 0.002;
-        snprintf(line, sizeof line, "%.3f\t%d\t1\t%.3f\t%.3f\t\t0\t1\t0\t0\t%.3f\t-1,5\t0,25\t0\t1%s",
-                 time, i, std::sin(i * 0.01), std::cos(i * 0.013), std::sin(i * 0.02),
+        snprintf(line, sizeof line,
+                 "%.3f\t%d\t1\t%.3f\t%.3f\t\t0\t1\t0\t0\t%.3f\t-1,5\t0,25\t0\t1%s", time, i,
+                 std::sin(i * 0.01), std::cos(i * 0.013), std::sin(i * 0.02),
                  i % 7 == 0 ? "\r\n" : "\n");
         for (char* c = line; *c; c++)
             if (*c == '.') *c = ',';
         text += line;
-        if (i % 9973 == 0) text += "\n";                         // a blank line: a sample
+        if (i % 9973 == 0) text += "\n"; // a blank line: a sample
         if (i % 31337 == 0) text += "1,0\t" + std::string(900, '7') + "\n"; // two pieces
     }
     return text;
 }
 
-const std::string preamble = "Export\nSubject:\tP1\nTime\tn\tx\tLH\tLV\tLT\tc6\tLS\tc8\tc9\tRH\tRV\tRT\tc13\tRS\n";
+const std::string preamble =
+    "Export\nSubject:\tP1\nTime\tn\tx\tLH\tLV\tLT\tc6\tLS\tc8\tc9\tRH\tRV\tRT\tc13\tRS\n";
 
 // What reading the file whole from the first line gives for a page.
 void readWhole(const char* path, const RecordingSelection& selection, RecordingExtent& extent) {
@@ -131,8 +134,9 @@ TEST(PageIndex, FileThatGrowsOrIsWrittenAnew) {
         readWhole(path.c_str(), selection, extent);
         expectSameTables(recording, whole, ("after growing, page " + std::to_string(page)).c_str());
         EXPECT_EQ(0, memcmp(&extent, &grown, sizeof extent));
-        if (page == 100000) // the index is whole again: read on from there
+        if (page == 100000) { // the index is whole again: read on from there
             ASSERT_TRUE(readRecordingPage(path.c_str(), 0));
+        }
     }
 
     // Written anew: other values, the same length, then longer.
@@ -159,13 +163,14 @@ TEST(PageIndex, FullIndexKeepsEveryOtherEntry) {
     beginPageIndex("x", WHOLE_RECORDING, 0);
     const long long notes = 5LL * PAGE_INDEX_CAPACITY / 2;
     for (long long k = 0; k < notes; k++)
-        notePageIndexLine(k * PAGE_INDEX_FIRST_STEP, k * 100, k, k + 3, k * 0.5);
+        notePageIndexLine(k * PAGE_INDEX_FIRST_STEP, k * 100, k, k + 3, k * 0.5, k * 0.5);
     EXPECT_EQ(4 * PAGE_INDEX_FIRST_STEP, pageIndex.step);
     ASSERT_GT(pageIndex.count, PAGE_INDEX_CAPACITY / 2);
     for (int k = 0; k < pageIndex.count; k++)
         ASSERT_EQ(k * 4 * 100, pageIndex.entries[k].offset) << k;
     long long selected = -1;
-    const PageIndexEntry* entry = pageIndexEntryBefore(4 * PAGE_INDEX_FIRST_STEP * 10 + 3, &selected);
+    const PageIndexEntry* entry =
+        pageIndexEntryBefore(4 * PAGE_INDEX_FIRST_STEP * 10 + 3, &selected);
     ASSERT_NE(nullptr, entry);
     EXPECT_EQ(4 * PAGE_INDEX_FIRST_STEP * 10, selected);
     EXPECT_EQ(40 * 100, entry->offset);

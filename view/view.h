@@ -50,8 +50,8 @@ struct ViewState {
     // to the right and vertical up, positive torsion then points toward
     // the viewer, which no turn of the plot alone can give.
     uint8_t mirrorTorsion;
-    uint8_t showLegend; // the key to the colours without the scale (--legend)
-    uint8_t hideLegend; // --hide legend: not even with the scale or in a figure
+    uint8_t showLegend;       // the key to the colours without the scale (--legend)
+    uint8_t hideLegend;       // --hide legend: not even with the scale or in a figure
     uint8_t showNystagmus;    // quick phases marked, the slow-phase velocity strip (key n)
     uint8_t showMainSequence; // the main-sequence panel (key m)
 };
@@ -269,3 +269,18 @@ void plotViewport(int viewport[4]);
 // The projection's aspect: width over height, with a height of 0 taken as 1
 // so a minimised window keeps a usable projection.
 double viewAspect(int width, int height);
+
+// "Go to time": seconds typed into the window's own status line. Digits, a
+// comma or point and Backspace edit it; Return goes there (when the text
+// reads as a number), ESC gives up.
+constexpr int TIME_ENTRY_CAPACITY = 24;
+struct TimeEntry {
+    bool active;
+    char text[TIME_ENTRY_CAPACITY];
+};
+enum class TimeEntryStep { Typed, Ignored, Go, Cancel };
+void startTimeEntry(TimeEntry& entry);
+TimeEntryStep typeIntoTimeEntry(TimeEntry& entry, unsigned char key);
+// The seconds typed (a comma as a decimal point); false when the text holds
+// no number.
+bool timeEntrySeconds(const TimeEntry& entry, double& seconds);

@@ -43,6 +43,40 @@ check(near(words, "100001-120000 of 120000") and v.trace.latest_samples() == 200
 v.key("Page_Up")
 check(v.trace.latest_samples() == 50000, "Page Up goes back a page")
 
+# Home and End show the first and the last page. t asks for a time in the
+# status line and shows the page that holds it, its sample picked: at 500 Hz
+# sample n (from 1) is at (n - 1) / 500 s, so 201,5 s is sample 100751; a
+# time past the end picks the last sample; ESC gives up without quitting.
+mark = v.trace.mark()
+v.key("End")
+check(v.trace.wait("page 100000", mark) is not None and v.trace.latest_samples() == 20000,
+      "End shows the last page")
+mark = v.trace.mark()
+v.key("Home")
+check(v.trace.wait("page 0", mark) is not None and v.trace.latest_samples() == 50000,
+      "Home shows the first page")
+v.key("t", "2", "0", "1", "comma", "5")
+words = bottom_text("22-go-to-time", "201")
+check(near(words, "Go to time") and re.search(r"201\D?5", words) is not None,
+      f"t asks for the time in the status line ({words!r})")
+mark = v.trace.mark()
+v.key("Return")
+picked = v.trace.wait("pick", mark)
+check(v.trace.find("page 100000", mark) is not None and picked is not None
+      and v.trace.lines[picked] == "pick 100751",
+      f"Return shows the page that holds 201.5 s with its sample picked "
+      f"({v.trace.lines[picked] if picked is not None else None})")
+mark = v.trace.mark()
+v.key("t", "9", "Escape")
+check(v.trace.wait("time entry cancelled", mark) is not None and v.proc.poll() is None,
+      "ESC gives up typing the time and leaves the viewer open")
+mark = v.trace.mark()
+v.key("t", "9", "9", "9", "9", "Return")
+picked = v.trace.wait("pick", mark)
+check(picked is not None and v.trace.lines[picked] == "pick 120000",
+      f"a time past the end picks the last sample ({v.trace.lines[picked] if picked else None})")
+v.key("Home", "Page_Down")
+
 # The replay on the second page: fast forward, pause, step, slow down.
 mark = v.trace.mark()
 v.key("a", *["plus"] * 8)
@@ -89,18 +123,18 @@ for attempt in range(5):
     paused += 1
 check(readout_names(words, number),
       f"the readout names the time, the sample, the count and the measured pace ({words!r})")
-v.key("t")
+v.key("shift+t")
 trail = v.trace.latest_samples()
 check(995 <= trail <= 1001, f"the trail shows the last 2 seconds: {trail} samples at 500 Hz")
-v.key("t", "space")
+v.key("shift+t", "space")
 check(v.trace.wait_frame(lambda n: n > paused, v.trace.mark()) is not None,
       "Space resumes the replay")
 
 wx, wy = g["X"], g["Y"]
-words = v.read_submenu(4, "24-menu-replay", f"220x240+{wx + 252}+{wy + 160}", "Previous page")
+words = v.read_submenu(4, "24-menu-replay", f"220x340+{wx + 252}+{wy + 140}", "Last page")
 for label in ("Stop build-up (a)", "Pause (Space)", "Step back (Left)", "Step forward (Right)",
-              "Faster (+)", "Slower (-)", "Show trail (t)", "Next page (PgDn)",
-              "Previous page (PgUp)"):
+              "Faster (+)", "Slower (-)", "Show trail (T)", "Next page (PgDn)",
+              "Previous page (PgUp)", "Go to time... (t)", "First page (Home)", "Last page (End)"):
     check(label in words, f"the Replay menu offers {label!r}")
 v.pick()  # the first entry: stop the build-up
 check(v.trace.latest_samples() == 50000, "Stop build-up (a) shows the whole page again")

@@ -275,10 +275,10 @@ if dialog:
             v.trace.wait_frame(lambda n: n > 1200, v.trace.mark())
             v.key("space")
             paused = v.trace.latest_samples()
-            v.key("Right", "Right", "t")
+            v.key("Right", "Right", "shift+t")
             trail = v.trace.latest_samples()
             check(995 <= trail <= 1001, f"paused, stepped, the trail shows 2 seconds ({trail})")
-            v.key("t")
+            v.key("shift+t")
             check(v.trace.latest_samples() == paused + 2,
                   f"Space pauses, Right steps ({paused} + 2)")
             v.key("r")
