@@ -577,3 +577,44 @@ TEST(LightFrames, OnlyWhileTheViewMovesOnASlowRenderer) {
     EXPECT_EQ(nextLightFrameStride(1, 1.0), 4);
     EXPECT_EQ(nextLightFrameStride(32, 0.1), 64);
 }
+
+// Typing a time: digits, one comma or point, a leading minus and Backspace
+// edit the text; Return goes only where it reads as a number; ESC gives up.
+TEST(TimeEntry, KeysEditGoAndCancel) {
+    struct Case {
+        const char* keys;
+        TimeEntryStep last;
+        const char* text;
+        double seconds; // NaN: no number
+    };
+    const Case cases[] = {
+        {"201,5\r", TimeEntryStep::Go, "201,5", 201.5},
+        {"12.25\r", TimeEntryStep::Go, "12.25", 12.25},
+        {"1,2,3.4", TimeEntryStep::Typed, "1,234", 1.234}, // one decimal point only
+        {"-3\r", TimeEntryStep::Go, "-3", -3},
+        {"3-", TimeEntryStep::Ignored, "3", 3},
+        {"ab7", TimeEntryStep::Typed, "7", 7},
+        {"45\b", TimeEntryStep::Typed, "4", 4},
+        {"\b", TimeEntryStep::Ignored, "", NAN},
+        {",\r", TimeEntryStep::Ignored, ",", NAN}, // Return without a number stays
+        {"9\x1b", TimeEntryStep::Cancel, "9", 9},
+        {"12345678901234567890123456789", TimeEntryStep::Ignored, "12345678901234567890123", 0},
+    };
+    for (const Case& c : cases) {
+        TimeEntry entry;
+        startTimeEntry(entry);
+        TimeEntryStep step = TimeEntryStep::Ignored;
+        for (const char* k = c.keys; *k; k++)
+            step = typeIntoTimeEntry(entry, static_cast<unsigned char>(*k));
+        EXPECT_EQ(c.last, step) << c.keys;
+        EXPECT_STREQ(c.text, entry.text) << c.keys;
+        EXPECT_EQ(step == TimeEntryStep::Typed || step == TimeEntryStep::Ignored, entry.active)
+            << c.keys;
+        double seconds = 0;
+        const bool number = timeEntrySeconds(entry, seconds);
+        EXPECT_EQ(!std::isnan(c.seconds), number) << c.keys;
+        if (number && c.seconds != 0) {
+            EXPECT_DOUBLE_EQ(c.seconds, seconds) << c.keys;
+        }
+    }
+}
