@@ -149,6 +149,10 @@ constexpr AxisSigns FILE_SIGNS = {1, 1, 1};
 // position h, v, t in degrees.
 void rotationVectorOf(double h, double v, double t, AngleConvention convention,
                       const AxisSigns& signs, double r[3]);
+// The same position's vectors under both conventions at once (the half
+// angles' tangents are shared): [0] the convention given, [1] the other.
+void rotationVectorsBoth(double h, double v, double t, AngleConvention convention,
+                         const AxisSigns& signs, double r[2][3]);
 // The rotation in degrees along r's axis, in the viewer's axes:
 // (horizontal right, torsion, vertical up).
 void rotationVectorDegrees(const double r[3], double out[3]);
@@ -255,6 +259,9 @@ int detectEyeEvents(const RecordingTable& table, int first, int end,
 // Kliegl's threshold, by the median and by the mean, would be 0.
 enum class SaccadeTrouble : uint8_t { None, FlatHorizontal, FlatVertical };
 extern SaccadeTrouble saccadeTrouble[2];
+// The sampling rate the latest detectEyeEvents decided by (0 when Time
+// never advanced): a caller that needs it too need not take the median again.
+extern double eventsSampleRate;
 // "its vertical velocity never varies (the saccade threshold would be 0)".
 const char* describeSaccadeTrouble(SaccadeTrouble trouble);
 
@@ -299,6 +306,12 @@ void addFixationVectors(const RecordingTable& table, int first, int end, int eye
                         const bool* fixation, const KinematicsSettings& settings, int pass,
                         PlaneSums sums[2], ListingPlane planes[2]);
 ListingPlane planeOfFixations(const PlaneSums& sums, const AxisSigns& signs);
+// The residuals of fixation positions kept as (h, v, t) triples, count of
+// them, under the settings' convention and the other: the second pass of
+// addFixationVectors over positions kept from the first instead of the
+// table.
+void addFixationResiduals(const float* positions, long long count,
+                          const KinematicsSettings& settings, ListingPlane planes[2]);
 
 // Each eye's Listing's plane over the fixation samples of rows first ..
 // end-1 (outside the saccades found as saccades asks): planes[eye][0]
@@ -379,9 +392,11 @@ struct SlowPhase {
     double start, end;    // their first and last Time
     double spv[3];        // degrees per second; NaN where a component has too few samples
 };
-// What the quick-phase rule used of an eye: whether its torsion took part.
+// What the quick-phase rule used of an eye: whether its torsion took part;
+// and the rate it decided by, which findSlowPhases then takes as it is.
 struct QuickPhaseRule {
     bool torsionUsed[2];
+    double rate;
 };
 
 // Both eyes' quick phases over rows first .. end-1 in order of onset;
@@ -390,7 +405,8 @@ int findQuickPhases(const RecordingTable& table, int first, int end, double lamb
                     int capacity, QuickPhaseRule* rule = nullptr);
 // The slow phases between those quick phases, in order; at most capacity.
 int findSlowPhases(const RecordingTable& table, int first, int end, const QuickPhase* quick,
-                   int quickCount, SlowPhase* out, int capacity);
+                   int quickCount, SlowPhase* out, int capacity,
+                   const QuickPhaseRule* rule = nullptr);
 
 // The time rows first .. end-1 cover: each row lasts until the next where
 // Time increases, the last of a stretch one interval (1 / rate); rows

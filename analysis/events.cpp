@@ -5,6 +5,7 @@
 #include <cmath>
 
 SaccadeTrouble saccadeTrouble[2];
+double eventsSampleRate;
 SaccadeSettings saccadeSettings = DEFAULT_SACCADE_SETTINGS;
 
 namespace {
@@ -192,6 +193,7 @@ int detectEyeEvents(const RecordingTable& t, int first, int end, const SaccadeSe
     int count = 0;
     saccadeTrouble[0] = saccadeTrouble[1] = SaccadeTrouble::None;
     const double rate = medianSampleRate(t, first, end);
+    eventsSampleRate = rate > 0 ? rate : 0;
     if (rate <= 0) return 0;
     // Both rules in samples: a run of k samples lasts k / rate, a gap of g
     // samples between runs (g + 1) / rate.

@@ -13,14 +13,22 @@ constexpr double DEGREE = 3.14159265358979323846 / 180;
 
 } // namespace
 
-void rotationVectorOf(double h, double v, double t, AngleConvention convention,
-                      const AxisSigns& signs, double r[3]) {
-    // x forward, y left, z up: horizontal right is a turn about -z, vertical
-    // up about -y, torsion clockwise as the subject sees it about +x.
+namespace {
+
+// x forward, y left, z up: horizontal right is a turn about -z, vertical up
+// about -y, torsion clockwise as the subject sees it about +x. The tangents
+// of the half angles, a (horizontal), b (vertical), c (torsion).
+void halfAngleTangents(double h, double v, double t, const AxisSigns& signs, double& a, double& b,
+                       double& c) {
     const double theta = -signs.h * h * DEGREE, phi = -signs.v * v * DEGREE,
                  psi = signs.t * t * DEGREE;
-    const double a = std::tan(theta / 2), b = std::tan(phi / 2), c = std::tan(psi / 2);
-    // Haslwanter 1995, eqs. 23 (Fick) and 24 (Helmholtz).
+    a = std::tan(theta / 2);
+    b = std::tan(phi / 2);
+    c = std::tan(psi / 2);
+}
+
+// Haslwanter 1995, eqs. 23 (Fick) and 24 (Helmholtz).
+void vectorFromTangents(double a, double b, double c, AngleConvention convention, double r[3]) {
     if (convention == AngleConvention::Fick) {
         const double d = 1 + a * b * c;
         r[0] = (c - a * b) / d;
@@ -32,6 +40,28 @@ void rotationVectorOf(double h, double v, double t, AngleConvention convention,
         r[1] = (b + a * c) / d;
         r[2] = (a - b * c) / d;
     }
+}
+
+AngleConvention otherConvention(AngleConvention convention) {
+    return convention == AngleConvention::Fick ? AngleConvention::Helmholtz
+                                               : AngleConvention::Fick;
+}
+
+} // namespace
+
+void rotationVectorOf(double h, double v, double t, AngleConvention convention,
+                      const AxisSigns& signs, double r[3]) {
+    double a, b, c;
+    halfAngleTangents(h, v, t, signs, a, b, c);
+    vectorFromTangents(a, b, c, convention, r);
+}
+
+void rotationVectorsBoth(double h, double v, double t, AngleConvention convention,
+                         const AxisSigns& signs, double r[2][3]) {
+    double a, b, c;
+    halfAngleTangents(h, v, t, signs, a, b, c);
+    vectorFromTangents(a, b, c, convention, r[0]);
+    vectorFromTangents(a, b, c, otherConvention(convention), r[1]);
 }
 
 void rotationVectorDegrees(const double r[3], double out[3]) {
@@ -136,9 +166,6 @@ ListingPlane listingPlanes[2][2];
 void addFixationVectors(const RecordingTable& t, int first, int end, int eye, const bool* fixation,
                         const KinematicsSettings& settings, int pass, PlaneSums sums[2],
                         ListingPlane planes[2]) {
-    const AngleConvention other = settings.convention == AngleConvention::Fick
-                                      ? AngleConvention::Helmholtz
-                                      : AngleConvention::Fick;
     const int column = eye ? 10 : 3;
     for (int i = first; i < end; i++) {
         if (!fixation[i]) continue;
@@ -150,15 +177,25 @@ void addFixationVectors(const RecordingTable& t, int first, int end, int eye, co
                 sums[which].torsionNonZero += measured && c[2] != 0;
             }
         if (!measured) continue;
-        for (int which = 0; which < 2; which++) {
-            double r[3];
-            rotationVectorOf(c[0], c[1], c[2], which ? other : settings.convention, settings.signs,
-                             r);
+        double r[2][3];
+        rotationVectorsBoth(c[0], c[1], c[2], settings.convention, settings.signs, r);
+        for (int which = 0; which < 2; which++)
             if (pass == 0)
-                addToPlaneSums(sums[which], r);
+                addToPlaneSums(sums[which], r[which]);
             else if (planes[which].valid)
-                addResidual(planes[which], r);
-        }
+                addResidual(planes[which], r[which]);
+    }
+}
+
+void addFixationResiduals(const float* positions, long long count,
+                          const KinematicsSettings& settings, ListingPlane planes[2]) {
+    if (!planes[0].valid && !planes[1].valid) return;
+    for (long long i = 0; i < count; i++) {
+        const float* c = positions + 3 * i;
+        double r[2][3];
+        rotationVectorsBoth(c[0], c[1], c[2], settings.convention, settings.signs, r);
+        for (int which = 0; which < 2; which++)
+            if (planes[which].valid) addResidual(planes[which], r[which]);
     }
 }
 

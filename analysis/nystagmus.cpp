@@ -179,6 +179,7 @@ bool overlaps(const QuickPhase& a, const QuickPhase& b) {
 int findQuickPhases(const RecordingTable& t, int first, int end, double lambda, QuickPhase* out,
                     int capacity, QuickPhaseRule* rule) {
     const double rate = medianSampleRate(t, first, end);
+    if (rule) rule->rate = rate;
     if (!(rate > 0) || end - first < 5) return 0;
     int counts[2];
     for (int eye = 0; eye < 2; eye++) {
@@ -209,8 +210,8 @@ int findQuickPhases(const RecordingTable& t, int first, int end, double lambda, 
 }
 
 int findSlowPhases(const RecordingTable& t, int first, int end, const QuickPhase* quick,
-                   int quickCount, SlowPhase* out, int capacity) {
-    const double rate = medianSampleRate(t, first, end);
+                   int quickCount, SlowPhase* out, int capacity, const QuickPhaseRule* rule) {
+    const double rate = rule ? rule->rate : medianSampleRate(t, first, end);
     if (!(rate > 0)) return 0;
     int count = 0;
     for (int eye = 0; eye < 2; eye++) {
@@ -379,11 +380,12 @@ PageNystagmus pageNystagmus;
 
 void analysePageNystagmus(const RecordingTable& t, int first, int end, double lambda,
                           const EyeEvent* events, int count, PageNystagmus& p) {
-    QuickPhaseRule rule = {{false, false}};
+    QuickPhaseRule rule = {{false, false}, 0};
     p.quickCount =
         findQuickPhases(t, first, end, lambda, p.quick, RECORDING_CAPACITY / 2 + 2, &rule);
     p.slowCount =
-        findSlowPhases(t, first, end, p.quick, p.quickCount, p.slow, RECORDING_CAPACITY / 2 + 2);
+        findSlowPhases(t, first, end, p.quick, p.quickCount, p.slow, RECORDING_CAPACITY / 2 + 2,
+                       &rule);
     static double amplitude[MOST_EVENTS], peak[MOST_EVENTS];
     for (int eye = 0; eye < 2; eye++) {
         p.summary[eye] = summariseNystagmus(t, first, end, eye, p.quick, p.quickCount, p.slow,

@@ -77,9 +77,12 @@ constexpr int PAGE_END_ROWS = 3;
 // after it must still fall to the next page.
 constexpr int SLOW_PHASE_SLACK_ROWS = 2;
 
-// Where each page's own rows ended in the first pass, so that the second
-// reads the same pages.
-std::vector<int> pageOwnEnds;
+// Each eye's fixation positions (horizontal, vertical, torsion) whose
+// torsion was measured, kept from the one pass over the pages: the plane's
+// thickness needs every sample's residual from the plane of all of them,
+// which is known only at the end. 12 bytes a sample, where reading the file
+// again would cost the time of reading it.
+std::vector<float> keptFixations[2];
 
 // A blink or loss longer than a page, carried from page to page until it
 // ends, its rows counted from the file's first sample.
@@ -190,69 +193,63 @@ void holdOrWriteEvents(FILE* out, const EyeEvent* events, int count, bool last) 
     heldCount = 0;
 }
 
-// One pass over every page: pass 0 counts, finds events and sums the
-// planes; pass 1 adds each fixation sample's residual for the thickness.
-bool passOverPages(const StartOptions& o, int pass, FILE* events) {
+// One pass over every page: counts, events, the planes' sums, and the
+// fixation positions kept for the residuals.
+bool passOverPages(const StartOptions& o, FILE* events) {
     long long start = 0;
     carried[0].open = carried[1].open = false;
-    for (size_t page = 0;; page++) {
+    for (;;) {
         if (!readRecordingPage(recordingPath, start)) return false;
         const int rows = recording.rowCount;
         const bool last = recordingExtent.firstSample + rows >= recordingExtent.selectedSamples;
         const int ownFirst = start == 0 ? 0 : PAGE_OVERLAP / 2;
         const int found = detectEyeEvents(recording, 0, rows, o.saccades, pageEvents, MOST_EVENTS);
         int ownEnd = last ? rows : ownRowsEnd(pageEvents, found, rows, ownFirst);
-        if (pass == 0) {
-            // Quick phases move the hand-over whether or not they are asked
-            // for, so that the pages, and with them the events, are the same
-            // for every set of outputs.
-            findPageNystagmus(recording, o.nystagmusLambda);
-            if (!last) ownEnd = std::min(ownEnd, nystagmusHandOver(rows, ownFirst + PAGE_OVERLAP));
-            pageOwnEnds.push_back(ownEnd);
-        } else if (page < pageOwnEnds.size()) {
-            ownEnd = pageOwnEnds[page];
-        }
-        if (pass == 0) {
-            pagesRead++;
-            const double rate = medianSampleRate(recording, 0, rows);
-            if (rate > 0 && (lowestRate == 0 || rate < lowestRate)) lowestRate = rate;
-            if (rate > highestRate) highestRate = rate;
-            for (int eye = 0; eye < 2; eye++)
-                if (saccadeTrouble[eye] != SaccadeTrouble::None) {
-                    flatPages[eye]++;
-                    flatTrouble[eye] = saccadeTrouble[eye];
-                }
-        }
+        // Quick phases move the hand-over whether or not they are asked for,
+        // so that the pages, and with them the events, are the same for
+        // every set of outputs.
+        findPageNystagmus(recording, o.nystagmusLambda);
+        if (!last) ownEnd = std::min(ownEnd, nystagmusHandOver(rows, ownFirst + PAGE_OVERLAP));
+        pagesRead++;
+        const double rate = eventsSampleRate;
+        if (rate > 0 && (lowestRate == 0 || rate < lowestRate)) lowestRate = rate;
+        if (rate > highestRate) highestRate = rate;
+        for (int eye = 0; eye < 2; eye++)
+            if (saccadeTrouble[eye] != SaccadeTrouble::None) {
+                flatPages[eye]++;
+                flatTrouble[eye] = saccadeTrouble[eye];
+            }
         for (int eye = 0; eye < 2; eye++) {
             EyeTotals& t = totals[eye];
             const int column = eye ? 10 : 3;
             // Every event found marks its rows, the neighbours' own included.
             markFixationRows(recording, 0, rows, pageEvents, found, eye, fixation);
-            if (pass == 0)
-                for (int i = ownFirst; i < ownEnd; i++) {
-                    t.samples++;
-                    t.missing += eyeSampleMissing(recording, i, column);
+            for (int i = ownFirst; i < ownEnd; i++) {
+                t.samples++;
+                t.missing += eyeSampleMissing(recording, i, column);
+                if (fixation[i] && !eyeTorsionMissing(recording, i, column)) {
+                    const float* c = recording.rows[i].col + column;
+                    keptFixations[eye].insert(keptFixations[eye].end(), c, c + 3);
                 }
+            }
             addFixationVectors(recording, ownFirst, ownEnd, eye, fixation, {o.convention, o.signs},
-                               pass, t.sums, t.planes);
+                               0, t.sums, t.planes);
         }
         const int count = ownEvents(pageEvents, found, rows, ownFirst, ownEnd, last,
                                     recordingExtent.firstSample, ownedEvents);
-        if (pass == 0) {
-            addPageNystagmus(recording, ownFirst, ownEnd,
-                             start == 0 ? 0 : ownFirst - SLOW_PHASE_SLACK_ROWS,
-                             last ? rows : ownEnd - SLOW_PHASE_SLACK_ROWS, ownedEvents, count,
-                             events && phaseRows);
-            for (int e = 0; e < count; e++) {
-                EyeTotals& t = totals[ownedEvents[e].eye];
-                t.saccades += ownedEvents[e].kind == EventKind::Saccade;
-                t.blinks += ownedEvents[e].kind == EventKind::Blink;
-            }
-            if (events)
-                holdOrWriteEvents(
-                    events, mergedEvents,
-                    mergeBinocularEvents(ownedEvents, count, mergedEvents, MOST_EVENTS), last);
+        addPageNystagmus(recording, ownFirst, ownEnd,
+                         start == 0 ? 0 : ownFirst - SLOW_PHASE_SLACK_ROWS,
+                         last ? rows : ownEnd - SLOW_PHASE_SLACK_ROWS, ownedEvents, count,
+                         events && phaseRows);
+        for (int e = 0; e < count; e++) {
+            EyeTotals& t = totals[ownedEvents[e].eye];
+            t.saccades += ownedEvents[e].kind == EventKind::Saccade;
+            t.blinks += ownedEvents[e].kind == EventKind::Blink;
         }
+        if (events)
+            holdOrWriteEvents(events, mergedEvents,
+                              mergeBinocularEvents(ownedEvents, count, mergedEvents, MOST_EVENTS),
+                              last);
         if (last) return true;
         start = recordingExtent.firstSample + ownEnd - PAGE_OVERLAP / 2;
     }
@@ -381,11 +378,15 @@ int runReport(const StartOptions& o) {
             fputs(EVENTS_HEADER, events);
         }
     }
-    bool read = passOverPages(o, 0, events);
-    for (EyeTotals& t : totals)
+    bool read = passOverPages(o, events);
+    for (int eye = 0; eye < 2; eye++) {
+        EyeTotals& t = totals[eye];
         for (int which = 0; which < 2; which++)
             t.planes[which] = planeOfFixations(t.sums[which], o.signs);
-    read = read && passOverPages(o, 1, nullptr);
+        addFixationResiduals(keptFixations[eye].data(),
+                             static_cast<long long>(keptFixations[eye].size() / 3),
+                             {o.convention, o.signs}, t.planes);
+    }
     char trouble[400];
     if (read &&
         describeRecordingTrouble(trouble, sizeof trouble, recordingExtent, recordingSelection)) {

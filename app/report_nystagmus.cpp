@@ -18,6 +18,7 @@ QuickPhase pageQuick[RECORDING_CAPACITY];
 SlowPhase pageSlow[RECORDING_CAPACITY];
 int quickCount, slowCount;
 bool torsionUsedOnPage[2];
+double pageRate; // samples per second, as the quick phases were found
 
 // The time the pages' own rows cover, for the quick phases per second.
 double ownSeconds;
@@ -107,13 +108,14 @@ const char* const NYSTAGMUS_REPORT_COLUMNS = "\tquick_phases\tquick_phases_per_s
 const char* const NYSTAGMUS_EVENTS_COLUMNS = "\tspv_horizontal\tspv_vertical\tspv_torsion";
 
 void findPageNystagmus(const RecordingTable& page, double lambda) {
-    QuickPhaseRule rule;
+    QuickPhaseRule rule = {{false, false}, 0};
     quickCount =
         findQuickPhases(page, 0, page.rowCount, lambda, pageQuick, RECORDING_CAPACITY, &rule);
-    slowCount =
-        findSlowPhases(page, 0, page.rowCount, pageQuick, quickCount, pageSlow, RECORDING_CAPACITY);
+    slowCount = findSlowPhases(page, 0, page.rowCount, pageQuick, quickCount, pageSlow,
+                               RECORDING_CAPACITY, &rule);
     for (int eye = 0; eye < 2; eye++)
         torsionUsedOnPage[eye] = rule.torsionUsed[eye];
+    pageRate = rule.rate;
 }
 
 int nystagmusHandOver(int rows, int fewest) {
@@ -132,7 +134,7 @@ void addPageNystagmus(const RecordingTable& page, int ownFirst, int ownEnd, int 
                       int slowEnd, const EyeEvent* owned, int ownedCount, bool holdRows) {
     for (int eye = 0; eye < 2; eye++)
         eyes[eye].torsionUsed = eyes[eye].torsionUsed || torsionUsedOnPage[eye];
-    const double rate = medianSampleRate(page, 0, page.rowCount);
+    const double rate = pageRate;
     if (rate > 0) ownSeconds += coveredSeconds(page, ownFirst, ownEnd, rate);
     for (int k = 0; k < quickCount; k++)
         if (pageQuick[k].firstRow >= ownFirst && pageQuick[k].firstRow < ownEnd) {
