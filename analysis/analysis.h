@@ -347,11 +347,11 @@ extern PageEvents pageEvents;
 // Quick phases per eye: Engbert & Kliegl's rule with each component's
 // centred median spread sigma = sqrt(median((v - median v)^2)) (the mean's
 // where that is 0), a sample a candidate where (vH/etaH)^2 + (vV/etaV)^2 +
-// (vT/etaT)^2 > 1, eta = lambda sigma; runs of at least 3 samples, merged
-// when less than 10 ms apart; missing samples and 10 ms round them are never
-// candidates. A component whose spread is 0 (torsion not measured) takes no
-// part. A quick phase of one eye alone is kept only where the other eye is
-// missing.
+// (vT/etaT)^2 > 1, eta = lambda sigma, and the same for v - median v; runs
+// of at least 3 samples, merged when less than 10 ms apart; missing samples
+// and 10 ms round them are never candidates. A component whose spread is 0
+// (torsion not measured) takes no part. A quick phase of one eye alone is
+// kept only where the other eye is missing.
 constexpr double NYSTAGMUS_LAMBDA = 6;
 constexpr int QUICK_PHASE_FEWEST_SAMPLES = 3;
 constexpr double QUICK_PHASE_MERGE_SECONDS = 0.010;

@@ -39,16 +39,17 @@ void setRow(int i, double t, const double p[3], std::normal_distribution<double>
             row.col[column + k] = static_cast<float>(p[k] + noise(random));
 }
 
-// 250 Hz, 20 s: 40 cycles of a 0.46 s slow phase (H -2, V 0, T +5 deg/s)
-// and a 0.04 s raised-cosine quick phase (H +0.92, T -2.3 deg), noise of
-// 0.03 deg on every component. The true onsets are the quick phases' first
-// samples.
-std::vector<int> makeNystagmus(bool horizontal) {
+// 250 Hz, 20 s: cycles (at most 40) of a 0.46 s slow phase drifting at
+// drift (deg/s) and a 0.04 s raised-cosine quick phase undoing it, then
+// fixation at 0 to the end; noise of noiseDeg on every component. The true
+// onsets are the quick phases' first samples.
+std::vector<int> makeNystagmus(const double drift[3], double noiseDeg, int cycles = 40) {
     std::mt19937 random(7);
-    std::normal_distribution<double> noise(0, 0.03);
+    std::normal_distribution<double> noise(0, noiseDeg);
     const double rate = 250, slowSeconds = 0.46, quickSeconds = 0.04;
-    const double drift[3] = {horizontal ? -2.0 : 0.0, 0, 5};
-    const double jump[3] = {horizontal ? 0.92 : 0.0, 0, -2.3};
+    double jump[3];
+    for (int k = 0; k < 3; k++)
+        jump[k] = -drift[k] * slowSeconds;
     std::vector<int> onsets;
     table.rowCount = 5000;
     for (int i = 0; i < table.rowCount; i++) {
@@ -58,7 +59,9 @@ std::vector<int> makeNystagmus(bool horizontal) {
         double p[3];
         for (int k = 0; k < 3; k++) {
             p[k] = 0;
-            if (within < slowSeconds - 1e-9)
+            if (cycle >= cycles)
+                continue;
+            else if (within < slowSeconds - 1e-9)
                 p[k] = drift[k] * within;
             else
                 p[k] = drift[k] * slowSeconds +
@@ -66,9 +69,16 @@ std::vector<int> makeNystagmus(bool horizontal) {
         }
         setRow(i, t, p, noise, random);
     }
-    for (int cycle = 0; cycle < 40; cycle++)
+    for (int cycle = 0; cycle < cycles; cycle++)
         onsets.push_back(static_cast<int>(std::lround((0.5 * cycle + slowSeconds) * rate)));
     return onsets;
+}
+
+// The check recording: H -2, V 0, T +5 deg/s (quick phases H +0.92, T
+// -2.3 deg), noise 0.03 deg; without the horizontal part on request.
+std::vector<int> makeNystagmus(bool horizontal) {
+    const double drift[3] = {horizontal ? -2.0 : 0.0, 0, 5};
+    return makeNystagmus(drift, 0.03);
 }
 
 // The quick phases of one eye matched to the true onsets within 2 samples:
@@ -139,6 +149,45 @@ TEST(Nystagmus, PurelyTorsionalQuickPhasesAreFound) {
     for (int eye = 0; eye < 2; eye++)
         EXPECT_GE(onsetF1(onsets, eye, count), 0.95) << eye;
     EXPECT_EQ(80, count);
+}
+
+// A slow phase faster than lambda sigma: a brisk nystagmus, or a recorder
+// with little noise. Every slow-phase sample then drifts faster than the
+// threshold, and where the nystagmus stops, the fixation after it differs
+// from the drift by as much; neither is a quick phase. The quick phases
+// found are those made, and the slow-phase velocity the drift.
+TEST(Nystagmus, SlowPhasesFasterThanTheThresholdAreNotQuickPhases) {
+    struct Case {
+        const char* name;
+        double drift[3];
+        double noiseDeg;
+        int cycles; // then fixation to the end
+    };
+    const Case cases[] = {{"brisk, 15 deg/s left", {-15, 0, 0}, 0.03, 40},
+                          {"brisk, 8 deg/s down, 10 deg/s torsion", {0, -8, 10}, 0.05, 40},
+                          {"quiet recorder", {-2, 0, 5}, 0.003, 40},
+                          {"brisk, then fixation from 15 s", {-15, 0, 0}, 0.03, 30},
+                          {"quiet, then fixation from 15 s", {-2, 0, 5}, 0.003, 30}};
+    for (const Case& c : cases) {
+        const std::vector<int> onsets = makeNystagmus(c.drift, c.noiseDeg, c.cycles);
+        QuickPhaseRule rule;
+        const int count = findQuickPhases(table, 0, table.rowCount, NYSTAGMUS_LAMBDA, quick,
+                                          RECORDING_CAPACITY, &rule);
+        const int slowCount =
+            findSlowPhases(table, 0, table.rowCount, quick, count, slow, RECORDING_CAPACITY);
+        for (int eye = 0; eye < 2; eye++) {
+            EXPECT_GE(onsetF1(onsets, eye, count), 0.95) << c.name << ", eye " << eye;
+            const NystagmusSummary s =
+                summariseNystagmus(table, 0, table.rowCount, eye, quick, count, slow, slowCount,
+                                   rule.torsionUsed[eye]);
+            EXPECT_EQ(c.cycles, s.quickPhases) << c.name;
+            for (int k = 0; k < count; k++)
+                EXPECT_LT(quick[k].duration, 0.1) << c.name << " at " << quick[k].onset;
+            for (int k = 0; k < 3; k++)
+                EXPECT_NEAR(c.drift[k], s.spv[k], 0.1 + 0.01 * std::fabs(c.drift[k]))
+                    << c.name << ", component " << k;
+        }
+    }
 }
 
 // Bad input: no nystagmus, a gap, one eye alone, torsion not measured.
