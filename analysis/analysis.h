@@ -370,7 +370,7 @@ struct QuickPhase {
     int firstRow, endRow; // the rows of its run
     int fromRow, toRow;   // the samples before and after it, where Time runs on
     double onset, duration;
-    double displacement[3]; // horizontal, vertical, torsion: row toRow minus row fromRow
+    double displacement[3]; // H, V, T: row toRow minus row fromRow (T NaN where not measured)
     double peakVelocity;    // the run's greatest sqrt(vH^2 + vV^2 + vT^2), torsion where used
 };
 struct SlowPhase {

@@ -165,6 +165,9 @@ int eyeQuickPhases(const RecordingTable& t, int first, int end, int eye, double 
             for (int k = 0; k < 3; k++)
                 q.displacement[k] = positionOf(t, to, column, k) -
                                     static_cast<double>(positionOf(t, from, column, k));
+            // An empty torsion cell reads as 0: no torsion was measured there.
+            if (eyeTorsionMissing(t, from, column) || eyeTorsionMissing(t, to, column))
+                q.displacement[2] = NAN;
             double peak = 0;
             for (int i = a; i < b; i++) {
                 double sum = 0;

@@ -75,7 +75,8 @@ void holdQuickPhase(const RecordingTable& page, const QuickPhase& q) {
     r.duration = q.duration;
     double squares = 0;
     for (int k = 0; k < 3; k++)
-        if (k < 2 || torsionUsedOnPage[q.eye]) squares += q.displacement[k] * q.displacement[k];
+        if ((k < 2 || torsionUsedOnPage[q.eye]) && std::isfinite(q.displacement[k]))
+            squares += q.displacement[k] * q.displacement[k];
     r.amplitude = std::sqrt(squares);
     r.peak = q.peakVelocity;
     positionsAt(page, q.fromRow, q.eye, r.start);

@@ -194,16 +194,18 @@ TEST(Nystagmus, SlowPhasesFasterThanTheThresholdAreNotQuickPhases) {
 TEST(Nystagmus, QuietGapsOneEyeAndNoTorsion) {
     struct Case {
         const char* name;
-        bool quiet;      // fixation noise only
-        bool gap;        // both eyes lost for 0.2 s from 5 s on
-        bool leftOnly;   // the right eye's quick phases removed (held still)
-        bool noTorsion;  // torsion 0 throughout
-        int quickPerEye; // quick phases each eye keeps
+        bool quiet;       // fixation noise only
+        bool gap;         // both eyes lost for 0.2 s from 5 s on
+        bool leftOnly;    // the right eye's quick phases removed (held still)
+        bool noTorsion;   // torsion 0 throughout
+        int quickPerEye;  // quick phases each eye keeps
+        bool torsionLost; // torsion cells empty from 8 s on
     };
-    const Case cases[] = {{"quiet", true, false, false, false, 0},
-                          {"gap", false, true, false, false, 39},
-                          {"left eye alone", false, false, true, false, 0},
-                          {"no torsion", false, false, false, true, 40}};
+    const Case cases[] = {{"quiet", true, false, false, false, 0, false},
+                          {"gap", false, true, false, false, 39, false},
+                          {"left eye alone", false, false, true, false, 0, false},
+                          {"no torsion", false, false, false, true, 40, false},
+                          {"torsion lost from 8 s", false, false, false, false, 40, true}};
     for (const Case& c : cases) {
         makeNystagmus(true);
         std::mt19937 random(3);
@@ -217,6 +219,11 @@ TEST(Nystagmus, QuietGapsOneEyeAndNoTorsion) {
                 for (int k : {10, 11, 12})
                     col[k] = static_cast<float>(1 + noise(random));
             if (c.noTorsion) col[5] = col[12] = 0;
+            // An empty cell reads as 0 and is marked missing.
+            if (c.torsionLost && i >= 2000) {
+                col[5] = col[12] = 0;
+                table.missingFields[i] |= 1u << 5 | 1u << 12;
+            }
             // A gap over the quick phase at 9.96 s: it ends that slow phase.
             if (c.gap && i >= 2480 && i < 2500)
                 for (int k : {3, 4, 5, 10, 11, 12})
@@ -240,6 +247,13 @@ TEST(Nystagmus, QuietGapsOneEyeAndNoTorsion) {
             EXPECT_FALSE(rule.torsionUsed[0]);
             EXPECT_NE(nullptr, strstr(line, "no torsion")) << line;
             EXPECT_NEAR(-2.0, s.spv[0], 0.10);
+        }
+        if (c.torsionLost) {
+            // The quick phases while torsion was measured tell its beating;
+            // the later ones, from empty cells, have no torsion to tell.
+            EXPECT_TRUE(rule.torsionUsed[0]);
+            EXPECT_NEAR(5.0, s.spv[2], 0.10);
+            EXPECT_NE(nullptr, strstr(line, "upper pole beating toward the left ear")) << line;
         }
         // No quick phase spans a missing sample, no slow phase either.
         for (int k = 0; k < count; k++)
