@@ -397,6 +397,11 @@ int findSlowPhases(const RecordingTable& table, int first, int end, const QuickP
 // without a written Time (blank lines) add nothing.
 double coveredSeconds(const RecordingTable& table, int first, int end, double rate);
 
+// The median of values[0 .. count-1], the mean of the middle two for an
+// even count, as statistics packages give it; reorders the values. NaN
+// for none.
+double medianValue(double* values, int count);
+
 // One eye's numbers: its quick phases per second of the rows' time, the
 // median SPV of each component over its slow phases (NaN with none), and
 // the beating direction of each component (+1, -1 in the file's signs,

@@ -308,6 +308,14 @@ int findSlowPhases(const RecordingTable& t, int first, int end, const QuickPhase
     return count;
 }
 
+double medianValue(double* values, int count) {
+    if (count <= 0) return NAN;
+    const double upper = middleOf(values, count);
+    if (count % 2) return upper;
+    // nth_element left the lower half before the upper middle.
+    return (upper + *std::max_element(values, values + count / 2)) / 2;
+}
+
 double coveredSeconds(const RecordingTable& t, int first, int end, double rate) {
     double seconds = 0;
     for (int i = first; i < end; i++) {
@@ -333,7 +341,7 @@ NystagmusSummary summariseNystagmus(const RecordingTable& t, int first, int end,
         for (int k = 0; k < slowCount; k++)
             if (slow[k].eye == eye && std::isfinite(slow[k].spv[c]))
                 displacements[n++] = slow[k].spv[c];
-        s.spv[c] = n ? middleOf(displacements, n) : NAN;
+        s.spv[c] = medianValue(displacements, n);
         if (c == 0)
             for (int k = 0; k < slowCount; k++)
                 s.slowPhases += slow[k].eye == eye;

@@ -42,12 +42,6 @@ struct PhaseRow {
 std::vector<PhaseRow> heldRows;
 size_t writtenRows;
 
-double medianOf(std::vector<double>& values) {
-    if (values.empty()) return NAN;
-    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-    return values[values.size() / 2];
-}
-
 void writeValue(FILE* out, double value, const char* format) {
     if (std::isfinite(value))
         fprintf(out, format, value);
@@ -111,8 +105,8 @@ void findPageNystagmus(const RecordingTable& page, double lambda) {
     QuickPhaseRule rule;
     quickCount =
         findQuickPhases(page, 0, page.rowCount, lambda, pageQuick, RECORDING_CAPACITY, &rule);
-    slowCount = findSlowPhases(page, 0, page.rowCount, pageQuick, quickCount, pageSlow,
-                               RECORDING_CAPACITY);
+    slowCount =
+        findSlowPhases(page, 0, page.rowCount, pageQuick, quickCount, pageSlow, RECORDING_CAPACITY);
     for (int eye = 0; eye < 2; eye++)
         torsionUsedOnPage[eye] = rule.torsionUsed[eye];
 }
@@ -191,7 +185,10 @@ void writeNystagmusColumns(int eye) {
     printf("\t%lld", e.quickPhases);
     writeColumn(seconds > 0 ? e.quickPhases / seconds : NAN, "%.3f");
     for (int c = 0; c < 3; c++)
-        writeColumn(c == 2 && !e.torsionUsed ? NAN : medianOf(e.spv[c]), "%.3f");
+        writeColumn(c == 2 && !e.torsionUsed
+                        ? NAN
+                        : medianValue(e.spv[c].data(), static_cast<int>(e.spv[c].size())),
+                    "%.3f");
     const MainSequence fit =
         fitMainSequence(e.amplitude.data(), e.peak.data(), static_cast<int>(e.amplitude.size()));
     writeColumn(fit.valid ? fit.vmax : NAN, "%.1f");
