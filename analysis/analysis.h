@@ -360,11 +360,11 @@ extern PageEvents pageEvents;
 // Quick phases per eye: Engbert & Kliegl's rule with each component's
 // centred median spread sigma = sqrt(median((v - median v)^2)) (the mean's
 // where that is 0), a sample a candidate where (vH/etaH)^2 + (vV/etaV)^2 +
-// (vT/etaT)^2 > 1, eta = lambda sigma; runs of at least 3 samples, merged
-// when less than 10 ms apart; missing samples and 10 ms round them are never
-// candidates. A component whose spread is 0 (torsion not measured) takes no
-// part. A quick phase of one eye alone is kept only where the other eye is
-// missing.
+// (vT/etaT)^2 > 1, eta = lambda sigma, and the same for v - median v; runs
+// of at least 3 samples, merged when less than 10 ms apart; missing samples
+// and 10 ms round them are never candidates. A component whose spread is 0
+// (torsion not measured) takes no part. A quick phase of one eye alone is
+// kept only where the other eye is missing.
 constexpr double NYSTAGMUS_LAMBDA = 6;
 constexpr int QUICK_PHASE_FEWEST_SAMPLES = 3;
 constexpr double QUICK_PHASE_MERGE_SECONDS = 0.010;
@@ -383,7 +383,7 @@ struct QuickPhase {
     int firstRow, endRow; // the rows of its run
     int fromRow, toRow;   // the samples before and after it, where Time runs on
     double onset, duration;
-    double displacement[3]; // horizontal, vertical, torsion: row toRow minus row fromRow
+    double displacement[3]; // H, V, T: row toRow minus row fromRow (T NaN where not measured)
     double peakVelocity;    // the run's greatest sqrt(vH^2 + vV^2 + vT^2), torsion where used
 };
 struct SlowPhase {
@@ -412,6 +412,11 @@ int findSlowPhases(const RecordingTable& table, int first, int end, const QuickP
 // Time increases, the last of a stretch one interval (1 / rate); rows
 // without a written Time (blank lines) add nothing.
 double coveredSeconds(const RecordingTable& table, int first, int end, double rate);
+
+// The median of values[0 .. count-1], the mean of the middle two for an
+// even count, as statistics packages give it; reorders the values. NaN
+// for none.
+double medianValue(double* values, int count);
 
 // One eye's numbers: its quick phases per second of the rows' time, the
 // median SPV of each component over its slow phases (NaN with none), and

@@ -35,9 +35,10 @@ template <typename Value> Value middleOf(Value* v, int n) {
 // velocities, taken as the median of |v - median v| (the same sample, as
 // the square grows with the distance); where that is 0, sqrt(mean(v^2) -
 // mean(v)^2), as the saccade detector falls back. 0 when nothing varies or
-// nothing is usable.
-double centredSpread(const double* v, const bool* use, int first, int end) {
+// nothing is usable. centre gets the median velocity.
+double centredSpread(const double* v, const bool* use, int first, int end, double& centre) {
     int n = 0;
+    centre = 0;
     double sum = 0, squares = 0;
     for (int i = first; i < end; i++)
         if (use[i] && std::isfinite(v[i])) {
@@ -47,6 +48,7 @@ double centredSpread(const double* v, const bool* use, int first, int end) {
         }
     if (n == 0) return 0;
     const float middle = middleOf(spread, n);
+    centre = middle;
     for (int k = 0; k < n; k++)
         spread[k] = std::fabs(spread[k] - middle);
     const double byMedian = middleOf(spread, n);
@@ -98,22 +100,30 @@ int eyeQuickPhases(const RecordingTable& t, int first, int end, int eye, double 
     markMissingMargins(t, first, end, column, rate, blocked);
     for (int i = first; i < end; i++)
         usable[i] = !blocked[i];
-    double eta[3], inverse[3];
+    // A candidate passes the threshold twice: by its velocity, and by its
+    // velocity less the median one. During nystagmus most samples drift at
+    // the slow-phase velocity; where that drift is faster than lambda sigma
+    // (a brisk nystagmus, or a quiet recorder) the first test alone makes
+    // every slow-phase sample a candidate, and the second alone the
+    // fixation where the nystagmus stops.
+    double eta[3], inverse[3], centre[3];
     for (int k = 0; k < 3; k++) {
-        eta[k] = lambda * centredSpread(velocity[k], usable, first, end);
+        eta[k] = lambda * centredSpread(velocity[k], usable, first, end, centre[k]);
         inverse[k] = eta[k] > 0 ? 1 / eta[k] : 0;
     }
     torsionUsed = eta[2] > 0;
     for (int i = first; i < end; i++) {
-        double sum = 0;
+        double raw = 0, centred = 0;
         bool any = false;
         for (int k = 0; k < 3; k++) {
             if (inverse[k] == 0 || !std::isfinite(velocity[k][i])) continue;
-            const double r = velocity[k][i] * inverse[k];
-            sum += r * r;
+            const double r = velocity[k][i] * inverse[k],
+                         u = (velocity[k][i] - centre[k]) * inverse[k];
+            raw += r * r;
+            centred += u * u;
             any = true;
         }
-        candidate[i] = usable[i] && any && sum > 1;
+        candidate[i] = usable[i] && any && raw > 1 && centred > 1;
     }
     // Runs of candidates, never across a step where Time does not increase;
     // runs less than QUICK_PHASE_MERGE_SECONDS apart join: a gap of g
@@ -155,6 +165,9 @@ int eyeQuickPhases(const RecordingTable& t, int first, int end, int eye, double 
             for (int k = 0; k < 3; k++)
                 q.displacement[k] = positionOf(t, to, column, k) -
                                     static_cast<double>(positionOf(t, from, column, k));
+            // An empty torsion cell reads as 0: no torsion was measured there.
+            if (eyeTorsionMissing(t, from, column) || eyeTorsionMissing(t, to, column))
+                q.displacement[2] = NAN;
             double peak = 0;
             for (int i = a; i < b; i++) {
                 double sum = 0;
@@ -296,6 +309,14 @@ int findSlowPhases(const RecordingTable& t, int first, int end, const QuickPhase
     return count;
 }
 
+double medianValue(double* values, int count) {
+    if (count <= 0) return NAN;
+    const double upper = middleOf(values, count);
+    if (count % 2) return upper;
+    // nth_element left the lower half before the upper middle.
+    return (upper + *std::max_element(values, values + count / 2)) / 2;
+}
+
 double coveredSeconds(const RecordingTable& t, int first, int end, double rate) {
     double seconds = 0;
     for (int i = first; i < end; i++) {
@@ -321,7 +342,7 @@ NystagmusSummary summariseNystagmus(const RecordingTable& t, int first, int end,
         for (int k = 0; k < slowCount; k++)
             if (slow[k].eye == eye && std::isfinite(slow[k].spv[c]))
                 displacements[n++] = slow[k].spv[c];
-        s.spv[c] = n ? middleOf(displacements, n) : NAN;
+        s.spv[c] = medianValue(displacements, n);
         if (c == 0)
             for (int k = 0; k < slowCount; k++)
                 s.slowPhases += slow[k].eye == eye;

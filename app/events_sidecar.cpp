@@ -227,9 +227,9 @@ std::string describeEventsTable(const StartOptions& o, const char* recording, do
         json += "  \"NystagmusDetection\": {\"Method\": " +
                 jsonString("Engbert & Kliegl (2003) on horizontal, vertical and torsion, per "
                            "eye: a sample is a candidate when (vH / (lambda sigmaH))^2 + (vV / "
-                           "(lambda sigmaV))^2 + (vT / (lambda sigmaT))^2 > 1, sigma = "
-                           "sqrt(median((v - median v)^2)) per component (or, where that is 0, "
-                           "from the mean), a component that never varies left out; missing "
+                           "(lambda sigmaV))^2 + (vT / (lambda sigmaT))^2 > 1 and the same holds "
+                           "for v - median v, sigma = sqrt(median((v - median v)^2)) per "
+                           "component (or, where that is 0, from the mean), a component that never varies left out; missing "
                            "samples and 10 ms around them are never candidates; a quick phase of "
                            "one eye is kept only where the other eye's overlaps it or the other "
                            "eye is missing; sigma is taken over each page of up to 50000 "

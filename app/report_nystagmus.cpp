@@ -43,12 +43,6 @@ struct PhaseRow {
 std::vector<PhaseRow> heldRows;
 size_t writtenRows;
 
-double medianOf(std::vector<double>& values) {
-    if (values.empty()) return NAN;
-    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-    return values[values.size() / 2];
-}
-
 void writeValue(FILE* out, double value, const char* format) {
     if (std::isfinite(value))
         fprintf(out, format, value);
@@ -76,7 +70,8 @@ void holdQuickPhase(const RecordingTable& page, const QuickPhase& q) {
     r.duration = q.duration;
     double squares = 0;
     for (int k = 0; k < 3; k++)
-        if (k < 2 || torsionUsedOnPage[q.eye]) squares += q.displacement[k] * q.displacement[k];
+        if ((k < 2 || torsionUsedOnPage[q.eye]) && std::isfinite(q.displacement[k]))
+            squares += q.displacement[k] * q.displacement[k];
     r.amplitude = std::sqrt(squares);
     r.peak = q.peakVelocity;
     positionsAt(page, q.fromRow, q.eye, r.start);
@@ -192,7 +187,10 @@ void writeNystagmusColumns(int eye) {
     printf("\t%lld", e.quickPhases);
     writeColumn(seconds > 0 ? e.quickPhases / seconds : NAN, "%.3f");
     for (int c = 0; c < 3; c++)
-        writeColumn(c == 2 && !e.torsionUsed ? NAN : medianOf(e.spv[c]), "%.3f");
+        writeColumn(c == 2 && !e.torsionUsed
+                        ? NAN
+                        : medianValue(e.spv[c].data(), static_cast<int>(e.spv[c].size())),
+                    "%.3f");
     const MainSequence fit =
         fitMainSequence(e.amplitude.data(), e.peak.data(), static_cast<int>(e.amplitude.size()));
     writeColumn(fit.valid ? fit.vmax : NAN, "%.1f");

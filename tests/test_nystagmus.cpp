@@ -39,16 +39,17 @@ void setRow(int i, double t, const double p[3], std::normal_distribution<double>
             row.col[column + k] = static_cast<float>(p[k] + noise(random));
 }
 
-// 250 Hz, 20 s: 40 cycles of a 0.46 s slow phase (H -2, V 0, T +5 deg/s)
-// and a 0.04 s raised-cosine quick phase (H +0.92, T -2.3 deg), noise of
-// 0.03 deg on every component. The true onsets are the quick phases' first
-// samples.
-std::vector<int> makeNystagmus(bool horizontal) {
+// 250 Hz, 20 s: cycles (at most 40) of a 0.46 s slow phase drifting at
+// drift (deg/s) and a 0.04 s raised-cosine quick phase undoing it, then
+// fixation at 0 to the end; noise of noiseDeg on every component. The true
+// onsets are the quick phases' first samples.
+std::vector<int> makeNystagmus(const double drift[3], double noiseDeg, int cycles = 40) {
     std::mt19937 random(7);
-    std::normal_distribution<double> noise(0, 0.03);
+    std::normal_distribution<double> noise(0, noiseDeg);
     const double rate = 250, slowSeconds = 0.46, quickSeconds = 0.04;
-    const double drift[3] = {horizontal ? -2.0 : 0.0, 0, 5};
-    const double jump[3] = {horizontal ? 0.92 : 0.0, 0, -2.3};
+    double jump[3];
+    for (int k = 0; k < 3; k++)
+        jump[k] = -drift[k] * slowSeconds;
     std::vector<int> onsets;
     table.rowCount = 5000;
     for (int i = 0; i < table.rowCount; i++) {
@@ -58,7 +59,9 @@ std::vector<int> makeNystagmus(bool horizontal) {
         double p[3];
         for (int k = 0; k < 3; k++) {
             p[k] = 0;
-            if (within < slowSeconds - 1e-9)
+            if (cycle >= cycles)
+                continue;
+            else if (within < slowSeconds - 1e-9)
                 p[k] = drift[k] * within;
             else
                 p[k] = drift[k] * slowSeconds +
@@ -66,9 +69,16 @@ std::vector<int> makeNystagmus(bool horizontal) {
         }
         setRow(i, t, p, noise, random);
     }
-    for (int cycle = 0; cycle < 40; cycle++)
+    for (int cycle = 0; cycle < cycles; cycle++)
         onsets.push_back(static_cast<int>(std::lround((0.5 * cycle + slowSeconds) * rate)));
     return onsets;
+}
+
+// The check recording: H -2, V 0, T +5 deg/s (quick phases H +0.92, T
+// -2.3 deg), noise 0.03 deg; without the horizontal part on request.
+std::vector<int> makeNystagmus(bool horizontal) {
+    const double drift[3] = {horizontal ? -2.0 : 0.0, 0, 5};
+    return makeNystagmus(drift, 0.03);
 }
 
 // The quick phases of one eye matched to the true onsets within 2 samples:
@@ -141,20 +151,61 @@ TEST(Nystagmus, PurelyTorsionalQuickPhasesAreFound) {
     EXPECT_EQ(80, count);
 }
 
+// A slow phase faster than lambda sigma: a brisk nystagmus, or a recorder
+// with little noise. Every slow-phase sample then drifts faster than the
+// threshold, and where the nystagmus stops, the fixation after it differs
+// from the drift by as much; neither is a quick phase. The quick phases
+// found are those made, and the slow-phase velocity the drift.
+TEST(Nystagmus, SlowPhasesFasterThanTheThresholdAreNotQuickPhases) {
+    struct Case {
+        const char* name;
+        double drift[3];
+        double noiseDeg;
+        int cycles; // then fixation to the end
+    };
+    const Case cases[] = {{"brisk, 15 deg/s left", {-15, 0, 0}, 0.03, 40},
+                          {"brisk, 8 deg/s down, 10 deg/s torsion", {0, -8, 10}, 0.05, 40},
+                          {"quiet recorder", {-2, 0, 5}, 0.003, 40},
+                          {"brisk, then fixation from 15 s", {-15, 0, 0}, 0.03, 30},
+                          {"quiet, then fixation from 15 s", {-2, 0, 5}, 0.003, 30}};
+    for (const Case& c : cases) {
+        const std::vector<int> onsets = makeNystagmus(c.drift, c.noiseDeg, c.cycles);
+        QuickPhaseRule rule;
+        const int count = findQuickPhases(table, 0, table.rowCount, NYSTAGMUS_LAMBDA, quick,
+                                          RECORDING_CAPACITY, &rule);
+        const int slowCount =
+            findSlowPhases(table, 0, table.rowCount, quick, count, slow, RECORDING_CAPACITY);
+        for (int eye = 0; eye < 2; eye++) {
+            EXPECT_GE(onsetF1(onsets, eye, count), 0.95) << c.name << ", eye " << eye;
+            const NystagmusSummary s =
+                summariseNystagmus(table, 0, table.rowCount, eye, quick, count, slow, slowCount,
+                                   rule.torsionUsed[eye]);
+            EXPECT_EQ(c.cycles, s.quickPhases) << c.name;
+            for (int k = 0; k < count; k++)
+                EXPECT_LT(quick[k].duration, 0.1) << c.name << " at " << quick[k].onset;
+            for (int k = 0; k < 3; k++)
+                EXPECT_NEAR(c.drift[k], s.spv[k], 0.1 + 0.01 * std::fabs(c.drift[k]))
+                    << c.name << ", component " << k;
+        }
+    }
+}
+
 // Bad input: no nystagmus, a gap, one eye alone, torsion not measured.
 TEST(Nystagmus, QuietGapsOneEyeAndNoTorsion) {
     struct Case {
         const char* name;
-        bool quiet;      // fixation noise only
-        bool gap;        // both eyes lost for 0.2 s from 5 s on
-        bool leftOnly;   // the right eye's quick phases removed (held still)
-        bool noTorsion;  // torsion 0 throughout
-        int quickPerEye; // quick phases each eye keeps
+        bool quiet;       // fixation noise only
+        bool gap;         // both eyes lost for 0.2 s from 5 s on
+        bool leftOnly;    // the right eye's quick phases removed (held still)
+        bool noTorsion;   // torsion 0 throughout
+        int quickPerEye;  // quick phases each eye keeps
+        bool torsionLost; // torsion cells empty from 8 s on
     };
-    const Case cases[] = {{"quiet", true, false, false, false, 0},
-                          {"gap", false, true, false, false, 39},
-                          {"left eye alone", false, false, true, false, 0},
-                          {"no torsion", false, false, false, true, 40}};
+    const Case cases[] = {{"quiet", true, false, false, false, 0, false},
+                          {"gap", false, true, false, false, 39, false},
+                          {"left eye alone", false, false, true, false, 0, false},
+                          {"no torsion", false, false, false, true, 40, false},
+                          {"torsion lost from 8 s", false, false, false, false, 40, true}};
     for (const Case& c : cases) {
         makeNystagmus(true);
         std::mt19937 random(3);
@@ -168,6 +219,11 @@ TEST(Nystagmus, QuietGapsOneEyeAndNoTorsion) {
                 for (int k : {10, 11, 12})
                     col[k] = static_cast<float>(1 + noise(random));
             if (c.noTorsion) col[5] = col[12] = 0;
+            // An empty cell reads as 0 and is marked missing.
+            if (c.torsionLost && i >= 2000) {
+                col[5] = col[12] = 0;
+                table.missingFields[i] |= 1u << 5 | 1u << 12;
+            }
             // A gap over the quick phase at 9.96 s: it ends that slow phase.
             if (c.gap && i >= 2480 && i < 2500)
                 for (int k : {3, 4, 5, 10, 11, 12})
@@ -192,6 +248,13 @@ TEST(Nystagmus, QuietGapsOneEyeAndNoTorsion) {
             EXPECT_NE(nullptr, strstr(line, "no torsion")) << line;
             EXPECT_NEAR(-2.0, s.spv[0], 0.10);
         }
+        if (c.torsionLost) {
+            // The quick phases while torsion was measured tell its beating;
+            // the later ones, from empty cells, have no torsion to tell.
+            EXPECT_TRUE(rule.torsionUsed[0]);
+            EXPECT_NEAR(5.0, s.spv[2], 0.10);
+            EXPECT_NE(nullptr, strstr(line, "upper pole beating toward the left ear")) << line;
+        }
         // No quick phase spans a missing sample, no slow phase either.
         for (int k = 0; k < count; k++)
             for (int i = quick[k].firstRow; i < quick[k].endRow; i++)
@@ -199,6 +262,40 @@ TEST(Nystagmus, QuietGapsOneEyeAndNoTorsion) {
         for (int k = 0; k < slowCount; k++)
             for (int i = slow[k].firstRow; i < slow[k].endRow; i++)
                 EXPECT_FALSE(eyeSampleMissing(table, i, slow[k].eye ? 10 : 3)) << c.name;
+    }
+}
+
+// The median slow-phase velocity is a number to publish: for an even count
+// the mean of the middle two, as statistics packages have it.
+TEST(Nystagmus, MedianSlowPhaseVelocity) {
+    struct Case {
+        std::vector<double> horizontal; // the left eye's slow phases
+        double median;
+    };
+    const Case cases[] = {{{-1, -4, -2, -3}, -2.5}, {{-3, -1, -2}, -2}, {{5, -1}, 2}, {{-7}, -7}};
+    table.rowCount = 100;
+    for (int i = 0; i < table.rowCount; i++) {
+        const double p[3] = {0, 0, 0};
+        std::mt19937 random(1);
+        std::normal_distribution<double> noise(0, 0.01);
+        setRow(i, i / 100.0, p, noise, random);
+    }
+    QuickPhase q = {};
+    for (const Case& c : cases) {
+        std::vector<SlowPhase> phases;
+        for (double v : c.horizontal) {
+            SlowPhase s = {};
+            s.spv[0] = v;
+            phases.push_back(s);
+        }
+        SlowPhase other = {}; // the right eye's, left out
+        other.eye = 1;
+        other.spv[0] = 100;
+        phases.push_back(other);
+        const NystagmusSummary s =
+            summariseNystagmus(table, 0, table.rowCount, 0, &q, 1, phases.data(),
+                               static_cast<int>(phases.size()), true);
+        EXPECT_DOUBLE_EQ(c.median, s.spv[0]) << c.horizontal.size() << " slow phases";
     }
 }
 
