@@ -444,8 +444,11 @@ void describeNystagmus(char* out, size_t capacity, int eye, const NystagmusSumma
 // The main sequence (Baloh et al. 1975): peak velocity V = Vmax (1 -
 // exp(-A / C)) against amplitude A, fitted by nonlinear least squares on
 // the velocities from Vmax = the largest peak and C = 10 degrees; not valid
-// below MAIN_SEQUENCE_FEWEST saccades or where the fit does not settle.
+// below MAIN_SEQUENCE_FEWEST saccades, where the fit does not settle, or
+// where C's standard error passes MAIN_SEQUENCE_LARGEST_ERROR times C (the
+// saccades all lie before the curve's bend, so only Vmax / C is known).
 constexpr int MAIN_SEQUENCE_FEWEST = 5;
+constexpr double MAIN_SEQUENCE_LARGEST_ERROR = 0.5;
 struct MainSequence {
     bool valid;
     int saccades;

@@ -43,8 +43,7 @@ void vectorFromTangents(double a, double b, double c, AngleConvention convention
 }
 
 AngleConvention otherConvention(AngleConvention convention) {
-    return convention == AngleConvention::Fick ? AngleConvention::Helmholtz
-                                               : AngleConvention::Fick;
+    return convention == AngleConvention::Fick ? AngleConvention::Helmholtz : AngleConvention::Fick;
 }
 
 } // namespace

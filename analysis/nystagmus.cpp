@@ -404,9 +404,8 @@ void analysePageNystagmus(const RecordingTable& t, int first, int end, double la
     QuickPhaseRule rule = {{false, false}, 0};
     p.quickCount =
         findQuickPhases(t, first, end, lambda, p.quick, RECORDING_CAPACITY / 2 + 2, &rule);
-    p.slowCount =
-        findSlowPhases(t, first, end, p.quick, p.quickCount, p.slow, RECORDING_CAPACITY / 2 + 2,
-                       &rule);
+    p.slowCount = findSlowPhases(t, first, end, p.quick, p.quickCount, p.slow,
+                                 RECORDING_CAPACITY / 2 + 2, &rule);
     static double amplitude[MOST_EVENTS], peak[MOST_EVENTS];
     for (int eye = 0; eye < 2; eye++) {
         p.summary[eye] = summariseNystagmus(t, first, end, eye, p.quick, p.quickCount, p.slow,

@@ -93,6 +93,9 @@ void addPageNystagmus(const RecordingTable& page, int ownFirst, int ownEnd, int 
                       int slowEnd, const EyeEvent* owned, int ownedCount, bool holdRows);
 void writePhaseRowsBefore(FILE* out, double onset);
 void writeNystagmusColumns(int eye);
+// The quick- and slow-phase rules in a line on standard error, to be cited,
+// and a line for an eye whose quick phases were found without torsion.
+void writeNystagmusRules(double lambda);
 
 // The events table's sidecar: its name ("events.tsv" -> "events.json", any
 // other name with ".json" added) and its text (BIDS JSON: every column with

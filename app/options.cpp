@@ -632,6 +632,7 @@ void printUsage() {
           "                [--jobs N] RECORDING...\n"
           "  VIEW: [--view front|top|side|subject | --angles AX,AY,AZ] [--distance D]\n"
           "        [--torsion-scale S] [--ortho] [--legend] [--hide LIST] [--clean]\n"
+          "        [--nystagmus] [--main-sequence]\n"
           "\n"
           "Shows a binocular eye-movement recording in 3D.\n"
           "Without RECORDING a file dialog asks for it (Cancel reads test.txt\n"

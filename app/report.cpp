@@ -237,10 +237,9 @@ bool passOverPages(const StartOptions& o, FILE* events) {
         }
         const int count = ownEvents(pageEvents, found, rows, ownFirst, ownEnd, last,
                                     recordingExtent.firstSample, ownedEvents);
-        addPageNystagmus(recording, ownFirst, ownEnd,
-                         start == 0 ? 0 : ownFirst - SLOW_PHASE_SLACK_ROWS,
-                         last ? rows : ownEnd - SLOW_PHASE_SLACK_ROWS, ownedEvents, count,
-                         events && phaseRows);
+        addPageNystagmus(
+            recording, ownFirst, ownEnd, start == 0 ? 0 : ownFirst - SLOW_PHASE_SLACK_ROWS,
+            last ? rows : ownEnd - SLOW_PHASE_SLACK_ROWS, ownedEvents, count, events && phaseRows);
         for (int e = 0; e < count; e++) {
             EyeTotals& t = totals[ownedEvents[e].eye];
             t.saccades += ownedEvents[e].kind == EventKind::Saccade;
@@ -303,6 +302,7 @@ void writeReport(const StartOptions& o) {
     // The rules the saccades were counted by, to be cited with the numbers.
     fprintf(stderr, "quelvist: %s\n",
             describeSaccadeRules(o.saccades, lowestRate, highestRate).c_str());
+    writeNystagmusRules(o.nystagmusLambda);
 }
 
 // Where the events and their sidecar may not be written: before anything

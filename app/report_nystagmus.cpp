@@ -196,3 +196,18 @@ void writeNystagmusColumns(int eye) {
     writeColumn(fit.valid ? fit.vmax : NAN, "%.1f");
     writeColumn(fit.valid ? fit.c : NAN, "%.2f");
 }
+
+void writeNystagmusRules(double lambda) {
+    fprintf(stderr,
+            "quelvist: quick phases after Engbert & Kliegl (2003) on horizontal, vertical and "
+            "torsion: lambda %.10g, at least %d samples, runs less than %.10g ms apart merged; "
+            "slow phases %.10g ms trimmed at each end, at least %.10g ms\n",
+            lambda, QUICK_PHASE_FEWEST_SAMPLES, QUICK_PHASE_MERGE_SECONDS * 1000,
+            SLOW_PHASE_TRIM_SECONDS * 1000, SLOW_PHASE_SHORTEST_SECONDS * 1000);
+    for (int eye = 0; eye < 2; eye++)
+        if (eyes[eye].quickPhases > 0 && !eyes[eye].torsionUsed)
+            fprintf(stderr,
+                    "quelvist: %s eye: quick phases found on horizontal and vertical only: no "
+                    "torsion recorded\n",
+                    eye ? "right" : "left");
+}

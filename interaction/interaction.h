@@ -181,12 +181,13 @@ bool pickInMainSequence(int x, int y);
 void pickRow(int row);
 
 // The time plot's mouse: whether a press at (x, y) (GLUT's coordinates)
-// falls in the panel; a click there picks the sample at that time and
-// clears the range; dragging from x0 to x selects the range of times
+// falls in the panel; a click there picks the sample at that time (on a
+// slow phase's dot, the slow phase's middle sample) and clears the range;
+// dragging from x0 to x selects the range of times
 // between them (done: the button went up), traced as "range A B" in
 // samples of the file, or "range none" when cleared.
 bool timePlotHolds(int x, int y);
-void clickTimePlot(int x);
+void clickTimePlot(int x, int y);
 void dragTimePlot(int x0, int x, bool done);
 void clearTimePlotRange();
 

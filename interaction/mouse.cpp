@@ -88,7 +88,7 @@ void onMouse(int button, int state, int x, int y) {
         if (state == GLUT_DOWN) return;
         useViewerWindow();
         if (wasInTimePlot && click)
-            clickTimePlot(x);
+            clickTimePlot(x, y);
         else if (wasInTimePlot)
             dragTimePlot(drag.downX, x, true);
         else if (click && !pickInMainSequence(x, y))

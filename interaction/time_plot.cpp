@@ -19,6 +19,9 @@ double timeAt(const TimePlotFrame& f, int x) {
     return f.t0 + std::clamp(part, 0.0, 1.0) * (f.t1 - f.t0);
 }
 
+// A click this near a slow phase's dot (pixels) picks that slow phase.
+constexpr double SLOW_PHASE_DOT_RADIUS = 5;
+
 void setRange(int first, int end) {
     view.rangeFirst = first;
     view.rangeEnd = end;
@@ -42,10 +45,18 @@ void clearTimePlotRange() {
     traceEvent("range none");
 }
 
-void clickTimePlot(int x) {
+void clickTimePlot(int x, int y) {
     clearTimePlotRange();
     TimePlotFrame f;
     if (!timePlotFrame(f)) return;
+    // A slow phase's dot picks its middle sample; elsewhere the sample at
+    // the time clicked.
+    const int slow = velocityDotAt(x, windowHeight - y - 1, SLOW_PHASE_DOT_RADIUS);
+    if (slow >= 0) {
+        const SlowPhase& s = pageNystagmus.slow[slow];
+        pickRow((s.firstRow + s.endRow - 1) / 2);
+        return;
+    }
     pickRow(rowNearestTime(recording, 0, recording.rowCount, timeAt(f, x)));
 }
 

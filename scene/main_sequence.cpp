@@ -40,6 +40,12 @@ bool mainSequencePanel(int panel[4], int plot[4]) {
     int legend[4];
     if (legendWindowBox(legend)) top = legend[1] - MARGIN;
     const int right = viewport[0] + viewport[2] - MARGIN;
+    // Below the help lines where they reach the panel's columns.
+    if (view.showHelpLines) {
+        double help[4];
+        helpLinesWindowBox(help);
+        if (help[2] > right - side) top = std::min(top, static_cast<int>(help[1]) - MARGIN);
+    }
     panel[0] = right - side;
     panel[1] = top - side;
     panel[2] = right;
@@ -129,7 +135,10 @@ void drawMainSequence() {
             setLineWidth(1);
             snprintf(text, sizeof text, "Vmax %.0f \xB0/s, C %.1f\xB0", m.vmax, m.c);
         } else {
-            snprintf(text, sizeof text, "n/a (%d saccades)", m.saccades);
+            snprintf(text, sizeof text,
+                     m.saccades < MAIN_SEQUENCE_FEWEST ? "n/a (%d saccades)"
+                                                       : "n/a (%d saccades, C unknown)",
+                     m.saccades);
         }
         label(panel[0] + 3, panel[3] - (eye + 1) * line + descent, text);
     }

@@ -167,6 +167,10 @@ struct TimePlotFrame {
     double t0, t1;
 };
 bool timePlotFrame(TimePlotFrame& frame);
+// The slow phase (its index in pageNystagmus.slow) whose dot in the
+// slow-phase velocity strips lies within radius pixels of (x, y), window
+// pixels from the bottom left; -1 where none does.
+int velocityDotAt(int x, int y, double radius);
 
 // Every key and mouse action in two columns over a dark backdrop, while
 // view.showHelp is set; drawn last, in window pixels.

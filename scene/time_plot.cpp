@@ -224,13 +224,10 @@ void drawStrip(int strip, const StripTraces& s, int top, int bottom, const TimeP
     finishStrip(top, bottom, low, high, f, strip);
 }
 
-// One component's slow-phase velocities: a dot per slow phase at its
-// middle time, in its eye's colour, over a zero line, in the strip's own
-// range (0 always in it).
-void drawVelocityStrip(int component, int top, int bottom, const TimePlotFrame& f) {
-    static const char* const names[3] = {"SPV horizontal (\xB0/s)", "SPV vertical (\xB0/s)",
-                                         "SPV torsion (\xB0/s)"};
-    double low = 0, high = 0;
+// A slow-phase velocity strip's range: every velocity of the page and 0, at
+// least 1 deg/s wide.
+void velocityRange(int component, double& low, double& high) {
+    low = high = 0;
     for (int k = 0; k < pageNystagmus.slowCount; k++) {
         const double v = pageNystagmus.slow[k].spv[component];
         if (!std::isfinite(v)) continue;
@@ -238,10 +235,40 @@ void drawVelocityStrip(int component, int top, int bottom, const TimePlotFrame& 
         high = std::fmax(high, v);
     }
     if (high - low < 1) low -= 0.5, high += 0.5;
+}
+
+// Where a velocity's dot stands in a strip from bottom to top.
+double velocityDotY(double v, double low, double high, int top, int bottom) {
+    return bottom + 3 + (v - low) * (top - bottom - 6) / (high - low);
+}
+
+// The strips from the top: the traces (three, four with the vergence),
+// then the slow-phase velocities while nystagmus is shown.
+int tracedStrips() {
+    return view.showVergence ? 4 : 3;
+}
+int stripCount() {
+    return tracedStrips() + (view.showNystagmus && pageNystagmus.found ? 3 : 0);
+}
+int stripHeight(const TimePlotFrame& f) {
+    const int strips = stripCount();
+    return (f.y1 - f.y0 - (strips - 1) * STRIP_GAP) / strips;
+}
+int stripTop(const TimePlotFrame& f, int strip) {
+    return f.y1 - strip * (stripHeight(f) + STRIP_GAP);
+}
+
+// One component's slow-phase velocities: a dot per slow phase at its
+// middle time, in its eye's colour, over a zero line, in the strip's own
+// range (0 always in it).
+void drawVelocityStrip(int component, int top, int bottom, const TimePlotFrame& f) {
+    static const char* const names[3] = {"SPV horizontal (\xB0/s)", "SPV vertical (\xB0/s)",
+                                         "SPV torsion (\xB0/s)"};
+    double low, high;
+    velocityRange(component, low, high);
     glColor3f(1, 1, 1);
     glRecti(f.x0, bottom, f.x1, top);
-    const double scale = (top - bottom - 6) / (high - low);
-    auto y = [&](double v) { return bottom + 3 + (v - low) * scale; };
+    auto y = [&](double v) { return velocityDotY(v, low, high, top, bottom); };
     glColor3f(0.6f, 0.6f, 0.6f);
     glBegin(GL_LINES);
     glVertex2d(f.x0, std::floor(y(0)) + 0.5);
@@ -318,13 +345,12 @@ void drawTimePlot() {
         return;
     }
     updateTraces(f);
-    const int plotted = view.showVergence ? 4 : 3;
-    const int strips = plotted + (view.showNystagmus && pageNystagmus.found ? 3 : 0);
-    const int stripHeight = (f.y1 - f.y0 - (strips - 1) * STRIP_GAP) / strips;
+    const int plotted = tracedStrips();
+    const int strips = stripCount(), height = stripHeight(f);
     for (int strip = 0; strip < strips; strip++) {
-        const int top = f.y1 - strip * (stripHeight + STRIP_GAP);
+        const int top = stripTop(f, strip);
         if (strip >= plotted) {
-            drawVelocityStrip(strip - plotted, top, top - stripHeight, f);
+            drawVelocityStrip(strip - plotted, top, top - height, f);
             continue;
         }
         StripTraces s = {};
@@ -341,7 +367,7 @@ void drawTimePlot() {
                 s.colour[s.count++] = VERGENCE_COLOURS[component];
             }
         }
-        drawStrip(strip, s, top, top - stripHeight, f);
+        drawStrip(strip, s, top, top - height, f);
     }
     drawSeconds(f);
     // The cursor: the replay's newest sample, or the picked one.
@@ -356,4 +382,32 @@ void drawTimePlot() {
         glEnd();
     }
     endWindowPixels();
+}
+
+int velocityDotAt(int x, int y, double radius) {
+    TimePlotFrame f;
+    if (!view.showNystagmus || !pageNystagmus.found || !timePlotFrame(f)) return -1;
+    const int height = stripHeight(f);
+    int nearest = -1;
+    double best = radius * radius;
+    for (int component = 0; component < 3; component++) {
+        const int top = stripTop(f, tracedStrips() + component), bottom = top - height;
+        if (y < bottom - radius || y > top + radius) continue;
+        double low, high;
+        velocityRange(component, low, high);
+        for (int k = 0; k < pageNystagmus.slowCount; k++) {
+            const SlowPhase& s = pageNystagmus.slow[k];
+            if (!std::isfinite(s.spv[component]) || !(s.eye ? view.showRightEye : view.showLeftEye))
+                continue;
+            // The pixel centre the dot is drawn on.
+            const double dx = std::floor(xOfTime(f, (s.start + s.end) / 2)) + 0.5 - x;
+            const double dy =
+                std::floor(velocityDotY(s.spv[component], low, high, top, bottom)) + 0.5 - y;
+            if (dx * dx + dy * dy <= best) {
+                best = dx * dx + dy * dy;
+                nearest = k;
+            }
+        }
+    }
+    return nearest;
 }

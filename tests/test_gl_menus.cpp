@@ -51,7 +51,7 @@ TEST(Menus, OnlyTheLatestBuildSurvives) {
     EXPECT_EQ(3, itemsOf(menuIds[1]));
     EXPECT_EQ(2, itemsOf(menuIds[2]));
     EXPECT_EQ(2, itemsOf(menuIds[3]));
-    EXPECT_EQ(7, itemsOf(menuIds[4])); // Replay, without paging for a short recording
+    EXPECT_EQ(8, itemsOf(menuIds[4])); // Replay with Go to time, without paging for a short one
     EXPECT_EQ(8, itemsOf(menuIds[5])); // the five submenus, "Fit view (f)", View, open
     EXPECT_EQ(4, itemsOf(menuIds[6])); // the front, top, side and subject's views
 }

@@ -346,4 +346,16 @@ TEST(MainSequence, FitsTheCurveTheSaccadesWereMadeBy) {
     EXPECT_NEAR(14, fit.c, 1.5);
     // Below five saccades there is no fit.
     EXPECT_FALSE(fitMainSequence(amplitudes.data(), peaks.data(), 4).valid);
+    // Saccades of 0.3 to 2.5 deg only, their peaks 10 % apart from the curve:
+    // all before its bend, they fix Vmax / C (about 36) but neither alone.
+    std::normal_distribution<double> scatter(1, 0.1);
+    std::vector<double> small, smallPeaks;
+    for (int k = 0; k < 40; k++) {
+        small.push_back(0.3 + 2.2 * k / 39);
+        smallPeaks.push_back(500 * (1 - std::exp(-small.back() / 14)) * scatter(random));
+    }
+    const MainSequence before =
+        fitMainSequence(small.data(), smallPeaks.data(), static_cast<int>(small.size()));
+    EXPECT_FALSE(before.valid) << before.vmax << " " << before.c;
+    EXPECT_EQ(40, before.saccades);
 }
