@@ -50,6 +50,23 @@ words = ocr_until(None, "72-velocity-strips", "/s)",
 check(len(re.findall(r"SP.\s*(horizont|vertic|torsi)", words)) >= 2 and "/s)" in words,
       f"the slow-phase velocity strips are named ({words!r})")
 
+# A click beside a slow phase's dot (2 pixels right of its centre, 13 ms
+# later) picks the slow phase's middle sample: the slow phases run from
+# 10 ms after one quick phase ends to 10 ms before the next begins, so the
+# middle of the one in cycle k lies 0.23 s into it, sample 125 k + 58.5.
+spv = [(x, y) for y in range(SIZE - 60, SIZE) for x in range(SIZE // 4, SIZE - 20)
+       if all(shot.at(x + dx, y + dy) == (0, 0, 255) for dx in range(3) for dy in range(3))]
+check(bool(spv), f"the torsion strip shows the slow phases' dots ({len(spv)} pixels)")
+if spv:
+    x, y = spv[len(spv) // 2]
+    mark = v.trace.mark()
+    xdo("mousemove", "--window", str(window), str(x + 3), str(y + 1), "click", "1")
+    line = v.trace.wait("pick", mark)
+    picked = v.trace.lines[line] if line is not None else ""
+    sample = int(picked.split()[1]) if picked.split()[1:2] and picked.split()[1].isdigit() else -1
+    check(sample > 0 and 55 <= (sample - 1) % 125 <= 60,
+          f"a click on a slow phase's dot picks its middle sample ({picked})")
+
 # m: the main sequence; the quick phases' horizontal part makes saccades
 # of about 0.9 deg. A click on a blue dot picks a saccade's onset: the
 # quick phases start at samples 115, 240, ... (125 apart).
