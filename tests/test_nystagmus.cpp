@@ -100,15 +100,20 @@ double onsetF1(const std::vector<int>& truth, int eye, int count) {
     return precision + recall > 0 ? 2 * precision * recall / (precision + recall) : 0;
 }
 
+// The table's quick and slow phases at the default threshold.
+void findPhases(QuickPhaseRule& rule, int& count, int& slowCount) {
+    count = findQuickPhases(table, 0, table.rowCount, NYSTAGMUS_LAMBDA, quick, RECORDING_CAPACITY,
+                            &rule);
+    slowCount = findSlowPhases(table, 0, table.rowCount, quick, count, slow, RECORDING_CAPACITY);
+}
+
 } // namespace
 
 TEST(Nystagmus, QuickAndSlowPhasesOfTheCheckRecording) {
     const std::vector<int> onsets = makeNystagmus(true);
     QuickPhaseRule rule;
-    const int count = findQuickPhases(table, 0, table.rowCount, NYSTAGMUS_LAMBDA, quick,
-                                      RECORDING_CAPACITY, &rule);
-    const int slowCount =
-        findSlowPhases(table, 0, table.rowCount, quick, count, slow, RECORDING_CAPACITY);
+    int count, slowCount;
+    findPhases(rule, count, slowCount);
     for (int eye = 0; eye < 2; eye++) {
         EXPECT_TRUE(rule.torsionUsed[eye]);
         EXPECT_GE(onsetF1(onsets, eye, count), 0.95) << eye;
@@ -171,10 +176,8 @@ TEST(Nystagmus, SlowPhasesFasterThanTheThresholdAreNotQuickPhases) {
     for (const Case& c : cases) {
         const std::vector<int> onsets = makeNystagmus(c.drift, c.noiseDeg, c.cycles);
         QuickPhaseRule rule;
-        const int count = findQuickPhases(table, 0, table.rowCount, NYSTAGMUS_LAMBDA, quick,
-                                          RECORDING_CAPACITY, &rule);
-        const int slowCount =
-            findSlowPhases(table, 0, table.rowCount, quick, count, slow, RECORDING_CAPACITY);
+        int count, slowCount;
+        findPhases(rule, count, slowCount);
         for (int eye = 0; eye < 2; eye++) {
             EXPECT_GE(onsetF1(onsets, eye, count), 0.95) << c.name << ", eye " << eye;
             const NystagmusSummary s =
@@ -230,10 +233,8 @@ TEST(Nystagmus, QuietGapsOneEyeAndNoTorsion) {
                     col[k] = 0;
         }
         QuickPhaseRule rule;
-        const int count = findQuickPhases(table, 0, table.rowCount, NYSTAGMUS_LAMBDA, quick,
-                                          RECORDING_CAPACITY, &rule);
-        const int slowCount =
-            findSlowPhases(table, 0, table.rowCount, quick, count, slow, RECORDING_CAPACITY);
+        int count, slowCount;
+        findPhases(rule, count, slowCount);
         const NystagmusSummary s = summariseNystagmus(table, 0, table.rowCount, 0, quick, count,
                                                       slow, slowCount, rule.torsionUsed[0]);
         EXPECT_EQ(c.quickPerEye, s.quickPhases) << c.name;

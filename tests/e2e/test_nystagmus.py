@@ -50,6 +50,17 @@ words = ocr_until(None, "72-velocity-strips", "/s)",
 check(len(re.findall(r"SP.\s*(horizont|vertic|torsi)", words)) >= 2 and "/s)" in words,
       f"the slow-phase velocity strips are named ({words!r})")
 
+def click_and_pick(x, y):
+    """Clicks at (x, y) in the window: the sample the pick names (from 1),
+    -1 for none, and the trace's line."""
+    mark = v.trace.mark()
+    xdo("mousemove", "--window", str(window), str(x), str(y), "click", "1")
+    line = v.trace.wait("pick", mark)
+    picked = v.trace.lines[line] if line is not None else ""
+    words = picked.split()
+    return (int(words[1]) if words[1:2] and words[1].isdigit() else -1), picked
+
+
 # A click beside a slow phase's dot (2 pixels right of its centre, 13 ms
 # later) picks the slow phase's middle sample: the slow phases run from
 # 10 ms after one quick phase ends to 10 ms before the next begins, so the
@@ -59,11 +70,7 @@ spv = [(x, y) for y in range(SIZE - 60, SIZE) for x in range(SIZE // 4, SIZE - 2
 check(bool(spv), f"the torsion strip shows the slow phases' dots ({len(spv)} pixels)")
 if spv:
     x, y = spv[len(spv) // 2]
-    mark = v.trace.mark()
-    xdo("mousemove", "--window", str(window), str(x + 3), str(y + 1), "click", "1")
-    line = v.trace.wait("pick", mark)
-    picked = v.trace.lines[line] if line is not None else ""
-    sample = int(picked.split()[1]) if picked.split()[1:2] and picked.split()[1].isdigit() else -1
+    sample, picked = click_and_pick(x + 3, y + 1)
     check(sample > 0 and 55 <= (sample - 1) % 125 <= 60,
           f"a click on a slow phase's dot picks its middle sample ({picked})")
 
@@ -78,11 +85,7 @@ dots = [(x, y) for y in range(0, SIZE * 2 // 3) for x in range(SIZE // 2, SIZE -
 check(bool(dots), f"the panel shows the saccades' dots ({len(dots)} pixels)")
 if dots:
     x, y = dots[0]
-    mark = v.trace.mark()
-    xdo("mousemove", "--window", str(window), str(x + 1), str(y + 1), "click", "1")
-    line = v.trace.wait("pick", mark)
-    picked = v.trace.lines[line] if line is not None else ""
-    sample = int(picked.split()[1]) if picked.split()[1:2] and picked.split()[1].isdigit() else -1
+    sample, picked = click_and_pick(x + 1, y + 1)
     check(sample > 0 and 105 <= (sample - 1) % 125 <= 122,
           f"a click on a dot picks that saccade's onset ({picked})")
 v.key("Escape")
