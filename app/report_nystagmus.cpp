@@ -207,7 +207,7 @@ void writeNystagmusRules(double lambda) {
     for (int eye = 0; eye < 2; eye++)
         if (eyes[eye].quickPhases > 0 && !eyes[eye].torsionUsed)
             fprintf(stderr,
-                    "quelvist: %s eye: quick phases found on horizontal and vertical only: no "
-                    "torsion recorded\n",
+                    "quelvist: %s eye: quick phases found on horizontal and vertical only "
+                    "(torsion not measured)\n",
                     eye ? "right" : "left");
 }
