@@ -241,6 +241,10 @@ struct EyeEvent {
     float start[3], end[3];            // horizontal, vertical, torsion; NaN where none
 };
 
+// An eye's position (its first column) at a row: NaN throughout for row -1,
+// torsion NaN where it was not measured.
+void eyePositionAt(const RecordingTable& table, int row, int column, float p[3]);
+
 // Samples per second from the median interval of the Time column; 0 when
 // it does not advance.
 double medianSampleRate(const RecordingTable& table, int first, int end);

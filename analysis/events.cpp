@@ -38,13 +38,6 @@ bool append(EyeEvent* out, int capacity, int& count, const EyeEvent& event) {
     return true;
 }
 
-void positionOf(const RecordingTable& t, int row, int column, float p[3]) {
-    for (int k = 0; k < 3; k++)
-        p[k] = row >= 0 ? t.rows[row].col[column + k] : NAN;
-    // An empty torsion cell reads as 0, but no torsion was recorded there.
-    if (row >= 0 && eyeTorsionMissing(t, row, column)) p[2] = NAN;
-}
-
 double median(int n) {
     std::nth_element(sorted, sorted + n / 2, sorted + n);
     return sorted[n / 2];
@@ -103,8 +96,8 @@ void findMissingRuns(const RecordingTable& t, int first, int end, int column, do
                      ? EventKind::Blink
                      : EventKind::Loss;
         e.amplitudeDeg = e.peakVelocity = NAN;
-        positionOf(t, a > first && advances(t, a) ? a - 1 : -1, column, e.start);
-        positionOf(t, b < end && advances(t, b) ? b : -1, column, e.end);
+        eyePositionAt(t, a > first && advances(t, a) ? a - 1 : -1, column, e.start);
+        eyePositionAt(t, b < end && advances(t, b) ? b : -1, column, e.end);
         // Rows without a written Time (blank lines) have no time to place an
         // event at: they are missing samples, not a loss of tracking.
         bool timed = false;
@@ -116,6 +109,13 @@ void findMissingRuns(const RecordingTable& t, int first, int end, int column, do
 }
 
 } // namespace
+
+void eyePositionAt(const RecordingTable& t, int row, int column, float p[3]) {
+    for (int k = 0; k < 3; k++)
+        p[k] = row >= 0 ? t.rows[row].col[column + k] : NAN;
+    // An empty torsion cell reads as 0, but no torsion was recorded there.
+    if (row >= 0 && eyeTorsionMissing(t, row, column)) p[2] = NAN;
+}
 
 void markMissingMargins(const RecordingTable& t, int first, int end, int column, double rate,
                         bool* out) {
@@ -237,8 +237,8 @@ int detectEyeEvents(const RecordingTable& t, int first, int end, const SaccadeSe
                 e.endRow = e.spanEnd = runLast + 1;
                 e.onset = timeOf(t, runFirst);
                 e.duration = samples / rate;
-                positionOf(t, runFirst, column, e.start);
-                positionOf(t, runLast, column, e.end);
+                eyePositionAt(t, runFirst, column, e.start);
+                eyePositionAt(t, runLast, column, e.end);
                 e.amplitudeDeg = std::hypot(e.end[0] - e.start[0], e.end[1] - e.start[1]);
                 // Smaller than asked: left with the fixation it interrupts.
                 if (e.amplitudeDeg < settings.smallestAmplitudeDeg) {

@@ -85,6 +85,9 @@ int runReport(const StartOptions& options);
 // slowFirst .. slowEnd-1, the saccades it owns, and with holdRows keeps
 // their rows for the events table; writePhaseRowsBefore writes the kept
 // rows with onsets before onset (all of them with INFINITY).
+// A number of the report or the events table: "n/a" where it does not
+// exist, as BIDS files write it.
+void writeReportNumber(FILE* out, double value, const char* format = "%.4f");
 extern const char* const NYSTAGMUS_REPORT_COLUMNS;
 extern const char* const NYSTAGMUS_EVENTS_COLUMNS; // after the events table's own
 void findPageNystagmus(const RecordingTable& page, double lambda);

@@ -18,6 +18,13 @@ const char* const EVENTS_HEADER =
     "onset\tduration\ttrial_type\teye\tamplitude_deg\tpeak_velocity_deg_s\tstart_horizontal\t"
     "start_vertical\tstart_torsion\tend_horizontal\tend_vertical\tend_torsion\n";
 
+void writeReportNumber(FILE* out, double value, const char* format) {
+    if (std::isfinite(value))
+        fprintf(out, format, value);
+    else
+        fputs("n/a", out);
+}
+
 namespace {
 
 struct EyeTotals {
@@ -29,14 +36,6 @@ EyeTotals totals[2];
 
 EyeEvent pageEvents[MOST_EVENTS], ownedEvents[MOST_EVENTS], mergedEvents[MOST_EVENTS];
 bool fixation[RECORDING_CAPACITY];
-
-// "n/a" where a value does not exist, as BIDS files write it.
-void writeNumber(FILE* out, double value, const char* format = "%.4f") {
-    if (std::isfinite(value))
-        fprintf(out, format, value);
-    else
-        fputs("n/a", out);
-}
 
 // Whether the table has the quick and slow phases' rows and columns
 // (--events with --nystagmus).
@@ -51,13 +50,13 @@ void writeEvents(FILE* out, const EyeEvent* events, int count) {
         writePhaseRowsBefore(out, e.onset);
         fprintf(out, "%.4f\t%.4f\t%s\t%s\t", e.onset, e.duration, kinds[static_cast<int>(e.kind)],
                 eyes[e.eye]);
-        writeNumber(out, e.amplitudeDeg);
+        writeReportNumber(out, e.amplitudeDeg);
         fputc('\t', out);
-        writeNumber(out, e.peakVelocity, "%.1f");
+        writeReportNumber(out, e.peakVelocity, "%.1f");
         for (const float* p : {e.start, e.end})
             for (int k = 0; k < 3; k++) {
                 fputc('\t', out);
-                writeNumber(out, p[k]);
+                writeReportNumber(out, p[k]);
             }
         fputs(phaseRows ? "\tn/a\tn/a\tn/a\n" : "\n", out);
     }
@@ -267,17 +266,17 @@ void writeReport(const StartOptions& o) {
                t.missing, t.saccades, t.blinks, t.sums[0].n + t.sums[0].withoutTorsion,
                conventions[static_cast<int>(o.convention)]);
         const double none = NAN;
-        writeNumber(stdout, p.valid ? p.b : none, "%.6f");
+        writeReportNumber(stdout, p.valid ? p.b : none, "%.6f");
         putchar('\t');
-        writeNumber(stdout, p.valid ? p.c : none, "%.6f");
+        writeReportNumber(stdout, p.valid ? p.c : none, "%.6f");
         putchar('\t');
-        writeNumber(stdout, p.valid ? p.primaryRightDeg : none, "%.3f");
+        writeReportNumber(stdout, p.valid ? p.primaryRightDeg : none, "%.3f");
         putchar('\t');
-        writeNumber(stdout, p.valid ? p.primaryUpDeg : none, "%.3f");
+        writeReportNumber(stdout, p.valid ? p.primaryUpDeg : none, "%.3f");
         putchar('\t');
-        writeNumber(stdout, p.valid ? p.thicknessDeg : none, "%.3f");
+        writeReportNumber(stdout, p.valid ? p.thicknessDeg : none, "%.3f");
         putchar('\t');
-        writeNumber(stdout, t.planes[1].valid ? t.planes[1].thicknessDeg : none, "%.3f");
+        writeReportNumber(stdout, t.planes[1].valid ? t.planes[1].thicknessDeg : none, "%.3f");
         writeNystagmusColumns(eye);
         putchar('\n');
         if (flatPages[eye] > 0 && flatPages[eye] == pagesRead)

@@ -43,24 +43,9 @@ struct PhaseRow {
 std::vector<PhaseRow> heldRows;
 size_t writtenRows;
 
-void writeValue(FILE* out, double value, const char* format) {
-    if (std::isfinite(value))
-        fprintf(out, format, value);
-    else
-        fputs("n/a", out);
-}
-
 void writeColumn(double value, const char* format) {
     putchar('\t');
-    writeValue(stdout, value, format);
-}
-
-// An eye's position at a row of the page, torsion NaN where not measured.
-void positionsAt(const RecordingTable& page, int row, int eye, float* out) {
-    const int column = eye ? 10 : 3;
-    for (int k = 0; k < 3; k++)
-        out[k] = page.rows[row].col[column + k];
-    if (eyeTorsionMissing(page, row, column)) out[2] = NAN;
+    writeReportNumber(stdout, value, format);
 }
 
 void holdQuickPhase(const RecordingTable& page, const QuickPhase& q) {
@@ -74,8 +59,8 @@ void holdQuickPhase(const RecordingTable& page, const QuickPhase& q) {
             squares += q.displacement[k] * q.displacement[k];
     r.amplitude = std::sqrt(squares);
     r.peak = q.peakVelocity;
-    positionsAt(page, q.fromRow, q.eye, r.start);
-    positionsAt(page, q.toRow, q.eye, r.end);
+    eyePositionAt(page, q.fromRow, q.eye ? 10 : 3, r.start);
+    eyePositionAt(page, q.toRow, q.eye ? 10 : 3, r.end);
     for (double& v : r.spv)
         v = NAN;
     heldRows.push_back(r);
@@ -88,8 +73,8 @@ void holdSlowPhase(const RecordingTable& page, const SlowPhase& s, double rate) 
     r.onset = s.start;
     r.duration = (s.endRow - s.firstRow) / rate;
     r.amplitude = r.peak = NAN;
-    positionsAt(page, s.firstRow, s.eye, r.start);
-    positionsAt(page, s.endRow - 1, s.eye, r.end);
+    eyePositionAt(page, s.firstRow, s.eye ? 10 : 3, r.start);
+    eyePositionAt(page, s.endRow - 1, s.eye ? 10 : 3, r.end);
     for (int k = 0; k < 3; k++)
         r.spv[k] = k == 2 && !torsionUsedOnPage[s.eye] ? NAN : s.spv[k];
     heldRows.push_back(r);
@@ -161,17 +146,17 @@ void writePhaseRowsBefore(FILE* out, double onset) {
         const PhaseRow& r = heldRows[writtenRows];
         fprintf(out, "%.4f\t%.4f\t%s\t%s\t", r.onset, r.duration,
                 r.slow ? "slow_phase" : "quick_phase", eyeNames[r.eye]);
-        writeValue(out, r.amplitude, "%.4f");
+        writeReportNumber(out, r.amplitude, "%.4f");
         fputc('\t', out);
-        writeValue(out, r.peak, "%.1f");
+        writeReportNumber(out, r.peak, "%.1f");
         for (const float* p : {r.start, r.end})
             for (int k = 0; k < 3; k++) {
                 fputc('\t', out);
-                writeValue(out, p[k], "%.4f");
+                writeReportNumber(out, p[k], "%.4f");
             }
         for (double v : r.spv) {
             fputc('\t', out);
-            writeValue(out, v, "%.3f");
+            writeReportNumber(out, v, "%.3f");
         }
         fputc('\n', out);
     }

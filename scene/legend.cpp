@@ -70,12 +70,7 @@ bool legendWindowBox(int box[4]) {
     plotViewport(viewport);
     const int right = viewport[0] + viewport[2] - MARGIN;
     int top = viewport[1] + viewport[3] - MARGIN;
-    // Below the help lines where they reach the legend's columns.
-    if (view.showHelpLines) {
-        double help[4];
-        helpLinesWindowBox(help);
-        if (help[2] > right - width) top = std::min(top, static_cast<int>(help[1]) - MARGIN);
-    }
+    top = topBelowHelpLines(top, right - width, MARGIN);
     box[0] = right - width;
     box[1] = top - height;
     box[2] = right;

@@ -40,12 +40,7 @@ bool mainSequencePanel(int panel[4], int plot[4]) {
     int legend[4];
     if (legendWindowBox(legend)) top = legend[1] - MARGIN;
     const int right = viewport[0] + viewport[2] - MARGIN;
-    // Below the help lines where they reach the panel's columns.
-    if (view.showHelpLines) {
-        double help[4];
-        helpLinesWindowBox(help);
-        if (help[2] > right - side) top = std::min(top, static_cast<int>(help[1]) - MARGIN);
-    }
+    top = topBelowHelpLines(top, right - side, MARGIN);
     panel[0] = right - side;
     panel[1] = top - side;
     panel[2] = right;

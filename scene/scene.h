@@ -82,6 +82,9 @@ float drawStatusText(const char* text, float y);
 // in window pixels (x0, y0, x1, y1).
 void drawHelpLines();
 void helpLinesWindowBox(double box[4]);
+// The top for an overlay whose columns start at left in the upper right:
+// below the help lines, margin apart, where they are shown and reach it.
+int topBelowHelpLines(int top, int left, int margin);
 
 // Draws the lines drawStatusText gathered this frame: every backdrop, then
 // every text.

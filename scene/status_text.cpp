@@ -268,3 +268,10 @@ void helpLinesWindowBox(double box[4]) {
     box[1] = middle + (HELP_TOP - 3 * helpLineStep()) * pixelsPerUnit - 3;
     box[3] = middle + HELP_TOP * pixelsPerUnit + 10;
 }
+
+int topBelowHelpLines(int top, int left, int margin) {
+    if (!view.showHelpLines) return top;
+    double help[4];
+    helpLinesWindowBox(help);
+    return help[2] > left ? std::min(top, static_cast<int>(help[1]) - margin) : top;
+}
